@@ -1,0 +1,46 @@
+# Everything a fresh Debian 12 machine needs, as root: `make test`, `make demo`.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+# Build and test dependencies, installed only when missing. unzip, zip and
+# python3 let the tests check our archives with independent readers.
+PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
+            libgtest-dev libbenchmark-dev unzip zip python3 xz-utils
+
+.PHONY: all deps configure build test test-sanitize bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DAXP_SANITIZE=ON -DAXP_BUILD_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	bash bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,102 @@
+// Files and folders: the operations the engine needs from the operating
+// system, named by what they do. Paths may use "\" or "/" between components;
+// a path to an existing file is found even when its letter case differs from
+// the names on disk (see path.h, resolvePath).
+//
+// Failures return false (or -1) and leave the system error number in
+// lastSystemError() (system.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class Access { Read, ReadWrite };
+enum class Disposition {
+  ExistingOnly,  // fail when the file does not exist
+  CreateAlways,  // create, truncating an existing file
+  CreateNew,     // create, failing when the file exists
+};
+enum class SeekFrom { Begin, Current, End };
+
+// Owns one open file; closes it when destroyed. Move-only.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Closes any file held first. A folder cannot be opened.
+  bool open(const std::string& path, Access access, Disposition disposition);
+  bool isOpen() const { return fd_ >= 0; }
+  // Closes the file; false when the system reported an error on close.
+  bool close();
+
+  // Reads `length` bytes, fewer only at the end of the file; `*done`
+  // receives the count (0 at end of file).
+  bool read(void* buffer, uint32_t length, uint32_t* done);
+  // Writes `length` bytes; `*done` receives the count written.
+  bool write(const void* buffer, uint32_t length, uint32_t* done);
+  // Moves by a signed 32-bit distance; the new position goes to `*position`.
+  // A position that would be negative or beyond 32 bits fails and leaves the
+  // position where it was.
+  bool seek(int32_t distance, SeekFrom from, uint32_t* position = nullptr);
+  // Current position, -1 on failure.
+  int64_t tell() const;
+  // Size in bytes, -1 on failure.
+  int64_t size() const;
+  // Flushes written data to the disk (fdatasync); on a pipe or terminal
+  // there is nothing to flush and it succeeds.
+  bool flush();
+  // Cuts or extends the file to `length` bytes.
+  bool truncate(uint64_t length);
+
+  // A second, independent owner of the same open file (same access; the
+  // position is shared: moving one moves the other); false on failure.
+  bool duplicate(File* copy) const;
+  // True for a regular disk file, false for pipes, terminals and the like.
+  bool isRegularFile() const;
+
+  // Adopts a descriptor opened elsewhere (standard input or output, a pipe);
+  // the File closes it.
+  static File adopt(int descriptor);
+  // The system descriptor, for libraries that take one.
+  int descriptor() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+struct DirectoryEntry {
+  std::string name;
+  bool isDirectory = false;
+};
+
+bool deleteFile(const std::string& path);
+// Renames `from` to `to`, replacing `to`; copies then deletes when the two
+// lie on different file systems (the copy goes to a scratch file beside
+// `to` first, so a failed move never leaves `to` half-written).
+bool moveFile(const std::string& from, const std::string& to);
+// Copies a file's bytes and permissions; with `failIfExists` an existing
+// target is an error. Copying a file onto itself fails (EINVAL) and leaves
+// it intact; a copy that fails midway is deleted.
+bool copyFile(const std::string& from, const std::string& to, bool failIfExists);
+bool createDirectory(const std::string& path);
+// True when a file or folder exists at `path`.
+bool pathExists(const std::string& path);
+bool isDirectory(const std::string& path);
+// Size of the file at `path`, -1 when it cannot be examined or is a folder.
+int64_t fileSize(const std::string& path);
+// True when both paths name the same existing file (same device and inode).
+bool sameFile(const std::string& a, const std::string& b);
+// The entries of a folder, "." and ".." left out, in the order the file
+// system gives them; a link to a folder counts as a folder. False when the
+// folder cannot be read.
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries);
+
+}  // namespace platform

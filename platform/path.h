@@ -1,0 +1,37 @@
+// Path texts. Both "\" and "/" separate components; joins use "/".
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+bool isSeparator(char c);
+
+// Joins `base` and `more` with one separator. Separators at the end of
+// `base` and at the start of `more` are folded into that one; an empty side
+// gives the other side unchanged.
+std::string pathAppend(const std::string& base, const std::string& more);
+// Drops the last component (and the separators before it), keeping a root
+// ("/", "C:\"): "a/b" -> "a", "/a" -> "/", "a/b/" -> "a/b", "name" -> "".
+// False when there is nothing to drop; the path is then unchanged.
+bool removeFileSpec(std::string* path);
+// Index of the last component's first character; trailing separators do
+// not count as a component ("a/b/" -> 2). 0 for a root.
+std::string::size_type findFileName(const std::string& path);
+// Index of the last component's extension ("." included); path.size() when
+// the last component has no ".".
+std::string::size_type findExtension(const std::string& path);
+// Removes spaces at both ends.
+void removeBlanks(std::string* path);
+// Removes one trailing separator, unless the path is just a root ("/",
+// "C:\").
+void removeTrailingSeparator(std::string* path);
+
+// The on-disk form of a path: "\" becomes "/", and each component that does
+// not exist with that exact spelling is matched ASCII-case-insensitively
+// among the entries of its folder. Components past the first one that
+// matches nothing are kept as written (so a path to a file about to be
+// created lands in the existing folders).
+std::string resolvePath(const std::string& path);
+
+}  // namespace platform

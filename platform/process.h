@@ -1,0 +1,25 @@
+// Starting other programs and finding running ones.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts `program` with `arguments` (its argv[0] is `program` itself) in
+// `workingFolder` (empty: the caller's current folder) and returns without
+// waiting for it. A program named without a folder is looked up in $PATH.
+// The started program is not the caller's child: it never has to be waited
+// for, and the caller's signal handling is left alone. False, with the
+// reason in lastSystemError(), when the program or the folder cannot be
+// used.
+bool startProcess(const std::string& program, const std::vector<std::string>& arguments,
+                  const std::string& workingFolder);
+
+// True when a running process's program file name equals `programFileName`
+// (only its last component counts) ignoring ASCII case: either the name of
+// the file the process runs, or the last component of its argv[0], which
+// may be a Windows path ("C:\Games\QELT\Game.exe" under Wine).
+bool isProgramRunning(const std::string& programFileName);
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+// Process-level services: the last system error, temporary files, the
+// program's own path, sleeping.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// The system error number of the most recent failed platform call on this
+// thread (errno on POSIX).
+int lastSystemError();
+void setLastSystemError(int error);
+
+// The temporary folder, ending with a separator: $TMPDIR, else "/tmp/".
+std::string tempFolder();
+// "<folder><prefix><number in upper-case hex>.tmp" (a separator is put
+// after `folder` when it has none): the same name for the same prefix and
+// number. Creates nothing.
+std::string tempFileName(const std::string& folder, const std::string& prefix, uint32_t number);
+// Creates a new empty file "<folder><prefix>XXXXXX" whose name no other
+// process holds, and returns its path; empty on failure. An empty `folder`
+// is the current folder.
+std::string createUniqueTempFile(const std::string& folder, const std::string& prefix);
+
+// Full path of the running program's file; empty on failure.
+std::string executablePath();
+
+void sleepMilliseconds(uint32_t milliseconds);
+
+}  // namespace platform

@@ -1,0 +1,106 @@
+#include "platform/system.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "platform/file.h"
+#include "platform/terminal.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    hadValue_ = old != nullptr;
+    if (hadValue_) old_ = old;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (hadValue_) {
+      ::setenv(name_, old_.c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool hadValue_ = false;
+  std::string old_;
+};
+
+TEST(System, TempFolderEndsWithASeparator) {
+  {
+    ScopedEnvironment tmpdir("TMPDIR", "/var/tmp");
+    EXPECT_EQ(platform::tempFolder(), "/var/tmp/");
+  }
+  {
+    ScopedEnvironment tmpdir("TMPDIR", "");
+    EXPECT_EQ(platform::tempFolder(), "/tmp/");
+  }
+  ScopedEnvironment tmpdir("TMPDIR", nullptr);
+  EXPECT_EQ(platform::tempFolder(), "/tmp/");
+}
+
+TEST(System, TempFileNamesDependOnlyOnPrefixAndNumber) {
+  EXPECT_EQ(platform::tempFileName("/tmp/", "~axp", 260), "/tmp/~axp104.tmp");
+  EXPECT_EQ(platform::tempFileName("/tmp", "~axp", 260), "/tmp/~axp104.tmp");
+  EXPECT_EQ(platform::tempFileName("/w/", "p", 0xABCDEF01), "/w/pABCDEF01.tmp");
+  EXPECT_EQ(platform::tempFileName("/w/", "p", 0), "/w/p0.tmp");
+  EXPECT_NE(platform::tempFileName("/w/", "p", 1), platform::tempFileName("/w/", "q", 1));
+}
+
+TEST(System, UniqueTempFilesAreCreatedAndDistinct) {
+  TempDir dir;
+  std::set<std::string> names;
+  for (int i = 0; i < 50; ++i) {
+    std::string name = platform::createUniqueTempFile(dir.path(), "~axp");
+    ASSERT_FALSE(name.empty());
+    EXPECT_EQ(name.rfind(dir.path() + "/~axp", 0), 0u) << name;
+    EXPECT_EQ(platform::fileSize(name), 0);
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 50u);
+  EXPECT_EQ(platform::createUniqueTempFile(dir.file("missing"), "x"), "");
+  EXPECT_EQ(platform::lastSystemError(), ENOENT);
+}
+
+TEST(System, LastErrorBelongsToTheThread) {
+  platform::setLastSystemError(0);
+  std::thread other([] {
+    EXPECT_FALSE(platform::pathExists("/no/such/file"));
+    EXPECT_EQ(platform::lastSystemError(), ENOENT);
+  });
+  other.join();
+  EXPECT_EQ(platform::lastSystemError(), 0);
+}
+
+TEST(System, ExecutableAndTerminal) {
+  const std::string self = platform::executablePath();
+  ASSERT_FALSE(self.empty());
+  EXPECT_EQ(self.substr(self.rfind('/') + 1), "platform_tests");
+  EXPECT_TRUE(platform::pathExists(self));
+
+  TempDir dir;
+  platform::File file;
+  ASSERT_TRUE(file.open(dir.file("plain"), platform::Access::ReadWrite, platform::Disposition::CreateNew));
+  EXPECT_FALSE(platform::isTerminal(file.descriptor()));
+  EXPECT_EQ(platform::terminalColumns(file.descriptor()), 80);
+  EXPECT_FALSE(platform::isTerminal(-1));
+}
+
+}  // namespace
