@@ -1,0 +1,117 @@
+#include "axp/common/package_seal.h"
+
+#include <algorithm>
+#include <array>
+
+#include "axp/common/checksum.h"
+#include "axp/common/error_record.h"
+#include "platform/file.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+constexpr char kChecksumFailedMessage[] = "winErr=%d";
+// Opening and positioning failures name the file.
+constexpr char kFileFailedMessage[] = "File=%s, WinErr=%d";
+constexpr char kTrailerWriteFailedMessage[] = "winErr: %d";
+constexpr char kTrailerReadFailedMessage[] = "WinErr=%d";
+constexpr char kNoMessage[] = "";
+// Bytes checksummed per read.
+constexpr uint32_t kPieceBytes = 4096;
+
+using Trailer = std::array<uint8_t, kChecksumTrailerSize>;
+
+Trailer encodeTrailer(uint32_t checksum) {
+  return {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8), static_cast<uint8_t>(checksum >> 16),
+          static_cast<uint8_t>(checksum >> 24)};
+}
+
+uint32_t decodeTrailer(const Trailer& trailer) {
+  return static_cast<uint32_t>(trailer[0]) | static_cast<uint32_t>(trailer[1]) << 8 |
+         static_cast<uint32_t>(trailer[2]) << 16 | static_cast<uint32_t>(trailer[3]) << 24;
+}
+
+bool reportChecksumFailure() {
+  reportError(ReadFailed, kChecksumFailedMessage, platform::lastSystemError());
+  return false;
+}
+
+}  // namespace
+
+bool crcFile(const std::string& path, uint32_t* out, bool skipTrailer) {
+  *out = crcStart();
+  platform::File file;
+  if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) return reportChecksumFailure();
+  const int64_t size = file.size();
+  if (size < 0) return reportChecksumFailure();
+  uint64_t remaining = static_cast<uint64_t>(size);
+  if (skipTrailer) remaining = remaining > kChecksumTrailerSize ? remaining - kChecksumTrailerSize : 0;
+
+  std::array<uint8_t, kPieceBytes> piece;
+  uint32_t state = crcStart();
+  while (remaining > 0) {
+    uint32_t count = 0;
+    // A failed read would leave a checksum of part of the file; it is an
+    // error, not a result.
+    if (!file.read(piece.data(), kPieceBytes, &count)) return reportChecksumFailure();
+    if (count == 0) break;
+    const uint32_t fed = static_cast<uint32_t>(std::min<uint64_t>(count, remaining));
+    state = crcFeed(state, piece.data(), fed);
+    remaining -= fed;
+  }
+  *out = crcFinish(state);
+  return true;
+}
+
+bool appendChecksumTrailer(const std::string& path) {
+  if (path.empty()) {
+    reportError(BadArgument, kNoMessage);
+    return false;
+  }
+  uint32_t checksum = 0;
+  if (!crcFile(path, &checksum, false)) return false;
+  platform::File file;
+  if (!file.open(path, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  if (!file.seek(0, platform::SeekFrom::End)) {
+    reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  const Trailer trailer = encodeTrailer(checksum);
+  uint32_t written = 0;
+  // A trailer that does not reach the disk in full, or a close that fails,
+  // leaves an unsealed file: both are write failures.
+  if (!file.write(trailer.data(), kChecksumTrailerSize, &written) || written != kChecksumTrailerSize ||
+      !file.close()) {
+    reportError(WriteFailed, kTrailerWriteFailedMessage, platform::lastSystemError());
+    return false;
+  }
+  return true;
+}
+
+bool checkChecksumTrailer(const std::string& path) {
+  uint32_t checksum = 0;
+  if (!crcFile(path, &checksum, true)) return false;
+  platform::File file;
+  if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  if (file.size() < static_cast<int64_t>(kChecksumTrailerSize)) return false;
+  if (!file.seek(-static_cast<int32_t>(kChecksumTrailerSize), platform::SeekFrom::End)) {
+    reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  Trailer trailer;
+  uint32_t done = 0;
+  if (!file.read(trailer.data(), kChecksumTrailerSize, &done) || done != kChecksumTrailerSize) {
+    reportError(ReadFailed, kTrailerReadFailedMessage, platform::lastSystemError());
+    return false;
+  }
+  return decodeTrailer(trailer) == checksum;
+}
+
+}  // namespace AXP

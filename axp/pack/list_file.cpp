@@ -1,0 +1,133 @@
+// The (list) kept in memory: loading it from the pack, following edits,
+// saving it back as the packed file "(list)" and verifying it.
+#include <string>
+
+#include "axp/pack/pack_file.h"
+#include "data_stream.h"
+#include "list_text.h"
+#include "platform/file.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+// Prefix of the scratch file a list is written to before it is packed.
+constexpr char kTempPrefix[] = "~axp";
+
+// Deletes a scratch file when it leaves scope.
+class ScratchFile {
+ public:
+  explicit ScratchFile(std::string path) : path_(std::move(path)) {}
+  ~ScratchFile() {
+    if (!path_.empty()) platform::deleteFile(path_);
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Reads the summary and count lines of a (list); false when the stream
+// ends within them or either does not parse.
+bool readListHead(IStream* stream, uint32_t* summary, int32_t* count) {
+  if (stream->eof()) return false;
+  const std::string first = readListLine(stream, kListLineCapacity);
+  if (stream->eof() || !parseHex(first, summary)) return false;
+  const std::string second = readListLine(stream, kListLineCapacity);
+  return !stream->eof() && parseDecimal(second, count);
+}
+
+}  // namespace
+
+void PackFile::setListTracking(int32_t value) { listTracking_ = value; }
+
+void PackFile::resetList() { list_ = ListInfo{}; }
+
+bool PackFile::measureFile(const char* name, FileInfo* info) {
+  *info = FileInfo{};
+  StreamHandle stream(openStream(name));
+  uint32_t checksum = 0;
+  if (stream == nullptr || !stream->checksum(&checksum)) return false;
+  *info = FileInfo{stream->size(), checksum};
+  return true;
+}
+
+void PackFile::updateListEntry(const char* name) {
+  FileInfo& row = list_.files[name];
+  measureFile(name, &row);
+}
+
+void PackFile::eraseListEntry(const char* name) { list_.files.erase(name); }
+
+bool PackFile::loadList() {
+  if (!exists(kListFileName)) return false;
+  StreamHandle stream(openStream(kListFileName));
+  if (stream == nullptr || stream->eof()) return false;
+  resetList();
+  uint32_t summary = 0;
+  int32_t count = 0;
+  if (!readListHead(stream.get(), &summary, &count)) return false;
+  list_.summary = summary;
+  list_.count = count;
+  while (!stream->eof()) {
+    const std::string line = readListLine(stream.get(), kListLineCapacity);
+    const size_t first = line.find(kListSeparator);
+    if (first == std::string::npos) continue;
+    const size_t second = line.find(kListSeparator, first + 1);
+    if (second == std::string::npos) break;
+    FileInfo info;
+    parseHex(line.substr(first + 1, second - first - 1), &info.size);
+    parseHex(line.substr(second + 1), &info.checksum);
+    // The first row of a name wins.
+    list_.files.emplace(line.substr(0, first), info);
+  }
+  return true;
+}
+
+// The list goes through a scratch file of a name no other process holds,
+// so packs saving their lists at the same time cannot mix them up.
+bool PackFile::saveList() {
+  const std::string text = formatList(&list_);
+  const ScratchFile scratch(platform::createUniqueTempFile(platform::tempFolder(), kTempPrefix));
+  if (scratch.path().empty()) return false;
+  {
+    platform::File file;
+    uint32_t done = 0;
+    if (!file.open(scratch.path(), platform::Access::ReadWrite,
+                   platform::Disposition::ExistingOnly) ||
+        !file.write(text.data(), static_cast<uint32_t>(text.size()), &done) ||
+        done != text.size() || !file.close()) {
+      return false;
+    }
+  }
+  return insertContents(scratch.path().c_str(), 0, kListFileName, false, true);
+}
+
+bool PackFile::verifyList() {
+  if (!exists(kListFileName)) return false;
+  StreamHandle stream(openStream(kListFileName));
+  uint32_t listedSummary = 0;
+  int32_t listedCount = 0;
+  if (stream == nullptr || !readListHead(stream.get(), &listedSummary, &listedCount)) {
+    return false;
+  }
+  uint32_t summary = kEmptyListSummary;
+  int32_t count = 0;
+  while (!stream->eof()) {
+    const std::string line = readListLine(stream.get(), kListLineCapacity);
+    if (line.empty()) continue;
+    const size_t first = line.find(kListSeparator);
+    const size_t second =
+        first == std::string::npos ? first : line.find(kListSeparator, first + 1);
+    if (second == std::string::npos) break;
+    uint32_t checksum = 0;
+    parseHex(line.substr(second + 1), &checksum);
+    summary ^= checksum;
+    ++count;
+  }
+  return summary == listedSummary && count == listedCount;
+}
+
+}  // namespace AXP

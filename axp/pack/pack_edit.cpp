@@ -1,0 +1,267 @@
+// Editing a pack in place: inserting, replacing and removing packed files,
+// with best-fit reuse of freed blocks. Every edit writes the new data
+// before the records that make it reachable, and the header last.
+#include <algorithm>
+#include <array>
+
+#include "arguments.h"
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/name_text.h"
+#include "axp/pack/pack_file.h"
+#include "pack_messages.h"
+#include "platform/file.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+constexpr int32_t kNoBlock = -1;
+constexpr uint32_t kCopyChunk = 4096;
+
+}  // namespace
+
+bool PackFile::insertContents(const void* source, uint32_t size, const char* name,
+                              bool fromMemory, bool flush) {
+  const char* sourcePath = static_cast<const char*>(source);
+  if (isMissing(name) || !file_.isOpen() ||
+      (fromMemory ? source == nullptr : isMissing(sourcePath))) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kNone);
+    return false;
+  }
+  if (!fromMemory && !platform::pathExists(sourcePath)) {
+    reportError(NotFound, messages::kName, sourcePath);
+    return false;
+  }
+  const std::string key = normalizeName(name, true, true);
+  const NameHash hash = hashName(key);
+  const int32_t position = claim(hash);
+  if (position < 0) {
+    reportError(HashTableFull, messages::kNone);
+    return false;
+  }
+  const uint32_t newSize = fromMemory ? size : diskFileSize(sourcePath);
+  const bool written = hashTable_[position].inUse()
+                           ? replaceContents(position, source, newSize, fromMemory)
+                           : addContents(position, hash, source, newSize, fromMemory);
+  if (!written || (flush && !flushFile())) return false;
+  // The list names every packed file but itself.
+  if (listTracking_ != 0 && key != kListFileName) updateListEntry(name);
+  return true;
+}
+
+bool PackFile::replaceContents(uint32_t position, const void* source, uint32_t newSize,
+                               bool fromMemory) {
+  const uint32_t index = hashTable_[position].blockIndex();
+  if (index >= blocks_.size()) {
+    reportError(WriteFailed, messages::kInsertOutOfRange);
+    return false;
+  }
+  const uint32_t allocated = allocatedSize(blocks_[index].size);
+  if (newSize <= kPackOffsetLimit && allocated == allocatedSize(newSize)) {
+    if (!writeData(blocks_[index].offset, allocated, source, newSize, fromMemory)) return false;
+    if (blocks_[index].size == newSize) return true;
+    blocks_[index].size = newSize;
+    return writeBlockEntry(index);
+  }
+  // The old block is itself a candidate for the new contents.
+  const bool freed = markBlockFree(index);
+  const Allocation allocation = allocateBlock(newSize);
+  if (allocation.block == kNoBlock) {
+    if (freed) withdrawFreeBlock(index);
+    reportError(NoBlock, messages::kNone);
+    return false;
+  }
+  const uint32_t target = static_cast<uint32_t>(allocation.block);
+  HashEntry entry = hashTable_[position];
+  entry.word = (entry.word & ~kBlockIndexMask) | target;
+  setHashEntry(position, entry);
+  return (allocation.split == kNoBlock || writeBlockEntry(allocation.split)) &&
+         writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize, fromMemory) &&
+         writeBlockEntry(target) && (target == index || writeBlockEntry(index)) &&
+         writeHashEntry(position) && writeHeader();
+}
+
+bool PackFile::addContents(uint32_t position, const NameHash& hash, const void* source,
+                           uint32_t newSize, bool fromMemory) {
+  const Allocation allocation = allocateBlock(newSize);
+  if (allocation.block == kNoBlock) {
+    reportError(NoBlock, messages::kNone);
+    return false;
+  }
+  const uint32_t target = static_cast<uint32_t>(allocation.block);
+  HashEntry entry = hashTable_[position];
+  entry.hashA = hash.hashA;
+  entry.hashB = hash.hashB;
+  entry.word = (entry.word & kReservedBit) | kInUseBit | target;
+  setHashEntry(position, entry);
+  return (allocation.split == kNoBlock || writeBlockEntry(allocation.split)) &&
+         writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize, fromMemory) &&
+         writeBlockEntry(target) && writeHashEntry(position) && writeHeader();
+}
+
+// Best fit: the smallest free block that is large enough, the oldest among
+// equals; a larger one is split and its remainder stays free. Without one
+// the data area grows. Only memory changes; a request the block table area
+// or the offset range cannot take changes nothing.
+PackFile::Allocation PackFile::allocateBlock(uint32_t size) {
+  const Allocation refused{kNoBlock, kNoBlock};
+  if (size > kPackOffsetLimit) return refused;
+  const uint32_t need = allocatedSize(size);
+  const bool tableFull = blocks_.size() >= kMaxBlockEntries;
+  auto candidate = freeMap_.lower_bound(need);
+  if (candidate == freeMap_.end()) {
+    const uint64_t offset = uint64_t{header_.dataOffset} + header_.dataUsed;
+    if (tableFull || offset + need > kPackOffsetLimit) return refused;
+    blocks_.push_back(BlockEntry{static_cast<uint32_t>(offset), size, kInUseBit});
+    header_.blockCount = static_cast<uint32_t>(blocks_.size());
+    header_.dataUsed += need;
+    return Allocation{static_cast<int32_t>(blocks_.size() - 1), kNoBlock};
+  }
+  const uint32_t available = candidate->first;
+  const uint32_t index = candidate->second;
+  const bool split = need < available;
+  if (split && tableFull) return refused;
+  freeMap_.erase(candidate);
+  header_.freeBytes -= available;
+  int32_t splitIndex = kNoBlock;
+  if (split) {
+    const uint32_t rest = available - need;
+    blocks_.push_back(BlockEntry{blocks_[index].offset + need, rest, 0});
+    header_.blockCount = static_cast<uint32_t>(blocks_.size());
+    splitIndex = static_cast<int32_t>(blocks_.size() - 1);
+    freeMap_.emplace(rest, static_cast<uint32_t>(splitIndex));
+    header_.freeBytes += rest;
+  }
+  blocks_[index].size = size;
+  blocks_[index].word |= kInUseBit;
+  return Allocation{static_cast<int32_t>(index), splitIndex};
+}
+
+// A block already free stays listed once, so no two allocations can ever
+// be handed the same block.
+bool PackFile::markBlockFree(uint32_t index) {
+  BlockEntry& block = blocks_[index];
+  if (!block.inUse()) return false;
+  block.word &= ~kInUseBit;
+  const uint32_t allocated = allocatedSize(block.size);
+  freeMap_.emplace(allocated, index);
+  header_.freeBytes += allocated;
+  return true;
+}
+
+void PackFile::withdrawFreeBlock(uint32_t index) {
+  BlockEntry& block = blocks_[index];
+  const uint32_t allocated = allocatedSize(block.size);
+  auto [first, last] = freeMap_.equal_range(allocated);
+  auto listed = std::find_if(first, last, [&](const auto& element) { return element.second == index; });
+  if (listed != last) {
+    freeMap_.erase(listed);
+    header_.freeBytes -= allocated;
+  }
+  block.word |= kInUseBit;
+}
+
+bool PackFile::writeData(uint32_t offset, uint32_t allocated, const void* source,
+                         uint32_t length, bool fromMemory) {
+  return fromMemory ? writeDataFromMemory(offset, allocated, source, length)
+                    : writeDataFromFile(offset, allocated, static_cast<const char*>(source));
+}
+
+bool PackFile::writeDataFromMemory(uint32_t offset, uint32_t allocated, const void* buffer,
+                                   uint32_t length) {
+  if (buffer == nullptr || !file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kConstMode);
+    return false;
+  }
+  const uint32_t stored = std::min(length, allocated);
+  return seekTo(offset) && writeBytes(buffer, stored) && writeZeros(allocated - stored);
+}
+
+bool PackFile::writeDataFromFile(uint32_t offset, uint32_t allocated, const char* path) {
+  if (isMissing(path) || !file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kConstMode);
+    return false;
+  }
+  if (!seekTo(offset)) return false;
+  platform::File source;
+  if (!source.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kOpenSource, path, platform::lastSystemError());
+    return false;
+  }
+  std::array<char, kCopyChunk> chunk;
+  uint32_t copied = 0;
+  while (copied < allocated) {
+    uint32_t got = 0;
+    if (!source.read(chunk.data(), std::min(kCopyChunk, allocated - copied), &got)) {
+      reportError(ReadFailed, messages::kReadSource, path);
+      return false;
+    }
+    if (got == 0) break;
+    if (!writeBytes(chunk.data(), got)) return false;
+    copied += got;
+  }
+  source.close();
+  return writeZeros(allocated - copied);
+}
+
+bool PackFile::removeContents(const char* name, bool flush) {
+  if (isMissing(name) || !file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kNone);
+    return false;
+  }
+  const int32_t position = find(normalizeName(name, true, true));
+  if (position < 0) {
+    reportError(NotFound, messages::kName, name);
+    return false;
+  }
+  if (!removeEntry(static_cast<uint32_t>(position), flush)) return false;
+  if (listTracking_ != 0) eraseListEntry(name);
+  return true;
+}
+
+// The entry keeps its hashes and block index (a deleted entry); its block
+// becomes free. An entry naming a block outside the table changes nothing.
+bool PackFile::removeEntry(uint32_t position, bool flush) {
+  const uint32_t index = hashTable_[position].blockIndex();
+  if (index >= blocks_.size()) {
+    reportError(ReadFailed, messages::kOpenFileOutOfRange);
+    return false;
+  }
+  markBlockFree(index);
+  HashEntry entry = hashTable_[position];
+  entry.word &= ~kInUseBit;
+  setHashEntry(position, entry);
+  if (!writeBlockEntry(index) || !writeHashEntry(position) || !writeHeader()) return false;
+  return !flush || flushFile();
+}
+
+bool PackFile::removeByPosition(int32_t position, bool flush) {
+  if (position < 0 || position >= static_cast<int32_t>(kHashTableEntries)) return false;
+  return removeEntry(static_cast<uint32_t>(position), flush);
+}
+
+bool PackFile::freeBlockByIndex(int32_t index, bool flush) {
+  if (index < 0 || static_cast<size_t>(index) >= blocks_.size()) return false;
+  markBlockFree(static_cast<uint32_t>(index));
+  if (!writeBlockEntry(static_cast<uint32_t>(index)) || !writeHeader()) return false;
+  return !flush || flushFile();
+}
+
+}  // namespace AXP

@@ -1,0 +1,284 @@
+#include "axp/pack/pack_file.h"
+
+#include <array>
+#include <new>
+
+#include "arguments.h"
+#include "axp/common/error_record.h"
+#include "data_stream.h"
+#include "hash_index.h"
+#include "pack_layout.h"
+#include "pack_messages.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+constexpr uint32_t kZeroChunk = 65536;
+const std::array<char, kZeroChunk> kZeros{};
+
+PackHeader newPackHeader() {
+  PackHeader header{};
+  header.magic = kPackMagic;
+  header.version = kPackVersion;
+  header.editFlag = 1;
+  header.hashTableOffset = kHashTableOffset;
+  header.blockTableOffset = kBlockTableOffset;
+  header.blockCount = 0;
+  header.blockTableAreaSize = kBlockTableAreaSize;
+  header.dataOffset = kDataAreaOffset;
+  return header;
+}
+
+}  // namespace
+
+PackFile::PackFile() : hashTable_(kHashTableEntries), index_(std::make_unique<HashIndex>()) {}
+
+PackFile::~PackFile() { close(); }
+
+bool PackFile::open(const char* path, bool readOnly) {
+  if (isMissing(path)) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  close();
+  path_ = path;
+  readOnly_ = readOnly;
+  const auto access = readOnly ? platform::Access::Read : platform::Access::ReadWrite;
+  if (!file_.open(path_, access, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kOpenPack, path, platform::lastSystemError());
+    return openFailed();
+  }
+  if (!readTables()) return openFailed();
+  if (readOnly) return true;
+  // The edit mark reaches the disk before any edit can.
+  header_.editFlag = 1;
+  header_.version = kPackVersion;
+  if (!writeHeader() || !flushFile()) return openFailed();
+  return true;
+}
+
+// A pack that failed to open is left closed without writing anything to it,
+// so the failure stays the last error and a damaged pack stays as it was.
+bool PackFile::openFailed() {
+  file_.close();
+  clearTables();
+  readOnly_ = true;
+  return false;
+}
+
+bool PackFile::readTables() {
+  uint32_t done = 0;
+  if (!file_.read(&header_, kHeaderSize, &done) || done != kHeaderSize) {
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
+    return false;
+  }
+  if (readOnly_ && header_.editFlag != 0) {
+    reportError(PackInEdit, messages::kNone);
+    return false;
+  }
+  const int64_t fileSize = file_.size();
+  if (fileSize < 0) {
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
+    return false;
+  }
+  // Nothing is sized from the header before it is known to fit the file.
+  if (!headerFitsFile(header_, static_cast<uint64_t>(fileSize))) {
+    reportError(BadData, messages::kName, path_.c_str());
+    return false;
+  }
+  blocks_.resize(header_.blockCount);
+  if (!readAt(header_.hashTableOffset, hashTable_.data(), kHashTableSize) ||
+      !readAt(header_.blockTableOffset, blocks_.data(), header_.blockCount * kRecordSize) ||
+      !indexBlocks(static_cast<uint64_t>(fileSize))) {
+    return false;
+  }
+  index_->rebuild(hashTable_.data());
+  return true;
+}
+
+// Checks every block against the data area and the file, and offers the
+// free ones to allocations in table order.
+bool PackFile::indexBlocks(uint64_t fileSize) {
+  for (uint32_t index = 0; index < blocks_.size(); ++index) {
+    const BlockEntry& block = blocks_[index];
+    if (block.offset < header_.dataOffset) {
+      reportError(BadData, messages::kNone);
+      return false;
+    }
+    if (!blockFitsFile(block, fileSize)) {
+      reportError(BadData, messages::kName, path_.c_str());
+      return false;
+    }
+    if (!block.inUse()) freeMap_.emplace(allocatedSize(block.size), index);
+  }
+  return true;
+}
+
+bool PackFile::readAt(uint32_t offset, void* buffer, uint32_t length) {
+  if (offset >= kPackOffsetLimit ||
+      !file_.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+    reportError(SeekFailed, messages::kTableSeek, path_.c_str(), static_cast<int32_t>(offset));
+    return false;
+  }
+  uint32_t done = 0;
+  if (!file_.read(buffer, length, &done) || done != length) {
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
+    return false;
+  }
+  return true;
+}
+
+bool PackFile::create(const char* path) {
+  if (isMissing(path)) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  close();
+  path_ = path;
+  readOnly_ = false;
+  if (!file_.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
+    return openFailed();
+  }
+  header_ = newPackHeader();
+  if (!putBytes(&header_, kHeaderSize) || !putZeros(kHashTableSize) ||
+      !putZeros(kBlockTableAreaSize)) {
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
+    return openFailed();
+  }
+  return true;
+}
+
+void PackFile::close() {
+  // Each stream's close takes it off the list.
+  while (!streams_.empty()) streams_.front()->close();
+  if (header_.editFlag != 0) {
+    header_.editFlag = 0;
+    writeHeader();
+  }
+  if (file_.isOpen()) {
+    file_.flush();
+    file_.close();
+  }
+  readHandles_.clear();
+  clearTables();
+  readOnly_ = true;
+}
+
+void PackFile::clearTables() {
+  header_ = PackHeader{};
+  std::fill(hashTable_.begin(), hashTable_.end(), HashEntry{});
+  index_->clear();
+  blocks_.clear();
+  freeMap_.clear();
+}
+
+bool PackFile::writeHeader() {
+  if (!file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kConstMode);
+    return false;
+  }
+  if (!file_.seek(0, platform::SeekFrom::Begin)) {
+    reportError(SeekFailed, messages::kHeaderSeek);
+    return false;
+  }
+  return writeBytes(&header_, kHeaderSize);
+}
+
+bool PackFile::writeHashEntry(uint32_t position) {
+  if (position >= kHashTableEntries || !file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kConstMode);
+    return false;
+  }
+  return seekTo(header_.hashTableOffset + kRecordSize * position) &&
+         writeBytes(&hashTable_[position], kRecordSize);
+}
+
+bool PackFile::writeBlockEntry(uint32_t index) {
+  if (index >= blocks_.size() || !file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kConstMode);
+    return false;
+  }
+  return seekTo(header_.blockTableOffset + kRecordSize * index) &&
+         writeBytes(&blocks_[index], kRecordSize);
+}
+
+bool PackFile::setEditFlag(uint32_t value) {
+  if (header_.editFlag == value) return true;
+  const uint32_t previous = header_.editFlag;
+  header_.editFlag = value;
+  if (writeHeader()) return true;
+  // The mark in memory follows the one on disk.
+  header_.editFlag = previous;
+  return false;
+}
+
+bool PackFile::seekTo(uint32_t offset) {
+  if (offset >= kPackOffsetLimit ||
+      !file_.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+    reportError(SeekFailed, messages::kRecordSeek, platform::lastSystemError(),
+                static_cast<int32_t>(offset));
+    return false;
+  }
+  return true;
+}
+
+bool PackFile::putBytes(const void* data, uint32_t length) {
+  uint32_t done = 0;
+  return file_.write(data, length, &done) && done == length;
+}
+
+bool PackFile::putZeros(uint32_t count) {
+  while (count > 0) {
+    const uint32_t piece = std::min(count, kZeroChunk);
+    if (!putBytes(kZeros.data(), piece)) return false;
+    count -= piece;
+  }
+  return true;
+}
+
+bool PackFile::writeBytes(const void* data, uint32_t length) {
+  if (putBytes(data, length)) return true;
+  reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
+  return false;
+}
+
+bool PackFile::writeZeros(uint32_t count) {
+  if (putZeros(count)) return true;
+  reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
+  return false;
+}
+
+bool PackFile::flushFile() {
+  if (file_.flush()) return true;
+  reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
+  return false;
+}
+
+}  // namespace AXP
+
+extern "C" AXP::IPakFile* axpCreatePakFile() {
+  try {
+    return new AXP::PackFile();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+extern "C" void axpReleasePakFile(AXP::IPakFile* pak) {
+  // PackFile is the one implementation of IPakFile.
+  delete static_cast<AXP::PackFile*>(pak);
+}

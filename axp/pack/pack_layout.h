@@ -1,0 +1,22 @@
+// Sanity limits on a header and block table read from disk, checked before
+// anything is sized from them: a damaged pack must fail to open rather than
+// make the pack read outside its tables, allocate without bound or write
+// edits over its own tables.
+#pragma once
+
+#include <cstdint>
+
+#include "axp/pack/pack_format.h"
+
+namespace AXP {
+
+// True when the hash table and the block table area lie after the header,
+// apart from each other, inside the file and below kPackOffsetLimit, when
+// blockCount fits the block table area and when the data area starts after
+// both tables and inside the file.
+bool headerFitsFile(const PackHeader& header, uint64_t fileSize);
+
+// True when the packed file's bytes lie inside the file.
+bool blockFitsFile(const BlockEntry& block, uint64_t fileSize);
+
+}  // namespace AXP

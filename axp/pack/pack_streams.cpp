@@ -1,0 +1,77 @@
+// Streams over packed files: each thread reads through a read-only handle
+// of its own, so streams of different threads never share a file position.
+#include <memory>
+
+#include "arguments.h"
+#include "axp/common/error_record.h"
+#include "axp/common/name_text.h"
+#include "axp/pack/pack_file.h"
+#include "data_stream.h"
+#include "pack_messages.h"
+#include "platform/system.h"
+
+namespace AXP {
+
+IStream* PackFile::openFile(const char* name) { return openStream(name); }
+
+DataStream* PackFile::openStream(const char* name) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (isMissing(name) || !file_.isOpen()) {
+    reportError(BadArgument, messages::kNone);
+    return nullptr;
+  }
+  const int32_t position = find(normalizeName(name, true, true));
+  if (position < 0) {
+    reportError(NotFound, messages::kName, name);
+    return nullptr;
+  }
+  if (!blockIndexInRange(position)) {
+    reportError(ReadFailed, messages::kOpenFileOutOfRange);
+    return nullptr;
+  }
+  platform::File* handle = readHandleOfThisThread();
+  if (handle == nullptr) return nullptr;
+  const BlockEntry& block = blocks_[hashTable_[position].blockIndex()];
+  auto stream = std::make_unique<DataStream>(this, handle, block.offset, block.size);
+  if (block.size <= kPreloadLimit) stream->preload();
+  streams_.push_back(stream.get());
+  return stream.release();
+}
+
+// Called with the lock held.
+platform::File* PackFile::readHandleOfThisThread() {
+  const std::thread::id thread = std::this_thread::get_id();
+  auto known = readHandles_.find(thread);
+  if (known != readHandles_.end()) return &known->second;
+  platform::File handle;
+  if (!handle.open(path_, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kOpenPack, path_.c_str(), platform::lastSystemError());
+    return nullptr;
+  }
+  return &readHandles_.emplace(thread, std::move(handle)).first->second;
+}
+
+void PackFile::releaseStream(DataStream* stream) {
+  std::lock_guard<std::mutex> guard(lock_);
+  streams_.remove(stream);
+  delete stream;
+}
+
+uint32_t PackFile::getFileSize(const char* name) {
+  if (isMissing(name)) {
+    reportError(BadArgument, messages::kNone);
+    return 0;
+  }
+  const int32_t position = find(normalizeName(name, true, true));
+  if (position < 0) {
+    reportError(NotFound, messages::kName, name);
+    return 0;
+  }
+  if (!blockIndexInRange(position)) {
+    reportError(ReadFailed, messages::kFileSizeOutOfRange);
+    return 0;
+  }
+  return blocks_[hashTable_[position].blockIndex()].size;
+}
+
+}  // namespace AXP

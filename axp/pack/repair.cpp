@@ -1,0 +1,175 @@
+// Repairing a pack from its (list): packed files that do not match their
+// rows are removed, entries and blocks no row accounts for are released,
+// and a list that does not verify is first rebuilt from the installation's
+// master list.
+#include <algorithm>
+#include <vector>
+
+#include "arguments.h"
+#include "axp/common/error_record.h"
+#include "axp/pack/pack_file.h"
+#include "data_stream.h"
+#include "line_reader.h"
+#include "list_text.h"
+#include "pack_messages.h"
+#include "platform/path.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+// Line buffer of the master list reader.
+constexpr size_t kMasterLineCapacity = 1040;
+// Fields of a master list row: name, two unused, pack path.
+constexpr size_t kMasterSeparators = 3;
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+std::string lastComponent(const std::string& path) {
+  return path.substr(platform::findFileName(path));
+}
+
+}  // namespace
+
+bool PackFile::repairFromList(const char* masterListPath) {
+  if (!file_.isOpen() || isMissing(masterListPath)) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (!setEditFlag(1) || !recountHeader() || !setEditFlag(1)) return false;
+  if (!verifyList() && !buildListFromMaster(masterListPath)) return false;
+  uint32_t listedSummary = 0;
+  int32_t listedCount = 0;
+  std::vector<bool> hashReferenced(kHashTableEntries);
+  std::vector<bool> blockReferenced(blocks_.size());
+  {
+    StreamHandle list(openStream(kListFileName));
+    if (list == nullptr) return false;
+    parseHex(readListLine(list.get(), kCheckLineCapacity), &listedSummary);
+    parseDecimal(readListLine(list.get(), kCheckLineCapacity), &listedCount);
+    if (!repairListedFiles(list.get(), &hashReferenced, &blockReferenced)) return false;
+  }
+  releaseUnreferenced(hashReferenced, blockReferenced);
+  const bool listAgrees = list_.count == listedCount && list_.summary == listedSummary;
+  if (!listAgrees && !saveList()) return false;
+  return setEditFlag(0);
+}
+
+// Keeps the rows whose packed file matches them and removes the packed
+// files that do not; the rows kept become the in-memory list.
+bool PackFile::repairListedFiles(IStream* list, std::vector<bool>* hashReferenced,
+                                 std::vector<bool>* blockReferenced) {
+  resetList();
+  std::vector<std::string> fields;
+  while (!list->eof()) {
+    const std::string line = readListLine(list, kCheckLineCapacity);
+    if (!splitListRow(line, &fields)) return false;
+    FileInfo listed;
+    parseHex(fields[1], &listed.size);
+    parseHex(fields[2], &listed.checksum);
+    FileInfo measured;
+    if (!measureFile(fields[0].c_str(), &measured) || measured.size != listed.size ||
+        measured.checksum != listed.checksum) {
+      removeContents(fields[0].c_str(), true);
+      continue;
+    }
+    markReferenced(fields[0], hashReferenced, blockReferenced);
+    list_.files.emplace(fields[0], listed);
+    list_.summary ^= listed.checksum;
+    ++list_.count;
+  }
+  return true;
+}
+
+void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
+                                   const std::vector<bool>& blockReferenced) {
+  const int32_t listPosition = find(kListFileName);
+  for (uint32_t position = 0; position < kHashTableEntries; ++position) {
+    if (hashTable_[position].inUse() && !hashReferenced[position] &&
+        static_cast<int32_t>(position) != listPosition) {
+      removeByPosition(static_cast<int32_t>(position), true);
+    }
+  }
+  const int64_t listBlock = listPosition < 0 ? -1 : hashTable_[listPosition].blockIndex();
+  for (uint32_t index = 0; index < blocks_.size(); ++index) {
+    if (blocks_[index].inUse() && !blockReferenced[index] && index != listBlock) {
+      freeBlockByIndex(static_cast<int32_t>(index), true);
+    }
+  }
+}
+
+// Brings the header's block counters in line with the block table on disk;
+// when they differed the pack is reopened with the corrected header.
+bool PackFile::recountHeader() {
+  std::vector<BlockEntry> area(kMaxBlockEntries);
+  if (!readAt(header_.blockTableOffset, area.data(), kMaxBlockEntries * kRecordSize)) {
+    return false;
+  }
+  uint32_t count = 0;
+  uint32_t total = 0;
+  uint32_t free = 0;
+  for (const BlockEntry& block : area) {
+    if (block.offset == 0 && block.size == 0 && block.word == 0) break;
+    ++count;
+    total += allocatedSize(block.size);
+    if (!block.inUse()) free += allocatedSize(block.size);
+  }
+  if (count == header_.blockCount && total == header_.dataUsed && free == header_.freeBytes) {
+    return true;
+  }
+  header_.blockCount = count;
+  header_.dataUsed = total;
+  header_.freeBytes = free;
+  writeHeader();
+  const std::string path = path_;
+  const bool readOnly = readOnly_;
+  close();
+  open(path.c_str(), readOnly);
+  return true;
+}
+
+// Rebuilds the list from the installation's master list: the rows of this
+// pack whose files are present, measured from the pack itself.
+bool PackFile::buildListFromMaster(const char* masterListPath) {
+  resetList();
+  platform::File master;
+  if (!master.open(masterListPath, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    return false;
+  }
+  LineReader reader(&master);
+  std::string line;
+  reader.next(&line, kMasterLineCapacity);
+  const std::string packName = lastComponent(path_);
+  bool taken = false;
+  while (reader.next(&line, kMasterLineCapacity)) {
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == kListSeparator) continue;
+    if (static_cast<size_t>(std::count(line.begin(), line.end(), kListSeparator)) <
+        kMasterSeparators) {
+      continue;
+    }
+    size_t third = 0;
+    for (size_t i = 0; i < kMasterSeparators; ++i) third = line.find(kListSeparator, third) + 1;
+    if (!equalsIgnoringCase(lastComponent(line.substr(third)), packName)) {
+      if (taken) break;
+      continue;
+    }
+    const std::string name = line.substr(0, line.find(kListSeparator));
+    FileInfo info;
+    if (!equalsIgnoringCase(name, kListFileName) && exists(name.c_str()) &&
+        measureFile(name.c_str(), &info)) {
+      list_.files.emplace(name, info);
+      taken = true;
+    }
+  }
+  master.close();
+  return saveList();
+}
+
+}  // namespace AXP

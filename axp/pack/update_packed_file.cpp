@@ -1,0 +1,89 @@
+// Replacing one packed file of another pack and patching that pack's
+// (list) row in place, without rebuilding the list.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "arguments.h"
+#include "axp/common/checksum.h"
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/name_text.h"
+#include "axp/pack/pack_file.h"
+#include "data_stream.h"
+#include "list_text.h"
+#include "pack_messages.h"
+
+namespace AXP {
+namespace {
+
+// Lists this large or larger are not patched.
+constexpr uint32_t kListBufferSize = 0x200000;
+constexpr char kHexFormat[] = "%08X";
+constexpr size_t kHexDigits = 8;
+
+// Writes `value` as eight hex digits at `at`, without a terminating NUL (the
+// byte after them belongs to the list).
+void putHex(char* at, uint32_t value) {
+  char digits[kHexDigits + 1];
+  std::snprintf(digits, sizeof digits, kHexFormat, value);
+  std::memcpy(at, digits, kHexDigits);
+}
+
+}  // namespace
+
+bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t nameLength,
+                                const void* data, uint32_t size) {
+  if (isMissing(packPath)) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  std::unique_ptr<char[]> listText(new (std::nothrow) char[kListBufferSize]());
+  std::string path = ".";
+  if (listText == nullptr || !appendPath(&path, packPath)) return false;
+  auto pack = std::make_unique<PackFile>();
+  if (!pack->open(path.c_str(), false) || !pack->insertContents(data, size, name, true, true)) {
+    return false;
+  }
+  const uint32_t newChecksum = crcBuffer(data, size);
+
+  StreamHandle list(pack->openStream(kListFileName));
+  if (list == nullptr || list->size() >= kListBufferSize) return false;
+  const uint32_t length = list->size();
+  if (list->read(listText.get(), length) != length) return false;
+
+  // Positions come from the stream itself, so "\r\n" line ends and empty
+  // lines do not shift them; only eight-digit fields are overwritten.
+  list->seek(0);
+  const std::string summaryLine = readListLine(list.get(), kCheckLineCapacity);
+  uint32_t summary = 0;
+  const bool summaryPatchable = summaryLine.size() == kHexDigits && parseHex(summaryLine, &summary);
+  readListLine(list.get(), kCheckLineCapacity);
+  std::vector<std::string> fields;
+  while (!list->eof()) {
+    const uint32_t rowStart = list->tell();
+    const std::string line = readListLine(list.get(), kCheckLineCapacity);
+    if (line.empty()) continue;
+    if (splitString(line, &fields, std::string(1, kListSeparator), false, false) != kListFields) {
+      return false;
+    }
+    if (std::strncmp(fields[0].c_str(), name, nameLength) != 0) continue;
+    if (!summaryPatchable || fields[1].size() != kHexDigits || fields[2].size() != kHexDigits) {
+      break;
+    }
+    uint32_t oldChecksum = 0;
+    parseHex(fields[2], &oldChecksum);
+    char* sizeField = listText.get() + rowStart + fields[0].size() + 1;
+    putHex(sizeField, size);
+    putHex(sizeField + kHexDigits + 1, newChecksum);
+    putHex(listText.get(), summary ^ oldChecksum ^ newChecksum);
+    break;
+  }
+  list.reset();
+  pack->insertContents(listText.get(), length, kListFileName, true, true);
+  return true;
+}
+
+}  // namespace AXP

@@ -1,0 +1,123 @@
+// Carrying out the command model on an installation: whole packs first,
+// then the contents of each pack, then the other loose files with
+// "(version)" last. The first failure ends the apply; nothing is rolled
+// back, but every edit already made is on disk.
+#include <cerrno>
+#include <memory>
+
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/pack/pak_file.h"
+#include "axp/updater/apply_plan.h"
+#include "axp/updater/updater.h"
+#include "platform/file.h"
+#include "platform/system.h"
+#include "target_check.h"
+
+namespace AXP {
+namespace {
+
+// Freshly replaced packs may still be held for a moment by the system
+// (virus scanners, indexers); the pause lets them go before the packs are
+// opened for editing.
+constexpr uint32_t kSettleMilliseconds = 500;
+constexpr const char* kNoPackMessage = "File=%s, WinErr=%d";
+
+struct PackReleaser {
+  void operator()(IPakFile* pack) const { axpReleasePakFile(pack); }
+};
+using PackHandle = std::unique_ptr<IPakFile, PackReleaser>;
+
+void tell(ProgressCallback progress, const PatchCommand& command) {
+  if (progress != nullptr) progress(command.pack.c_str(), command.name.c_str(), command.op);
+}
+
+}  // namespace
+
+bool Updater::apply(const char* installDir, ProgressCallback progress) {
+  if (installDir == nullptr || *installDir == '\0') {
+    reportError(BadArgument, "");
+    return false;
+  }
+  std::string root = installDir;
+  if (!checkTargets(root, commands_)) return false;
+  ApplyPlan plan = planApply(commands_, maintainLists_);
+  for (const PatchCommand* command : plan.wholePacks) {
+    if (!applyLooseCommand(root, *command, progress)) return false;
+  }
+  platform::sleepMilliseconds(kSettleMilliseconds);
+  for (const PackTurn& turn : plan.packTurns) {
+    if (!applyPackTurn(root, turn, progress)) return false;
+  }
+  for (const PatchCommand* command : plan.looseFiles) {
+    if (!applyLooseCommand(root, *command, progress)) return false;
+  }
+  return true;
+}
+
+bool Updater::applyLooseCommand(const std::string& installDir, const PatchCommand& command,
+                                ProgressCallback progress) {
+  tell(progress, command);
+  std::string target = installDir;
+  if (!appendPath(&target, command.name)) return false;
+  switch (command.op) {
+    case kOpAddOrReplace:
+      return extractEntry(command.package.c_str(), command.name.c_str(), target.c_str(), nullptr,
+                          nullptr);
+    case kOpDelete:
+      // A file that is missing, read-only or locked stays; the command
+      // still counts as done.
+      platform::deleteFile(target);
+      return true;
+    default:
+      reportError(BadArgument, "");
+      return false;
+  }
+}
+
+bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
+                            ProgressCallback progress) {
+  std::string packPath = installDir;
+  if (!appendPath(&packPath, turn.packKey)) return false;
+  PackHandle pack(axpCreatePakFile());
+  if (!pack) {
+    reportError(OpenFailed, kNoPackMessage, packPath.c_str(), ENOMEM);
+    return false;
+  }
+  if (!pack->open(packPath.c_str(), false)) return false;
+  if (maintainLists_) {
+    pack->setListTracking(1);
+    pack->loadList();  // a pack without rows starts an empty list
+  }
+  for (const PatchCommand* command : turn.removals) {
+    if (!applyPackCommand(pack.get(), *command, progress)) return false;
+  }
+  for (const PatchCommand* command : turn.insertions) {
+    if (!applyPackCommand(pack.get(), *command, progress)) return false;
+  }
+  if (maintainLists_) pack->saveList();
+  return true;  // releasing the pack closes it
+}
+
+bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
+                               ProgressCallback progress) {
+  tell(progress, command);
+  if (command.op == kOpDelete) {
+    // A name the pack does not hold counts as removed.
+    return pack->removeContents(command.name.c_str(), true) || getLastErrorCode() == NotFound;
+  }
+  if (command.op != kOpAddOrReplace) {
+    reportError(BadArgument, "");
+    return false;
+  }
+  std::string entryName;
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  if (!packageEntryName(command, &entryName) ||
+      !extractEntry(command.package.c_str(), entryName.c_str(), nullptr, &data, &size)) {
+    return false;
+  }
+  return pack->insertContents(data, size, command.name.c_str(), true, true);
+}
+
+}  // namespace AXP

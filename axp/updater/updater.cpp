@@ -1,0 +1,112 @@
+#include "axp/updater/updater.h"
+
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/name_text.h"
+#include "axp/common/package_seal.h"
+#include "axp/common/scrambled_io.h"
+#include "entry_extractor.h"
+#include "platform/file.h"
+#include "platform/path.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+constexpr const char* kCommandEntry = "(command)";
+constexpr const char* kZipMessage = "ziperr=%d";
+constexpr const char* kNotOpenedMessage = "%s not inserted";
+constexpr const char* kCopyMessage = "File=%s, WinErr: %d";
+
+bool isEmpty(const char* text) { return text == nullptr || *text == '\0'; }
+
+bool reportBadArgument() {
+  reportError(BadArgument, "");
+  return false;
+}
+
+std::string packageKey(const std::string& path) { return normalizeName(path, true, true); }
+
+}  // namespace
+
+Updater::Updater() { initScrambledIo(); }
+
+Updater::~Updater() {
+  for (auto& [key, archive] : openPackages_) {
+    if (archive != nullptr) zzip_dir_close(archive);
+  }
+}
+
+bool Updater::verifyChecksum(const char* path) {
+  if (isEmpty(path)) return reportBadArgument();
+  return checkChecksumTrailer(path);
+}
+
+bool Updater::openPackage(const char* packagePath) {
+  if (isEmpty(packagePath)) return reportBadArgument();
+  std::string key = packageKey(packagePath);
+  if (openPackages_.count(key) != 0) return true;
+  zzip_plugin_io_t io = selectIo(packagePath);
+  zzip_error_t error = ZZIP_NO_ERROR;
+  // The reader opens the file itself, so it gets the on-disk spelling.
+  ZZIP_DIR* archive =
+      zzip_dir_open_ext_io(platform::resolvePath(packagePath).c_str(), &error, nullptr, io);
+  if (archive == nullptr) {
+    reportError(LibraryError, kZipMessage, static_cast<int>(error));
+    return false;
+  }
+  openPackages_[key] = archive;
+  // The list is extracted whole before any line is read, so a failed
+  // extraction adds no commands.
+  const uint8_t* text = nullptr;
+  if (!extractEntry(packagePath, kCommandEntry, nullptr, &text, nullptr)) return false;
+  mergeCommandList(reinterpret_cast<const char*>(text), packagePath, maintainLists_, &commands_);
+  return true;
+}
+
+int Updater::getOperationCount() { return commands_.operationCount(); }
+
+bool Updater::computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) {
+  if (isEmpty(path) || checksumOut == nullptr) return reportBadArgument();
+  return crcFile(path, checksumOut, excludeTrailer);
+}
+
+zzip_plugin_io_t Updater::selectIo(const char* path) {
+  return isScrambledZip(path == nullptr ? "" : path) ? scrambledIo() : zzip_get_default_io();
+}
+
+bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) {
+  if (isEmpty(sourcePath) || isEmpty(targetPath)) return reportBadArgument();
+  if (comparePaths(sourcePath, targetPath) != 0 &&
+      !platform::copyFile(sourcePath, targetPath, false)) {
+    reportError(WriteFailed, kCopyMessage, targetPath, platform::lastSystemError());
+    return false;
+  }
+  bool sealed = checkChecksumTrailer(targetPath);
+  return toggleScrambling(targetPath, sealed) && appendChecksumTrailer(targetPath);
+}
+
+void Updater::setListMaintenance(bool on) { maintainLists_ = on; }
+
+bool Updater::getListMaintenance() { return maintainLists_; }
+
+bool Updater::extractEntry(const char* packagePath, const char* entryName, const char* targetPath,
+                           const uint8_t** dataOut, uint32_t* sizeOut) {
+  if (isEmpty(packagePath) || isEmpty(entryName) || (targetPath == nullptr && dataOut == nullptr)) {
+    return reportBadArgument();
+  }
+  auto found = openPackages_.find(packageKey(packagePath));
+  if (found == openPackages_.end()) {
+    reportError(BadArgument, kNotOpenedMessage, packagePath);
+    return false;
+  }
+  std::string name = normalizeName(entryName, false, true);
+  if (targetPath != nullptr) return extractEntryToFile(found->second, name, targetPath, sizeOut);
+  return extractEntryToMemory(found->second, name, dataOut, sizeOut);
+}
+
+Updater* createUpdater() noexcept { return new Updater(); }
+
+void destroyUpdater(IUpdater* updater) { delete static_cast<Updater*>(updater); }
+
+}  // namespace AXP

@@ -1,0 +1,26 @@
+// The 4-byte checksum trailer that seals a package file: the system
+// checksum (crcBuffer) of all bytes before it, little-endian.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace AXP {
+
+// Size of the trailer at the end of a sealed package.
+constexpr uint32_t kChecksumTrailerSize = 4;
+
+// The system checksum of a disk file into `*out`; with `skipTrailer` its
+// last 4 bytes are left out (a file of 4 bytes or less then gives the
+// checksum of nothing, 0). A file that cannot be opened or read: code 4,
+// `*out` left at 0xFFFFFFFF, false.
+bool crcFile(const std::string& path, uint32_t* out, bool skipTrailer);
+
+// Appends the checksum of the whole file to its end.
+bool appendChecksumTrailer(const std::string& path);
+
+// True when the file's last 4 bytes equal the checksum of the bytes before
+// them. A file of 3 bytes or less gives false without a report.
+bool checkChecksumTrailer(const std::string& path);
+
+}  // namespace AXP

@@ -1,0 +1,101 @@
+// The patch applier: opens patch packages (scrambled or plain ZIP archives),
+// reads their command lists into one command model and applies it to a game
+// installation. Callers reach it through IUpdater, createUpdater and
+// destroyUpdater.
+#pragma once
+
+#include <zzip/zzip.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "axp/updater/apply_plan.h"
+#include "axp/updater/command_list.h"
+
+namespace AXP {
+
+class IPakFile;
+
+// Told of every command an apply carries out, before its action: the
+// command's pack (empty for a loose file), its name and its code.
+using ProgressCallback = void (*)(const char* pack, const char* name, int32_t op);
+
+// Paths are narrow strings of at most 259 bytes. Failures return false and
+// leave code and message in the error record.
+class IUpdater {
+ public:
+  // True when the file ends in a 4-byte checksum trailer matching the rest.
+  virtual bool verifyChecksum(const char* path) = 0;
+  // Opens a package and merges its command list; a package already open
+  // (same path ignoring case and slash direction) is not read again.
+  virtual bool openPackage(const char* packagePath) = 0;
+  // Number of commands in the model.
+  virtual int getOperationCount() = 0;
+  // Carries out the model under `installDir`; `progress` may be null.
+  virtual bool apply(const char* installDir, ProgressCallback progress) = 0;
+  // Checksum of a disk file, optionally without its last 4 bytes.
+  virtual bool computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) = 0;
+  // The ZIP reader's I/O table for the file: descrambling for a scrambled
+  // package, the default one otherwise (also when the file cannot be read).
+  virtual zzip_plugin_io_t selectIo(const char* path) = 0;
+  // Copies source over target (unless both name one file), then toggles the
+  // target's scrambling and seals it with a fresh checksum trailer.
+  virtual bool copyAndSeal(const char* sourcePath, const char* targetPath) = 0;
+  // While set, "(list)" pack commands are dropped at opening and every
+  // edited pack keeps its own list file current. Initially clear.
+  virtual void setListMaintenance(bool on) = 0;
+  virtual bool getListMaintenance() = 0;
+
+ protected:
+  ~IUpdater() = default;
+};
+
+class Updater : public IUpdater {
+ public:
+  Updater();
+  virtual ~Updater();
+  Updater(const Updater&) = delete;
+  Updater& operator=(const Updater&) = delete;
+
+  bool verifyChecksum(const char* path) override;
+  bool openPackage(const char* packagePath) override;
+  int getOperationCount() override;
+  bool apply(const char* installDir, ProgressCallback progress) override;
+  bool computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) override;
+  zzip_plugin_io_t selectIo(const char* path) override;
+  bool copyAndSeal(const char* sourcePath, const char* targetPath) override;
+  void setListMaintenance(bool on) override;
+  bool getListMaintenance() override;
+
+  // Extracts one entry of an opened package to a file (`targetPath`) or to
+  // memory (`dataOut`: points into a process-wide buffer, valid until the
+  // next extraction, always followed by a zero byte). LZMA-packed entries
+  // are unpacked. An entry the package does not hold reads as empty data.
+  bool extractEntry(const char* packagePath, const char* entryName, const char* targetPath,
+                    const uint8_t** dataOut, uint32_t* sizeOut);
+
+  // The command model gathered from every opened package.
+  const CommandModel& commands() const { return commands_; }
+
+ private:
+  bool applyLooseCommand(const std::string& installDir, const PatchCommand& command,
+                         ProgressCallback progress);
+  bool applyPackTurn(const std::string& installDir, const PackTurn& turn,
+                     ProgressCallback progress);
+  bool applyPackCommand(IPakFile* packFile, const PatchCommand& command,
+                        ProgressCallback progress);
+
+  CommandModel commands_;
+  // normalised package path -> open archive directory
+  std::map<std::string, ZZIP_DIR*> openPackages_;
+  bool maintainLists_ = false;
+};
+
+// Never null: when the memory for an updater cannot be had, the process
+// ends rather than hand the caller an exception or a null it never tests.
+Updater* createUpdater() noexcept;
+// Destroys an updater made by createUpdater; ignores null.
+void destroyUpdater(IUpdater* updater);
+
+}  // namespace AXP

@@ -1,0 +1,56 @@
+#include "cli/error_report.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "axp/common/error_record.h"
+
+namespace {
+
+TEST(CliErrorReport, RecordedErrorCarriesMessageAndCode) {
+  EXPECT_EQ(cli::formatRecordedError("axp", 3, "File=/x/y.axp, WinErr=2"),
+            "axp: error: File=/x/y.axp, WinErr=2 (code 3)\n");
+  // An empty message is replaced by words for the code.
+  EXPECT_EQ(cli::formatRecordedError("axp", AXP::BadArgument, ""), "axp: error: bad argument (code 10)\n");
+  EXPECT_EQ(cli::formatRecordedError("axp", 99, ""), "axp: error: unknown error (code 99)\n");
+}
+
+TEST(CliErrorReport, EveryCodeInUseHasItsOwnWords) {
+  const int32_t codes[] = {1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 16, 17, 18, 19};
+  std::set<std::string> seen;
+  for (int32_t code : codes) {
+    std::string words = cli::describeErrorCode(code);
+    EXPECT_NE(words, cli::describeErrorCode(0)) << code;
+    EXPECT_TRUE(seen.insert(words).second) << code << " shares '" << words << "'";
+  }
+}
+
+TEST(CliErrorReport, UsageErrorPointsToHelp) {
+  EXPECT_EQ(cli::formatUsageError("axp", "unknown option '--x'", "axp pack ls"),
+            "axp: error: unknown option '--x'\nTry 'axp pack ls --help' for more information.\n");
+}
+
+TEST(CliErrorReport, SnapshotOutlivesLaterReportsAndNoticesThem) {
+  AXP::reportError(AXP::WriteFailed, "winErr: %d", 28);
+  cli::ErrorSnapshot saved;
+  EXPECT_FALSE(saved.recordChanged());
+  AXP::reportError(AXP::OpenFailed, "File=%s, WinErr=%d", "%s%n", 13);
+  EXPECT_TRUE(saved.recordChanged());
+  saved.restore();
+  EXPECT_FALSE(saved.recordChanged());
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
+  EXPECT_STREQ(AXP::getLastErrorMessage(), "winErr: 28");
+
+  // A message holding "%" is put back as it was, not formatted again.
+  AXP::reportError(AXP::NotFound, "%s", "100%s.txt");
+  cli::ErrorSnapshot percent;
+  AXP::reportError(AXP::NotFound, "%s", "100%s.txt!");
+  EXPECT_TRUE(percent.recordChanged());  // same code, other message
+  AXP::reportError(AXP::BadData, "%s", "100%s.txt");
+  EXPECT_TRUE(percent.recordChanged());  // same message, other code
+  percent.restore();
+  EXPECT_STREQ(AXP::getLastErrorMessage(), "100%s.txt");
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+#include "axp/common/error_record.h"
+#include "support/temp_dir.h"
+#include "test_packages.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+using updater_testing::lzmaPacked;
+using updater_testing::PackageEntry;
+using updater_testing::PackHandle;
+using updater_testing::sampleBytes;
+using updater_testing::sealPackage;
+using updater_testing::UpdaterHandle;
+using updater_testing::writePackage;
+
+// The callback has no context argument, so the calls are gathered here.
+using Call = std::tuple<std::string, std::string, int>;
+std::vector<Call> calls;
+void record(const char* pack, const char* name, int32_t op) { calls.emplace_back(pack, name, op); }
+
+bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// A pack holding `files`, its list saved.
+bool makePack(const std::string& path, const std::map<std::string, std::string>& files) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  PackHandle pack(axpCreatePakFile());
+  if (!pack || !pack->create(path.c_str())) return false;
+  pack->setListTracking(1);
+  for (const auto& [name, data] : files) {
+    if (!pack->insertContents(data.data(), static_cast<uint32_t>(data.size()), name.c_str(), true, true)) {
+      return false;
+    }
+  }
+  return pack->saveList();
+}
+
+// The packed file's bytes, or "<absent>".
+std::string packedFile(AXP::IPakFile* pack, const std::string& name) {
+  AXP::IStream* stream = pack->openFile(name.c_str());
+  if (stream == nullptr) return "<absent>";
+  std::string bytes(stream->size(), '\0');
+  bytes.resize(stream->read(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  stream->close();
+  return bytes;
+}
+
+// Builds a sealed package from `commands` and `entries` and opens it.
+UpdaterHandle openedUpdater(const TempDir& folder, const std::string& commands,
+                            std::vector<PackageEntry> entries, bool maintainLists = false) {
+  std::string package = folder.file("patch.zip");
+  entries.insert(entries.begin(), {"(command)", lzmaPacked(commands)});
+  for (PackageEntry& entry : entries) {
+    if (entry.name != "(command)") entry.data = lzmaPacked(entry.data);
+  }
+  UpdaterHandle updater(AXP::createUpdater());
+  updater->setListMaintenance(maintainLists);
+  EXPECT_TRUE(writePackage(package, entries) && sealPackage(package));
+  EXPECT_TRUE(updater->openPackage(package.c_str())) << AXP::getLastErrorMessage();
+  calls.clear();
+  return updater;
+}
+
+TEST(Apply, UpdatesAnInstallationWithTwoPacksAndKeepsTheirListsSound) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  std::string newPack = folder.file("built/c.axp");
+  std::string changed = sampleBytes(70000, 21, true);
+  ASSERT_TRUE(makePack(install + "/data/a.axp",
+                       {{"keep.txt", "kept"}, {"old.txt", "old"}, {"change.dds", "first"}}));
+  ASSERT_TRUE(makePack(install + "/data/b.axp", {{"x.bin", sampleBytes(3000, 22, false)}}));
+  ASSERT_TRUE(makePack(newPack, {{"inner.txt", "inside the new pack"}}));
+  writeFile(install + "/readme.txt", "old readme");
+  writeFile(install + "/obsolete.txt", "bye");
+  writeFile(install + "/(version)", "1.0");
+
+  UpdaterHandle updater = openedUpdater(
+      folder,
+      "0||Data\\C.axp\n"
+      "1|data\\a.axp|old.txt\n0|data\\a.axp|change.dds\n0|data\\a.axp|Sub\\new.txt\n"
+      "0|data\\a.axp|empty.txt\n1|data\\a.axp|never-there.txt\n"
+      "0|Data\\B.AXP|(list)\n0|data\\b.axp|y.bin\n2|data\\b.axp|z\n"
+      "0|data\\c.axp|added.txt\n"
+      "0||(version)\n0||readme.txt\n1||obsolete.txt\n1||missing.txt\n0||New\\Dir\\file.txt\n",
+      {{"Data/C.axp", readFile(newPack)},
+       {"data/a.axp/change.dds", changed},
+       {"data/a.axp/Sub/new.txt", "new inside"},
+       {"Data/B.AXP/(list)", "a list that must not replace the pack's own"},
+       {"data/b.axp/y.bin", "why"},
+       {"data/c.axp/added.txt", "added to the replaced pack"},
+       {"(version)", "2.0"},
+       {"readme.txt", "new readme"},
+       {"New/Dir/file.txt", "deep"}},
+      true);
+  EXPECT_EQ(updater->getOperationCount(), 14);  // the "(list)" line is dropped
+
+  ASSERT_TRUE(updater->apply(install.c_str(), record)) << AXP::getLastErrorMessage();
+
+  std::vector<Call> expected = {
+      {"", "Data\\C.axp", 0},
+      {"data\\a.axp", "never-there.txt", 1}, {"data\\a.axp", "old.txt", 1},
+      {"data\\a.axp", "change.dds", 0}, {"data\\a.axp", "empty.txt", 0},
+      {"data\\a.axp", "Sub\\new.txt", 0},
+      {"data\\b.axp", "y.bin", 0},
+      {"data\\c.axp", "added.txt", 0},
+      {"", "missing.txt", 1}, {"", "New\\Dir\\file.txt", 0}, {"", "obsolete.txt", 1},
+      {"", "readme.txt", 0},
+      {"", "(version)", 0}};
+  EXPECT_EQ(calls, expected);
+  EXPECT_EQ(readFile(install + "/readme.txt"), "new readme");
+  EXPECT_EQ(readFile(install + "/New/Dir/file.txt"), "deep");
+  EXPECT_EQ(readFile(install + "/(version)"), "2.0");
+  EXPECT_FALSE(exists(install + "/obsolete.txt"));
+
+  std::map<std::string, std::map<std::string, std::string>> expectedPacks = {
+      {"a.axp", {{"keep.txt", "kept"}, {"old.txt", "<absent>"}, {"change.dds", changed},
+                 {"Sub\\new.txt", "new inside"}, {"empty.txt", ""}}},
+      {"b.axp", {{"y.bin", "why"}, {"z", "<absent>"}}},
+      {"c.axp", {{"inner.txt", "inside the new pack"}, {"added.txt", "added to the replaced pack"}}}};
+  for (const auto& [packName, files] : expectedPacks) {
+    PackHandle pack(axpCreatePakFile());
+    ASSERT_TRUE(pack->open((install + "/data/" + packName).c_str(), true)) << packName;
+    EXPECT_TRUE(pack->checkIntegrity()) << packName << ": " << AXP::getLastErrorMessage();
+    for (const auto& [name, data] : files) EXPECT_EQ(packedFile(pack.get(), name), data) << name;
+  }
+}
+
+TEST(Apply, AnEmptyModelSucceedsWithoutCallbacks) {
+  UpdaterHandle updater(AXP::createUpdater());
+  TempDir folder;
+  calls.clear();
+  EXPECT_TRUE(updater->apply(folder.path().c_str(), record));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_FALSE(updater->apply("", record));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
+}
+
+TEST(Apply, AFailureInThePacksLeavesTheLooseFilesUndone) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  writeFile(install + "/(version)", "1.0");
+  UpdaterHandle updater = openedUpdater(folder, "0|data\\missing.axp|x\n0||(version)\n0||a.txt\n",
+                                        {{"data/missing.axp/x", "x"}, {"(version)", "2.0"}, {"a.txt", "a"}});
+  EXPECT_FALSE(updater->apply(install.c_str(), record));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=", 0), 0u);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(readFile(install + "/(version)"), "1.0");
+  EXPECT_FALSE(exists(install + "/a.txt"));
+}
+
+TEST(Apply, ALooseFileThatCannotBeWrittenStopsTheApply) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  // A folder where the file should go cannot be replaced by a file, for any
+  // user (a read-only file can be, by the superuser).
+  std::filesystem::create_directories(install + "/blocked.txt");
+  writeFile(install + "/(version)", "1.0");
+  UpdaterHandle updater = openedUpdater(folder, "0||blocked.txt\n0||(version)\n0||z.txt\n",
+                                        {{"blocked.txt", "b"}, {"(version)", "2.0"}, {"z.txt", "z"}});
+  EXPECT_FALSE(updater->apply(install.c_str(), record));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
+  std::string target = install + "/blocked.txt";
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + target + ", WinErr=", 0), 0u)
+      << AXP::getLastErrorMessage();
+  EXPECT_EQ(calls, (std::vector<Call>{{"", "blocked.txt", 0}}));
+  EXPECT_EQ(readFile(install + "/(version)"), "1.0");
+  EXPECT_FALSE(exists(install + "/z.txt"));
+}
+
+TEST(Apply, AnUnknownLooseCodeFailsAtItsTurn) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  UpdaterHandle updater = openedUpdater(folder, "0||a.txt\n5||b.txt\n0||c.txt\n", {{"a.txt", "a"}, {"c.txt", "c"}});
+  EXPECT_FALSE(updater->apply(install.c_str(), record));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
+  EXPECT_STREQ(AXP::getLastErrorMessage(), "");
+  EXPECT_EQ(calls, (std::vector<Call>{{"", "a.txt", 0}, {"", "b.txt", 5}}));
+  EXPECT_EQ(readFile(install + "/a.txt"), "a");
+  EXPECT_FALSE(exists(install + "/c.txt"));
+}
+
+TEST(Apply, TargetsOutsideTheInstallationRefuseTheWholeApply) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  std::string victim = folder.file("victim.txt");
+  std::string outside = folder.file("outside.txt");
+  std::filesystem::create_directories(install);
+  ASSERT_TRUE(makePack(install + "/p.axp", {{"a", "a"}}));
+  std::string longName(260 - install.size(), 'n');
+  std::vector<std::pair<std::string, int32_t>> lines = {
+      {"0||../outside.txt", AXP::BadArgument},     {"0||..\\outside.txt", AXP::BadArgument},
+      {"1||sub/../../victim.txt", AXP::BadArgument}, {"0||" + outside, AXP::BadArgument},
+      {"0||\\outside.txt", AXP::BadArgument},      {"0||C:outside.txt", AXP::BadArgument},
+      {"0||C:\\outside.txt", AXP::BadArgument},    {"0|../p.axp|a", AXP::BadArgument},
+      {"1|..\\..\\p.axp|a", AXP::BadArgument},     {"0||" + longName, AXP::BadArgument},
+  };
+  for (const auto& [line, code] : lines) {
+    writeFile(victim, "still here");
+    UpdaterHandle updater =
+        openedUpdater(folder, "0||fine.txt\n1|p.axp|a\n" + line + "\n", {{"fine.txt", "f"}});
+    EXPECT_FALSE(updater->apply(install.c_str(), record)) << line;
+    EXPECT_EQ(AXP::getLastErrorCode(), code) << line;
+    std::string offending = line.substr(line.rfind('|') + 1);
+    if (line.find("p.axp") != std::string::npos) offending = line.substr(2, line.rfind('|') - 2);
+    if (line.find(longName) == std::string::npos) {
+      EXPECT_EQ(AXP::getLastErrorMessage(), offending) << line;
+    }
+    EXPECT_TRUE(calls.empty()) << line;
+    EXPECT_FALSE(exists(install + "/fine.txt")) << line;
+    EXPECT_FALSE(exists(outside)) << line;
+    EXPECT_EQ(readFile(victim), "still here") << line;
+  }
+  PackHandle pack(axpCreatePakFile());
+  ASSERT_TRUE(pack->open((install + "/p.axp").c_str(), true));
+  EXPECT_EQ(packedFile(pack.get(), "a"), "a");
+}
+
+}  // namespace

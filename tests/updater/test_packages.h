@@ -1,0 +1,46 @@
+// Patch packages for the updater's tests, written with the builder's ZIP
+// writer (or, for archives our writer never makes, with Python's zipfile).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "axp/pack/pak_file.h"
+#include "axp/updater/updater.h"
+
+namespace updater_testing {
+
+struct UpdaterReleaser {
+  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
+};
+using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
+
+struct PackReleaser {
+  void operator()(AXP::IPakFile* pack) const { axpReleasePakFile(pack); }
+};
+using PackHandle = std::unique_ptr<AXP::IPakFile, PackReleaser>;
+
+struct PackageEntry {
+  std::string name;
+  std::string data;
+};
+
+// Writes a ZIP archive of the entries, stored, in the given order.
+bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries);
+// Scrambles a written archive in place and appends the checksum trailer,
+// as the builder seals its packages.
+bool sealPackage(const std::string& path);
+// `data` as an LZMA-packed entry.
+std::string lzmaPacked(const std::string& data);
+
+// Runs a Python script with python3; false when python3 is missing or the
+// script fails.
+bool havePython();
+bool runPython(const std::string& script);
+
+// `count` bytes of pseudo-random data from `seed`; `compressible` mixes in
+// repeated runs.
+std::string sampleBytes(size_t count, unsigned seed, bool compressible);
+
+}  // namespace updater_testing

@@ -1,0 +1,111 @@
+#include "pack_extract.h"
+
+#include <utility>
+#include <vector>
+
+#include "axp/common/checksum.h"
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "cli/error_report.h"
+#include "cli/progress_bar.h"
+#include "extract_path.h"
+#include "pack_list.h"
+#include "packed_file_reader.h"
+#include "platform/file.h"
+#include "platform/path.h"
+#include "platform/system.h"
+
+namespace axptool {
+namespace {
+
+const char kProgressLabel[] = "extracting";
+const char kFolderFailed[] = "Path=%s, WinErr=%d";
+const char kOpenFailed[] = "File=%s, WinErr=%d";
+const char kWriteFailed[] = "File=%s, WinErr: %d";
+const char kSizeDiffers[] = "file=%s, sizedif(%d!=%d)";
+const char kChecksumDiffers[] = "file=%s, crcdif(%u!=%u)";
+
+struct Target {
+  std::string name;
+  std::string path;
+  AXP::FileInfo listed;
+};
+
+bool makeParentFolder(const std::string& path) {
+  std::string folder = path;
+  if (!platform::removeFileSpec(&folder) || AXP::makeDirectories(folder)) return true;
+  AXP::reportError(AXP::OpenFailed, kFolderFailed, folder.c_str(), platform::lastSystemError());
+  return false;
+}
+
+// Copies one packed file to its target, checking it against its row.
+bool copyOut(AXP::PackFile* pack, const Target& target, platform::File* out) {
+  uint32_t size = 0;
+  uint32_t checksum = AXP::crcStart();
+  bool copied = readPackedFile(pack, target.name, [&](const char* data, uint32_t length) {
+    uint32_t done = 0;
+    if (!out->write(data, length, &done) || done != length) {
+      AXP::reportError(AXP::WriteFailed, kWriteFailed, target.path.c_str(), platform::lastSystemError());
+      return false;
+    }
+    checksum = AXP::crcFeed(checksum, data, length);
+    size += length;
+    return true;
+  });
+  if (!copied) return false;
+  if (!out->close()) {
+    AXP::reportError(AXP::WriteFailed, kWriteFailed, target.path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  checksum = AXP::crcFinish(checksum);
+  if (size != target.listed.size) {
+    AXP::reportError(AXP::BadData, kSizeDiffers, target.name.c_str(), static_cast<int>(size),
+                     static_cast<int>(target.listed.size));
+    return false;
+  }
+  if (checksum != target.listed.checksum) {
+    AXP::reportError(AXP::BadData, kChecksumDiffers, target.name.c_str(), checksum, target.listed.checksum);
+    return false;
+  }
+  return true;
+}
+
+bool extractOne(AXP::PackFile* pack, const Target& target) {
+  if (!makeParentFolder(target.path)) return false;
+  platform::File out;
+  if (!out.open(target.path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+    AXP::reportError(AXP::OpenFailed, kOpenFailed, target.path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  if (copyOut(pack, target, &out)) return true;
+  cli::ErrorSnapshot failure;
+  out.close();
+  platform::deleteFile(target.path);
+  failure.restore();
+  return false;
+}
+
+}  // namespace
+
+bool extractPack(AXP::PackFile* pack, const std::string& folder) {
+  ListState state;
+  if (!loadPackList(pack, &state)) return false;
+  if (state == ListState::Missing) {
+    reportListProblem(AXP::NotFound, *pack);
+    return false;
+  }
+  std::vector<Target> targets;
+  for (const auto& [name, listed] : pack->list().files) {
+    std::string path;
+    if (!extractionPath(folder, name, &path)) return false;
+    targets.push_back({name, std::move(path), listed});
+  }
+  cli::ProgressBar progress(kProgressLabel, targets.size());
+  for (size_t i = 0; i < targets.size(); ++i) {
+    progress.update(i);
+    if (!extractOne(pack, targets[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace axptool
