@@ -1,0 +1,113 @@
+#include "entry_source.h"
+
+#include <new>
+
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/pack/pack_file.h"
+#include "axp/updater/lzma_entry.h"
+#include "platform/file.h"
+#include "platform/system.h"
+
+namespace AXP {
+namespace {
+
+constexpr char kSystemErrorMessage[] = "WinErr=%d";
+constexpr char kTooLargeMessage[] = "File=%s(too large)";
+constexpr char kOutOfMemoryMessage[] = "File=%s(out of memory)";
+constexpr char kShortReadMessage[] = "%s in %s";
+
+// The applier refuses entries that unpack to more than this, so a larger
+// file is refused here, before a package nobody can apply is made.
+bool checkEntrySize(uint64_t size, const std::string& what) {
+  if (size <= kMaxLzmaUnpackedSize) return true;
+  reportError(LibraryError, kTooLargeMessage, what.c_str());
+  return false;
+}
+
+bool allocate(std::vector<uint8_t>* data, uint32_t size, const std::string& what) {
+  try {
+    data->resize(size);
+  } catch (const std::bad_alloc&) {
+    reportError(ReadFailed, kOutOfMemoryMessage, what.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Gives a stream back to its pack when the read ends, on every path.
+struct StreamCloser {
+  void operator()(IStream* stream) const { stream->close(); }
+};
+
+}  // namespace
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>* data) {
+  platform::File file;
+  if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, kSystemErrorMessage, platform::lastSystemError());
+    return false;
+  }
+  const int64_t size = file.size();
+  if (size < 0) {
+    reportError(ReadFailed, kSystemErrorMessage, platform::lastSystemError());
+    return false;
+  }
+  if (!checkEntrySize(static_cast<uint64_t>(size), path)) return false;
+  const uint32_t wanted = static_cast<uint32_t>(size);
+  if (!allocate(data, wanted, path)) return false;
+  uint32_t done = 0;
+  if (!file.read(data->data(), wanted, &done) || done != wanted) {
+    reportError(ReadFailed, kSystemErrorMessage, platform::lastSystemError());
+    return false;
+  }
+  return true;
+}
+
+EntrySource::EntrySource() = default;
+EntrySource::~EntrySource() = default;
+
+bool EntrySource::load(const PlanCommand& command, std::vector<uint8_t>* data, bool* hasEntry) {
+  *hasEntry = true;
+  if (command.pack.empty()) {
+    std::string path = command.sourceFolder;
+    return appendPath(&path, command.name) && readWholeFile(path, data);
+  }
+  std::string packPath = command.sourceFolder;
+  return appendPath(&packPath, command.pack) && loadPackedFile(packPath, command.name, data, hasEntry);
+}
+
+bool EntrySource::openPack(const std::string& path) {
+  if (pack_ != nullptr && packPath_ == path) return true;
+  if (pack_ == nullptr) pack_ = std::make_unique<PackFile>();
+  packPath_.clear();
+  if (!pack_->open(path.c_str(), true)) return false;
+  packPath_ = path;
+  return true;
+}
+
+bool EntrySource::loadPackedFile(const std::string& packPath, const std::string& name,
+                                 std::vector<uint8_t>* data, bool* hasEntry) {
+  if (!openPack(packPath)) return false;
+  std::unique_ptr<IStream, StreamCloser> stream(pack_->openFile(name.c_str()));
+  if (stream == nullptr) return false;
+  const uint32_t size = stream->size();
+  if (size == 0) {
+    *hasEntry = false;
+    return true;
+  }
+  if (!checkEntrySize(size, name) || !allocate(data, size, name)) return false;
+  uint32_t done = 0;
+  while (done < size) {
+    const uint32_t count = stream->read(data->data() + done, size - done);
+    if (count == 0) break;
+    done += count;
+  }
+  if (done != size) {
+    reportError(ReadFailed, kShortReadMessage, name.c_str(), packPath.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace AXP

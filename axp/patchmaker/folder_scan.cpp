@@ -1,0 +1,91 @@
+#include "folder_scan.h"
+
+#include <vector>
+
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/package_seal.h"
+#include "axp/updater/command_list.h"
+#include "pack_listing.h"
+#include "platform/file.h"
+
+namespace AXP {
+namespace {
+
+constexpr char kPathMessage[] = "%s";
+// Characters no catalogued name may hold: the field separator and line
+// ends break the catalogue and command lines, and "\" separates the
+// components of relative names.
+constexpr char kForbiddenNameCharacters[] = "|\r\n\\";
+constexpr char kHiddenPrefix = '.';
+
+struct FoundFile {
+  std::string path;
+  std::string relativeName;
+};
+
+bool joinRelative(const std::string& prefix, const std::string& name, std::string* joined) {
+  std::string result = prefix.empty() ? name : prefix + kCatalogueSeparator + name;
+  if (result.size() > kMaxPath) {
+    reportError(BadArgument, kPathMessage, result.c_str());
+    return false;
+  }
+  *joined = std::move(result);
+  return true;
+}
+
+// Collects the files under `folder` before any is read, so that progress
+// can be told against the whole count. A folder that cannot be listed
+// contributes nothing.
+bool listFiles(const std::string& folder, const std::string& prefix, std::vector<FoundFile>* files) {
+  std::vector<platform::DirectoryEntry> entries;
+  if (!platform::listDirectory(folder, &entries)) return true;
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (entry.name.empty() || entry.name[0] == kHiddenPrefix) continue;
+    FoundFile found{folder, std::string()};
+    if (!appendPath(&found.path, entry.name)) return false;
+    if (entry.name.find_first_of(kForbiddenNameCharacters) != std::string::npos) {
+      reportError(BadData, kPathMessage, found.path.c_str());
+      return false;
+    }
+    if (!joinRelative(prefix, entry.name, &found.relativeName)) return false;
+    if (entry.isDirectory) {
+      if (!listFiles(found.path, found.relativeName, files)) return false;
+    } else {
+      files->push_back(std::move(found));
+    }
+  }
+  return true;
+}
+
+bool catalogueLooseFile(const FoundFile& file, VersionRecord* record) {
+  FileRecord row;
+  row.name = file.relativeName;
+  // A file that cannot be read fails the scan (code 4 from crcFile): a
+  // catalogue row made up for it would describe bytes nobody has seen.
+  if (!crcFile(file.path, &row.crc, false)) {
+    if (!platform::pathExists(file.path)) reportError(NotFound, kPathMessage, file.path.c_str());
+    return false;
+  }
+  row.size = diskFileSize(file.path);
+  record->files.push_back(std::move(row));
+  return true;
+}
+
+}  // namespace
+
+bool scanVersionFolder(const std::string& folder, VersionRecord* record, const MakeProgress& progress) {
+  std::vector<FoundFile> files;
+  if (!listFiles(folder, std::string(), &files)) return false;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FoundFile& file = files[i];
+    const bool catalogued = isPackName(file.relativeName)
+                                ? cataloguePack(file.path, file.relativeName, record)
+                                : catalogueLooseFile(file, record);
+    if (!catalogued) return false;
+    if (progress) progress(MakeStage::Cataloguing, i + 1, files.size());
+  }
+  return true;
+}
+
+}  // namespace AXP

@@ -1,0 +1,136 @@
+#include "axp/patchmaker/patch_maker.h"
+
+#include <algorithm>
+#include <new>
+#include <thread>
+
+#include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/name_text.h"
+#include "catalogue_file.h"
+#include "folder_scan.h"
+#include "package_build.h"
+#include "platform/file.h"
+
+namespace AXP {
+namespace {
+
+constexpr char kNoMessage[] = "";
+constexpr char kPathMessage[] = "%s";
+constexpr char kVersionMessage[] = "%s";
+// What getVersion answers for a folder that is not registered.
+constexpr char kNoVersion[] = "";
+
+bool isMissing(const char* text) { return text == nullptr || *text == '\0'; }
+
+std::string folderKey(const char* folder) { return normalizeName(folder, true, true); }
+
+// Deletes the folder's old catalogue, so that the scan does not list it.
+// A folder that does not exist is refused here, like a catalogue that
+// exists and cannot be deleted.
+bool dropCatalogue(const std::string& folder, const std::string& cataloguePath) {
+  const bool dropped = platform::pathExists(cataloguePath) ? platform::deleteFile(cataloguePath)
+                                                           : platform::isDirectory(folder);
+  if (!dropped) reportError(OpenFailed, kPathMessage, cataloguePath.c_str());
+  return dropped;
+}
+
+bool catalogueVersion(const std::string& cataloguePath, const char* version, const MakeProgress& progress,
+                      VersionRecord* record) {
+  if (!isCatalogueVersion(version)) {
+    reportError(BadArgument, kVersionMessage, version);
+    return false;
+  }
+  record->version = version;
+  return dropCatalogue(record->folder, cataloguePath) && scanVersionFolder(record->folder, record, progress) &&
+         writeCatalogue(cataloguePath, *record);
+}
+
+}  // namespace
+
+PatchMaker::PatchMaker() : packingThreads_(std::max(1u, std::thread::hardware_concurrency())) {}
+
+PatchMaker::~PatchMaker() = default;
+
+bool PatchMaker::addVersion(const char* folder, const char* version) {
+  if (isMissing(folder)) {
+    reportError(BadArgument, kNoMessage);
+    return false;
+  }
+  const std::string key = folderKey(folder);
+  versions_.erase(key);
+  VersionRecord record;
+  record.folder = folder;
+  std::string cataloguePath = record.folder;
+  const bool registered =
+      appendPath(&cataloguePath, kCatalogueFileName) &&
+      (isMissing(version) ? readCatalogue(cataloguePath, &record)
+                          : catalogueVersion(cataloguePath, version, progress_, &record));
+  if (registered) versions_.emplace(key, std::move(record));
+  return registered;
+}
+
+const char* PatchMaker::getVersion(const char* folder) {
+  if (isMissing(folder)) {
+    reportError(BadArgument, kNoMessage);
+    return nullptr;
+  }
+  const VersionRecord* record = findRecord(folder);
+  return record == nullptr ? kNoVersion : record->version.c_str();
+}
+
+bool PatchMaker::makePatch(const char* oldFolder, const char* newFolder, const char* packagePath,
+                           const PatchFilter& filter) {
+  if (isMissing(packagePath)) {
+    reportError(BadArgument, kNoMessage);
+    return false;
+  }
+  PatchPlan plan;
+  return planPatch(oldFolder, newFolder, filter, &plan) && writePackage(plan, packagePath);
+}
+
+bool PatchMaker::reservedOperation(const char* first, const char* second) {
+  if (isMissing(first) || isMissing(second)) reportError(BadArgument, kNoMessage);
+  return false;
+}
+
+const VersionRecord* PatchMaker::findVersion(const char* folder) const {
+  if (isMissing(folder)) return nullptr;
+  const auto found = versions_.find(folderKey(folder));
+  return found == versions_.end() ? nullptr : &found->second;
+}
+
+VersionRecord* PatchMaker::findRecord(const char* folder) {
+  const auto found = versions_.find(folderKey(folder));
+  if (found != versions_.end()) return &found->second;
+  reportError(VersionNotFound, kPathMessage, folder);
+  return nullptr;
+}
+
+bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const PatchFilter& filter,
+                           PatchPlan* plan) {
+  if (isMissing(oldFolder) || isMissing(newFolder)) {
+    reportError(BadArgument, kNoMessage);
+    return false;
+  }
+  VersionRecord* oldVersion = findRecord(oldFolder);
+  if (oldVersion == nullptr) return false;
+  const VersionRecord* newVersion = findRecord(newFolder);
+  if (newVersion == nullptr) return false;
+  AXP::planPatch(*oldVersion, *newVersion, filter, plan);
+  return true;
+}
+
+bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) {
+  if (isMissing(packagePath)) {
+    reportError(BadArgument, kNoMessage);
+    return false;
+  }
+  return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_}, &lastPackage_);
+}
+
+PatchMaker* createPatchMaker() { return new (std::nothrow) PatchMaker(); }
+
+void destroyPatchMaker(IPatchMaker* maker) { delete static_cast<PatchMaker*>(maker); }
+
+}  // namespace AXP

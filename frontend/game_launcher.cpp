@@ -1,0 +1,17 @@
+#include "frontend/game_launcher.h"
+
+#include "platform/path.h"
+#include "platform/process.h"
+
+namespace qelt {
+namespace {
+
+const char kLauncherName[] = "Launch.exe";
+
+}  // namespace
+
+bool launchGame(const std::string& installDir) {
+  return platform::startProcess(platform::pathAppend(installDir, kLauncherName), {}, installDir);
+}
+
+}  // namespace qelt

@@ -1,0 +1,125 @@
+#include "frontend/patch_worker.h"
+
+#include <optional>
+#include <string>
+
+#include "axp/common/error_record.h"
+#include "frontend/apply_progress.h"
+#include "frontend/client_check.h"
+#include "frontend/embedded_container.h"
+#include "frontend/patch_texts.h"
+#include "frontend/text_format.h"
+#include "frontend/updater_handle.h"
+#include "frontend/version_key.h"
+#include "platform/file.h"
+#include "platform/path.h"
+
+namespace qelt {
+namespace {
+
+const char kContainerFailed[] = "读取升级资源失败，请重新下载!";
+const char kNoInstallation[] = "无法找到《溪云归棹》安装目录!";
+const char kBelowRangeFormat[] = "该补丁支持%s以上的版本,本地版本为%s";
+const char kAboveRangeFormat[] = "该补丁支持%s以下的版本,本地版本为%s";
+const char kPackageBroken[] = "升级包资源错误";
+const char kReadyToStart[] = "准备开始升级";
+const char kCaptionFormat[] = "《溪云归棹》升级补丁[%s-%s]";
+const char kApplyFailedFormat[] = "更新错误(code=%d,%s)";
+const char kFinished[] = "更新结束";
+const char kFiledPackagesFolder[] = "Patch";
+
+// The attempt whose package is being applied. The updater's progress
+// callback carries no context of its own; only one attempt ever applies at
+// a time.
+struct ApplyingAttempt {
+  PatchState* state = nullptr;
+  DialogLink* link = nullptr;
+};
+ApplyingAttempt gApplying;
+
+void fail(DialogLink* link, const std::string& status) {
+  link->setStatus(status);
+  link->reportFailure();
+}
+
+// Moves the used package into the installation's "Patch" folder, replacing
+// an earlier copy. Without that folder the package stays where it is.
+void filePackage(const PatchState& state) {
+  std::string target = platform::pathAppend(platform::pathAppend(state.installDir, kFiledPackagesFolder),
+                                            state.packagePath.substr(platform::findFileName(state.packagePath)));
+  platform::deleteFile(target);
+  platform::moveFile(state.packagePath, target);
+}
+
+bool applyPackage(AXP::IUpdater* updater, PatchState* state, DialogLink* link) {
+  state->progressCounter = 0;
+  gApplying = {state, link};
+  bool applied = updater->apply(state->installDir.c_str(), onApplyProgress);
+  gApplying = {};
+  return applied;
+}
+
+}  // namespace
+
+void onApplyProgress(const char* /*pack*/, const char* name, int32_t kind) {
+  PatchState* state = gApplying.state;
+  int percent = progressPercent(state->progressCounter, state->operationCount);
+  ++state->progressCounter;
+  gApplying.link->setStatus(progressText(kind, name));
+  gApplying.link->reportProgress(percent);
+}
+
+UpdateResult runUpdate(PatchState* state, const WorkerContext& context, DialogLink* link) {
+  UpdaterHandle updater = makeUpdater();
+  if (!updater->openPackage(state->packagePath.c_str())) {
+    link->setStatus(kPackageBroken);
+    return UpdateResult::Failed;
+  }
+  state->operationCount = static_cast<uint32_t>(updater->getOperationCount());
+  link->setStatus(kReadyToStart);
+  link->setCaption(formatText(kCaptionFormat, state->fromVersion.c_str(), state->toVersion.c_str()));
+  link->reportProgress(0);
+  link->enableStart();
+  if (!context.start->wait()) return UpdateResult::Abandoned;
+  if (isClientRunning(link, context.settings->clientProgram, true)) {
+    link->setStatus(kClientRunningText);
+    return UpdateResult::Failed;
+  }
+  if (!applyPackage(updater.get(), state, link)) {
+    link->setStatus(formatText(kApplyFailedFormat, AXP::getLastErrorCode(), AXP::getLastErrorMessage()));
+    return UpdateResult::Failed;
+  }
+  // The updater holds the package open until it is released.
+  updater.reset();
+  filePackage(*state);
+  return UpdateResult::Applied;
+}
+
+void patchWorker(const WorkerContext& context) {
+  DialogLink link(context.channel);
+  PatchState state;
+  std::optional<std::string> notes;
+  if (!readEmbeddedContainer(*context.settings, &state, &notes)) return fail(&link, kContainerFailed);
+  if (notes) link.setNotes(*notes);
+  if (!context.finder->findInstallation(&state, &link)) return fail(&link, kNoInstallation);
+  switch (placeInRange(state.localKey, state.fromKey, state.toKey)) {
+    case RangePlace::Below:
+      return fail(&link, formatText(kBelowRangeFormat, state.fromVersion.c_str(), state.localVersion.c_str()));
+    case RangePlace::Above:
+      return fail(&link, formatText(kAboveRangeFormat, state.toVersion.c_str(), state.localVersion.c_str()));
+    case RangePlace::Inside:
+      break;
+  }
+  switch (runUpdate(&state, context, &link)) {
+    case UpdateResult::Failed:
+      return link.reportFailure();
+    case UpdateResult::Abandoned:
+      return;
+    case UpdateResult::Applied:
+      link.setStatus(kFinished);
+      link.reportDone(state.toVersion, state.installDir);
+      return;
+  }
+}
+
+}  // namespace qelt

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "axp/common/error_record.h"
+#include "frontend/container_format.h"
+#include "frontend/container_writer.h"
+#include "frontend/embedded_container.h"
+#include "frontend_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using frontend_testing::PackageEntry;
+using frontend_testing::rawContainer;
+using frontend_testing::stubBytes;
+using frontend_testing::writeSealedPackage;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+class ContainerTest : public testing::Test {
+ protected:
+  // Reads the container of `program`, which holds stubBytes() first.
+  bool read(const std::string& program) {
+    writeFile(dir.file("program"), program);
+    qelt::PatchSettings settings{dir.file("program"), static_cast<uint32_t>(stubBytes().size()), dir.path() + "/", {}};
+    return qelt::readEmbeddedContainer(settings, &state, &notes);
+  }
+
+  std::string sealedPackage(const std::vector<PackageEntry>& entries) {
+    EXPECT_TRUE(writeSealedPackage(dir.file("package.xzip"), entries));
+    return readFile(dir.file("package.xzip"));
+  }
+
+  TempDir dir;
+  qelt::PatchState state;
+  std::optional<std::string> notes;
+};
+
+TEST_F(ContainerTest, ReadsRangeCopiesPackageAndShowsNotes) {
+  const std::string package = sealedPackage({{"(command)", ""}, {"update.TXT", "line one\r\nline two\r\n"}});
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 5, "1.0.1", package)));
+  EXPECT_EQ(state.fromVersion, "1.0");
+  EXPECT_EQ(state.toVersion, "1.0.1");
+  EXPECT_EQ(state.fromKey, "00000.00000.00001.00000");
+  EXPECT_EQ(state.toKey, "00000.00001.00000.00001");
+  EXPECT_EQ(state.packagePath, dir.path() + "/QELT Patch/QELT-1.0-1.0.1.xzip");
+  EXPECT_EQ(readFile(state.packagePath), package);
+  ASSERT_TRUE(notes.has_value());
+  EXPECT_EQ(*notes, "line one\r\nline two\r\n");
+  // The notes file lay directly in the temporary folder and is gone again.
+  EXPECT_EQ(qelt::notesFilePath(dir.path() + "/", "1.0", "1.0.1"),
+            dir.path() + "/QELT PatchQELT_patchinfo_1.0_1.0.1.txt");
+  EXPECT_FALSE(std::filesystem::exists(qelt::notesFilePath(dir.path() + "/", "1.0", "1.0.1")));
+}
+
+TEST_F(ContainerTest, VersionLengthsOf31AndEmptyPassButNot32) {
+  const std::string package = sealedPackage({{"(command)", ""}});
+  const std::string longest(31, '9');
+  ASSERT_TRUE(read(rawContainer(0, "", 31, longest, package)));
+  EXPECT_EQ(state.fromVersion, "");
+  EXPECT_EQ(state.fromKey, "00000.00000.00000.00000");
+  EXPECT_EQ(state.toVersion, longest);
+  EXPECT_EQ(state.packagePath, dir.path() + "/QELT Patch/QELT--" + longest + ".xzip");
+
+  qelt::PatchState fresh;
+  state = fresh;
+  EXPECT_FALSE(read(rawContainer(32, std::string(32, '1'), 3, "1.1", package)));
+  EXPECT_FALSE(read(rawContainer(3, "1.0", 32, std::string(32, '1'), package)));
+  EXPECT_EQ(state.toVersion, "") << "a refused length reads nothing into the field";
+  // A length field that is huge must not be taken as an allocation size.
+  EXPECT_FALSE(read(rawContainer(0xFFFFFFFF, "", 3, "1.1", package)));
+}
+
+TEST_F(ContainerTest, TruncatedOrUnfitContainersFail) {
+  const std::string whole = rawContainer(3, "1.0", 3, "1.1", "package");
+  const size_t stub = stubBytes().size();
+  EXPECT_FALSE(read(whole.substr(0, stub + 2))) << "inside the first length";
+  EXPECT_FALSE(read(whole.substr(0, stub + 4 + 2))) << "inside the from text";
+  EXPECT_FALSE(read(whole.substr(0, stub + 4 + 3 + 4 + 1))) << "inside the to text";
+  EXPECT_FALSE(read(stubBytes().substr(0, stub - 1))) << "the container start lies beyond the file";
+  // A version text becomes part of a file name: no separators, no controls.
+  EXPECT_FALSE(read(rawContainer(5, "../..", 3, "1.1", "package")));
+  EXPECT_FALSE(read(rawContainer(3, "1.0", 4, "1\\.1", "package")));
+  EXPECT_FALSE(read(rawContainer(3, "1.0", 4, "1.1\n", "package")));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/QELT Patch/QELT-../..-1.1.xzip"));
+}
+
+TEST_F(ContainerTest, NotesAreOptional) {
+  // No notes entry: the container reads, no notes.
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"(command)", ""}}))));
+  EXPECT_FALSE(notes.has_value());
+  // An empty notes entry gives an empty text.
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"Update.txt", ""}}))));
+  ASSERT_TRUE(notes.has_value());
+  EXPECT_EQ(*notes, "");
+  // A package the ZIP reader cannot open still copies; its notes are silent.
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", "not a zip archive at all")));
+  EXPECT_FALSE(notes.has_value());
+  EXPECT_EQ(readFile(state.packagePath), "not a zip archive at all");
+  // Notes above the size limit are not shown.
+  const std::string huge(qelt::kMaxReleaseNotes + 1, 'n');
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"Update.txt", huge}}))));
+  EXPECT_FALSE(notes.has_value());
+  EXPECT_FALSE(std::filesystem::exists(qelt::notesFilePath(dir.path() + "/", "1.0", "1.1")));
+}
+
+TEST_F(ContainerTest, ASecondReadRewritesTheCopy) {
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", "a longer first package")));
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", "second")));
+  EXPECT_EQ(readFile(state.packagePath), "second");
+}
+
+TEST_F(ContainerTest, APackageCopyThatCannotBeWrittenFails) {
+  // The work folder's name is taken by a file: the copy cannot be made.
+  writeFile(dir.file("QELT Patch"), "in the way");
+  EXPECT_FALSE(read(rawContainer(3, "1.0", 3, "1.1", "package")));
+}
+
+class PatchProgramWriterTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    writeFile(dir.file("stub"), stubBytes());
+    ASSERT_TRUE(writeSealedPackage(dir.file("package"), {{"(command)", ""}, {"Update.txt", "notes"}}));
+  }
+  bool write(const std::string& from, const std::string& to) {
+    return qelt::writePatchProgram(dir.file("stub"), from, to, dir.file("package"), dir.file("out"));
+  }
+
+  TempDir dir;
+};
+
+TEST_F(PatchProgramWriterTest, WritesStubWithStartThenContainer) {
+  ASSERT_TRUE(write("1.0", "1.1"));
+  const std::string stub = stubBytes();
+  const std::string out = readFile(dir.file("out"));
+  std::string expectedStub = stub;
+  const size_t start = stub.find(qelt::kContainerMarkerText) + qelt::kMarkerFieldSize;
+  uint8_t length[4];
+  qelt::encodeLittleEndian32(static_cast<uint32_t>(stub.size()), length);
+  expectedStub.replace(start, 4, reinterpret_cast<const char*>(length), 4);
+  EXPECT_EQ(out, expectedStub + rawContainer(3, "1.0", 3, "1.1", readFile(dir.file("package"))).substr(stub.size()));
+  struct stat info;
+  ASSERT_EQ(::stat(dir.file("out").c_str(), &info), 0);
+  EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+
+  // What the writer wrote, the reader reads.
+  qelt::PatchState state;
+  std::optional<std::string> notes;
+  qelt::PatchSettings settings{dir.file("out"), static_cast<uint32_t>(stub.size()), dir.path() + "/", {}};
+  ASSERT_TRUE(qelt::readEmbeddedContainer(settings, &state, &notes));
+  EXPECT_EQ(state.toVersion, "1.1");
+  EXPECT_EQ(notes.value_or("none"), "notes");
+}
+
+TEST_F(PatchProgramWriterTest, RefusesVersionTextsThatDoNotFit) {
+  EXPECT_FALSE(write(std::string(32, '1'), "1.1"));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
+  EXPECT_FALSE(write("1.0", "1/1"));
+  EXPECT_FALSE(write("1.0", "1\x1b[2J"));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+  EXPECT_TRUE(write(std::string(31, '1'), ""));
+}
+
+TEST_F(PatchProgramWriterTest, RefusesStubsWithoutExactlyOneFreshRecord) {
+  writeFile(dir.file("stub"), "a program without the record");
+  EXPECT_FALSE(write("1.0", "1.1"));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadData);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out"))) << "no half-written program is left";
+
+  writeFile(dir.file("stub"), stubBytes() + stubBytes());
+  EXPECT_FALSE(write("1.0", "1.1"));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadData);
+
+  // A finished patch program as the stub: its record is set already.
+  writeFile(dir.file("stub"), stubBytes());
+  ASSERT_TRUE(write("1.0", "1.1"));
+  std::filesystem::rename(dir.file("out"), dir.file("stub"));
+  EXPECT_FALSE(write("1.1", "1.2"));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
+}
+
+TEST_F(PatchProgramWriterTest, FindsARecordThatStraddlesCopyBlocks) {
+  // The writer copies in 64 KiB blocks; put the marker across the first
+  // boundary.
+  std::string stub(64 * 1024 - 10, 'x');
+  writeFile(dir.file("stub"), stub + stubBytes());
+  ASSERT_TRUE(write("1.0", "1.1"));
+  const std::string out = readFile(dir.file("out"));
+  const size_t record = out.find(qelt::kContainerMarkerText) + qelt::kMarkerFieldSize;
+  EXPECT_EQ(qelt::decodeLittleEndian32(reinterpret_cast<const uint8_t*>(out.data() + record)),
+            stub.size() + stubBytes().size());
+}
+
+TEST_F(PatchProgramWriterTest, RefusesUnsealedPackagesAndOverwritingInputs) {
+  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("stub"), dir.file("out")));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
+  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("missing"), dir.file("out")));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
+  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("stub")));
+  EXPECT_EQ(readFile(dir.file("stub")), stubBytes());
+  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("package")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+}
+
+}  // namespace

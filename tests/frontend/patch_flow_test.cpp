@@ -1,0 +1,319 @@
+// Whole attempts of the patch program, driven through the unattended host
+// against real sealed packages.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "frontend/container_writer.h"
+#include "frontend/patch_program.h"
+#include "frontend/unattended_host.h"
+#include "frontend_fixtures.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using frontend_testing::makeInstallation;
+using frontend_testing::PackageEntry;
+using frontend_testing::rawContainer;
+using frontend_testing::stubBytes;
+using frontend_testing::writeSealedPackage;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+const char kClientRunning[] = "游戏客户端正在运行,在进行下面的操作前请关闭客户端!";
+const char kAbsentClient[] = "qelt-no-such-client-5d2e.exe";
+constexpr int kPatienceMilliseconds = 5000;
+constexpr int kPollMilliseconds = 10;
+
+const std::vector<std::string> kSuccessLines = {
+    "读取版本信息...",   "准备开始升级", "更新文件data/a.txt",         "删除文件old.txt",
+    "更新文件(version)", "更新结束",     "《溪云归棹》成功更新到1.1!",
+};
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class PatchFlowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // An empty Wine prefix: the registry names no installation.
+    ::setenv("WINEPREFIX", dir.file("wine").c_str(), 1);
+    std::filesystem::create_directories(dir.file("tmp"));
+    std::filesystem::create_directories(dir.file("download"));
+    game = dir.file("game");
+    makeInstallation(game, "1.0");
+    writeFile(game + "/data/a.txt", "old a");
+    writeFile(game + "/old.txt", "old");
+    std::filesystem::create_directories(game + "/Patch");
+  }
+  void TearDown() override { ::unsetenv("WINEPREFIX"); }
+
+  // The package turns 1.0 into 1.1: one file replaced, one deleted, and the
+  // version file.
+  std::vector<PackageEntry> standardEntries() {
+    return {{"(command)", "0||data/a.txt\n1||old.txt\n0||(version)\n"},
+            {"data/a.txt", "new a"},
+            {"(version)", "1.1|0\n"},
+            {"Update.txt", "notes\r\n"}};
+  }
+
+  void makeProgram(const std::vector<PackageEntry>& entries) {
+    writeFile(dir.file("stub"), stubBytes());
+    ASSERT_TRUE(writeSealedPackage(dir.file("package"), entries));
+    ASSERT_TRUE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), programPath()));
+  }
+
+  std::string programPath() { return dir.file("download/qelt-patch"); }
+
+  qelt::PatchSettings settings(const std::string& client = kAbsentClient) {
+    return {programPath(), static_cast<uint32_t>(stubBytes().size()), dir.file("tmp") + "/", client};
+  }
+
+  // Runs the program with `host`; true when the update finished.
+  bool runWith(qelt::UnattendedHost* host, const std::string& client = kAbsentClient) {
+    return qelt::PatchProgram(settings(client), host).run();
+  }
+
+  bool run(const std::vector<std::string>& installDirs, const std::string& client = kAbsentClient) {
+    qelt::UnattendedHost host(&out, installDirs);
+    return runWith(&host, client);
+  }
+
+  std::vector<std::string> lines() { return splitLines(out.str()); }
+
+  void expectGameUntouched() {
+    EXPECT_EQ(readFile(game + "/data/a.txt"), "old a");
+    EXPECT_EQ(readFile(game + "/old.txt"), "old");
+    EXPECT_EQ(readFile(game + "/(version)"), "1.0|0\n");
+  }
+
+  TempDir dir;
+  std::string game;
+  std::ostringstream out;
+};
+
+TEST_F(PatchFlowTest, UpdatesTheGameAndFilesThePackage) {
+  makeProgram(standardEntries());
+  ASSERT_TRUE(run({game}));
+  EXPECT_EQ(lines(), kSuccessLines);
+  EXPECT_EQ(readFile(game + "/data/a.txt"), "new a");
+  EXPECT_FALSE(std::filesystem::exists(game + "/old.txt"));
+  EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
+  EXPECT_EQ(readFile(game + "/Patch/QELT-1.0-1.1.xzip"), readFile(dir.file("package")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("tmp/QELT Patch/QELT-1.0-1.1.xzip")));
+}
+
+TEST_F(PatchFlowTest, WithoutAPatchFolderThePackageStaysInTheTemporaryFolder) {
+  std::filesystem::remove(game + "/Patch");
+  makeProgram(standardEntries());
+  ASSERT_TRUE(run({game}));
+  EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
+  EXPECT_EQ(readFile(dir.file("tmp/QELT Patch/QELT-1.0-1.1.xzip")), readFile(dir.file("package")));
+}
+
+TEST_F(PatchFlowTest, TheProgramsOwnFolderIsFoundWithoutAsking) {
+  makeProgram(standardEntries());
+  makeInstallation(dir.file("download"), "1.1");
+  ASSERT_TRUE(run({}));
+  EXPECT_EQ(readFile(dir.file("download/(version)")), "1.1|0\n");
+  expectGameUntouched();
+}
+
+TEST_F(PatchFlowTest, VersionsOutsideTheRangeAreRefused) {
+  makeProgram(standardEntries());
+  makeInstallation(game, "0.9");
+  EXPECT_FALSE(run({game}));
+  EXPECT_EQ(lines(), (std::vector<std::string>{"读取版本信息...", "该补丁支持1.0以上的版本,本地版本为0.9"}));
+  EXPECT_EQ(readFile(game + "/data/a.txt"), "old a");
+
+  out.str("");
+  makeInstallation(game, "1.2");
+  EXPECT_FALSE(run({game}));
+  EXPECT_EQ(lines(), (std::vector<std::string>{"读取版本信息...", "该补丁支持1.1以下的版本,本地版本为1.2"}));
+  EXPECT_EQ(readFile(game + "/data/a.txt"), "old a");
+}
+
+TEST_F(PatchFlowTest, EarlyFailuresNameTheirReason) {
+  // No container at all.
+  writeFile(programPath(), stubBytes());
+  EXPECT_FALSE(run({game}));
+  EXPECT_EQ(lines().back(), "读取升级资源失败，请重新下载!");
+
+  // A container whose package the ZIP reader cannot open.
+  out.str("");
+  writeFile(programPath(), rawContainer(3, "1.0", 3, "1.1", "PK but not really a package"));
+  EXPECT_FALSE(run({game}));
+  EXPECT_EQ(lines().back(), "升级包资源错误");
+
+  // Nobody picks a folder.
+  out.str("");
+  makeProgram(standardEntries());
+  EXPECT_FALSE(run({}));
+  EXPECT_EQ(lines().back(), "无法找到《溪云归棹》安装目录!");
+  expectGameUntouched();
+}
+
+TEST_F(PatchFlowTest, ARunningClientStopsTheUpdate) {
+  makeProgram(standardEntries());
+  // The test program itself stands in for the game client.
+  EXPECT_FALSE(run({game}, "frontend_tests"));
+  EXPECT_EQ(lines().back(), kClientRunning);
+  expectGameUntouched();
+  EXPECT_TRUE(std::filesystem::exists(dir.file("tmp/QELT Patch/QELT-1.0-1.1.xzip")));
+}
+
+// Answers the client prompt with Retry after ending the client.
+class ClosingClientHost : public qelt::UnattendedHost {
+ public:
+  ClosingClientHost(std::ostream* out, std::vector<std::string> dirs, pid_t client)
+      : UnattendedHost(out, std::move(dirs)), client_(client) {}
+  bool askRetry(const std::string&, const std::string&) override {
+    ++asked;
+    ::kill(client_, SIGKILL);
+    ::waitpid(client_, nullptr, 0);
+    return true;
+  }
+  int asked = 0;
+
+ private:
+  pid_t client_;
+};
+
+TEST_F(PatchFlowTest, RetryAfterTheClientClosedGoesOn) {
+  makeProgram(standardEntries());
+  const std::string clientName = "QeltClient-" + std::to_string(::getpid()) + ".exe";
+  const std::string windowsPath = "C:\\Games\\QELT\\" + clientName;
+  pid_t client = ::fork();
+  ASSERT_GE(client, 0);
+  if (client == 0) {
+    char* argv[] = {const_cast<char*>(windowsPath.c_str()), const_cast<char*>("30"), nullptr};
+    ::execvp("sleep", argv);
+    ::_exit(127);
+  }
+  bool seen = false;
+  for (int waited = 0; !seen && waited < kPatienceMilliseconds; waited += kPollMilliseconds) {
+    seen = platform::isProgramRunning(clientName);
+    if (!seen) platform::sleepMilliseconds(kPollMilliseconds);
+  }
+  ASSERT_TRUE(seen);
+  ClosingClientHost host(&out, {game}, client);
+  ASSERT_TRUE(runWith(&host, clientName));
+  EXPECT_EQ(host.asked, 1);
+  EXPECT_EQ(lines(), kSuccessLines);
+}
+
+TEST_F(PatchFlowTest, AnApplyFailureShowsTheErrorRecord) {
+  std::vector<PackageEntry> entries = standardEntries();
+  entries[0].data = "0||data/a.txt\n0|data/missing.axp|x.txt\n0||(version)\n";
+  entries.push_back({"data/missing.axp/x.txt", "x"});
+  makeProgram(entries);
+  EXPECT_FALSE(run({game}));
+  const std::string last = lines().back();
+  EXPECT_EQ(last.rfind("更新错误(code=", 0), 0u) << last;
+  EXPECT_NE(last.find("missing.axp"), std::string::npos) << last;
+  // The version file comes last and was not reached.
+  EXPECT_EQ(readFile(game + "/(version)"), "1.0|0\n");
+}
+
+TEST_F(PatchFlowTest, BrowseAfterAFailureTriesTheNextFolder) {
+  makeProgram(standardEntries());
+  const std::string old = dir.file("old-game");
+  makeInstallation(old, "0.9");
+  ASSERT_TRUE(run({old, game}));
+  std::vector<std::string> expected = {"读取版本信息...", "该补丁支持1.0以上的版本,本地版本为0.9"};
+  expected.insert(expected.end(), kSuccessLines.begin(), kSuccessLines.end());
+  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
+  EXPECT_EQ(readFile(old + "/(version)"), "0.9|0\n");
+}
+
+// Presses Browse the first time the dialog is Ready, Start the second time.
+class BrowseOnceHost : public qelt::UnattendedHost {
+ public:
+  using UnattendedHost::UnattendedHost;
+  void attach(qelt::ICommandSink* sink) override {
+    sink_ = sink;
+    UnattendedHost::attach(sink);
+  }
+  void showControls(const qelt::DialogControls& controls) override {
+    if (controls.state == qelt::DialogState::Ready && !browsed_) {
+      browsed_ = true;
+      sink_->post(qelt::DialogCommand::Browse);
+      return;
+    }
+    UnattendedHost::showControls(controls);
+  }
+
+ private:
+  qelt::ICommandSink* sink_ = nullptr;
+  bool browsed_ = false;
+};
+
+TEST_F(PatchFlowTest, BrowseWhileWaitingEndsThatAttemptUnapplied) {
+  makeProgram(standardEntries());
+  makeInstallation(dir.file("download"), "1.0");
+  BrowseOnceHost host(&out, {game});
+  ASSERT_TRUE(runWith(&host));
+  // The first attempt found the program's own folder and waited; the second
+  // asked the picker and applied.
+  std::vector<std::string> expected = {"读取版本信息...", "准备开始升级"};
+  expected.insert(expected.end(), kSuccessLines.begin(), kSuccessLines.end());
+  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(readFile(dir.file("download/(version)")), "1.0|0\n");
+  EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
+}
+
+#ifdef QELT_PATCH_PATH
+// The built program itself, with a container appended by the writer.
+TEST_F(PatchFlowTest, TheBuiltProgramPatchesUnattended) {
+  ASSERT_TRUE(writeSealedPackage(dir.file("package"), standardEntries()));
+  ASSERT_TRUE(qelt::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), programPath()));
+  const std::string command = "TMPDIR=" + dir.file("tmp") + " " + programPath() + " --unattended --install-dir " +
+                              game + " > " + dir.file("output.txt") + " 2>&1";
+  int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(dir.file("output.txt"));
+  EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))), kSuccessLines);
+  EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
+
+  // A failed attempt shows in the exit status.
+  makeInstallation(game, "1.2");
+  status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))).back(), "该补丁支持1.1以下的版本,本地版本为1.2");
+}
+
+TEST(PatchProgramCommandLine, HelpAndUsageErrors) {
+  TempDir dir;
+  const std::string program = QELT_PATCH_PATH;
+  int status = std::system((program + " --help > " + dir.file("help.txt")).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string help = readFile(dir.file("help.txt"));
+  for (const char* option : {"--unattended", "--install-dir", "--client-program"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+  status = std::system((program + " --no-such-option 2> " + dir.file("error.txt")).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_NE(readFile(dir.file("error.txt")).find("--no-such-option"), std::string::npos);
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,77 @@
+// "axp exe": self-contained patch programs, the form in which a patch
+// reaches the players: the patch program with its version range and sealed
+// package appended.
+//
+//   axp exe make PACKAGE --from V1 --to V2 -o OUT [--stub PROGRAM]
+#include <string>
+
+#include "axp/common/error_record.h"
+#include "cli/command_table.h"
+#include "frontend/container_writer.h"
+#include "platform/file.h"
+#include "platform/path.h"
+#include "platform/system.h"
+#include "standard_output.h"
+
+namespace axptool {
+namespace {
+
+const char kFrom[] = "from";
+const char kTo[] = "to";
+const char kOutput[] = "output";
+const char kStub[] = "stub";
+// Installed beside axp.
+const char kDefaultStubName[] = "qelt-patch";
+const char kMissingOption[] = "missing --%s";
+
+// The patch program beside this tool; just its name when the tool's own
+// path is unknown.
+std::string defaultStub() {
+  std::string folder = platform::executablePath();
+  if (!platform::removeFileSpec(&folder)) return kDefaultStubName;
+  return platform::pathAppend(folder, kDefaultStubName);
+}
+
+// An empty version text is a valid one, so a missing option is told apart
+// from an empty value.
+bool requireOption(const cli::ParsedArguments& arguments, const char* name) {
+  if (arguments.has(name)) return true;
+  AXP::reportError(AXP::BadArgument, kMissingOption, name);
+  return false;
+}
+
+bool makeProgram(const cli::ParsedArguments& arguments) {
+  if (!requireOption(arguments, kFrom) || !requireOption(arguments, kTo) || !requireOption(arguments, kOutput)) {
+    return false;
+  }
+  const std::string& package = arguments.positionals()[0];
+  const std::string from = arguments.value(kFrom);
+  const std::string to = arguments.value(kTo);
+  const std::string out = arguments.value(kOutput);
+  if (!qelt::writePatchProgram(arguments.value(kStub, defaultStub()), from, to, package, out)) return false;
+  return writeLine("patch program: " + out + ", " + std::to_string(platform::fileSize(out)) + " bytes, for versions " +
+                   from + " to " + to);
+}
+
+}  // namespace
+
+cli::CommandGroup exeCommands() {
+  return {"exe",
+          "Patch programs: the patch program with a version range and a sealed package appended.",
+          {
+              {"make",
+               "PACKAGE --from V1 --to V2 -o OUT",
+               "write the patch program that updates versions V1 to V2 with PACKAGE",
+               {
+                   {kFrom, '\0', true, false, "V1", "the oldest version the patch applies to (below 32 bytes)"},
+                   {kTo, '\0', true, false, "V2", "the newest version the patch applies to (below 32 bytes)"},
+                   {kOutput, 'o', true, false, "OUT", "the patch program to write (replaced when it exists)"},
+                   {kStub, '\0', true, false, "PROGRAM", "the patch program to copy (default: qelt-patch beside axp)"},
+               },
+               1,
+               1,
+               makeProgram},
+          }};
+}
+
+}  // namespace axptool
