@@ -94,6 +94,9 @@ bool isDirectory(const std::string& path);
 int64_t fileSize(const std::string& path);
 // True when both paths name the same existing file (same device and inode).
 bool sameFile(const std::string& a, const std::string& b);
+// Gives `to` the access permissions of `from`: a file written through a
+// private work file and moved over `from` keeps who may read it.
+bool copyPermissions(const std::string& from, const std::string& to);
 // The entries of a folder, "." and ".." left out, in the order the file
 // system gives them; a link to a folder counts as a folder. False when the
 // folder cannot be read.

@@ -101,8 +101,10 @@ bool toggleScrambling(const std::string& path, bool dropTrailer) {
     platform::deleteFile(workPath);
     return false;
   }
-  // When the move fails the work file stays, holding the toggled bytes.
-  if (!platform::moveFile(workPath, path)) {
+  // The work file was made private; the toggled file keeps the permissions
+  // the original had. When the move fails the work file stays, holding the
+  // toggled bytes.
+  if (!platform::copyPermissions(path, workPath) || !platform::moveFile(workPath, path)) {
     reportError(WriteFailed, kWriteFailedMessage, platform::lastSystemError());
     return false;
   }

@@ -131,6 +131,13 @@ int64_t fileSize(const std::string& path) {
   return info.st_size;
 }
 
+bool copyPermissions(const std::string& from, const std::string& to) {
+  struct stat info;
+  if (!statPath(from, &info)) return false;
+  if (::chmod(resolvePath(to).c_str(), info.st_mode & 07777) == 0) return true;
+  return fail(errno);
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
   struct stat first;
   struct stat second;

@@ -79,6 +79,17 @@ TEST_F(ScramblingToggle, KeysEveryByteByItsOffsetAndTwiceGivesTheFileBack) {
   EXPECT_EQ(workFilesLeft(), 0u);
 }
 
+TEST_F(ScramblingToggle, KeepsTheFilesPermissions) {
+  const std::string path = dir_.file("package.zip");
+  writeFile(path, randomBytes(5000, 3));
+  const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                    std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+  std::filesystem::permissions(path, mode);
+
+  ASSERT_TRUE(AXP::toggleScrambling(path, false));
+  EXPECT_EQ(std::filesystem::status(path).permissions(), mode);
+}
+
 TEST_F(ScramblingToggle, DropTrailerLeavesOutTheLastFourBytes) {
   for (size_t size : {1027u, 5u, 65539u, 65540u, 65541u}) {
     const std::string original = randomBytes(size, static_cast<unsigned>(size));
