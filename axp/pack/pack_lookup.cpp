@@ -61,14 +61,7 @@ bool PackFile::exists(const char* name) {
 }
 
 int32_t PackFile::findEntryByHash(const NameHash& hash, EntryInfo* info) {
-  const int32_t position = index_->findPresent(hashTable_.data(), hash);
-  if (position < 0) return -1;
-  if (!blockIndexInRange(position)) {
-    reportError(ReadFailed, messages::kOpenFileOutOfRange);
-    return -1;
-  }
-  fillEntryInfo(position, info);
-  return position;
+  return describeEntry(index_->findPresent(hashTable_.data(), hash), info);
 }
 
 int32_t PackFile::findEntry(const char* name, EntryInfo* info) {
@@ -76,7 +69,10 @@ int32_t PackFile::findEntry(const char* name, EntryInfo* info) {
     reportError(BadArgument, messages::kNone);
     return -1;
   }
-  const int32_t position = find(normalized(name));
+  return describeEntry(find(normalized(name)), info);
+}
+
+int32_t PackFile::describeEntry(int32_t position, EntryInfo* info) const {
   if (position < 0) return -1;
   if (!blockIndexInRange(position)) {
     reportError(ReadFailed, messages::kOpenFileOutOfRange);

@@ -12,16 +12,10 @@
 
 namespace {
 
+using testing_support::randomBytes;
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-std::string randomBytes(size_t length, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(length, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random());
-  return bytes;
-}
 
 std::string keyed(const std::string& bytes) {
   std::string result = bytes;

@@ -120,6 +120,9 @@ class PackFile : public IPakFile {
   bool blockIndexInRange(uint32_t position) const;
   void setHashEntry(uint32_t position, const HashEntry& entry);
   void fillEntryInfo(uint32_t position, EntryInfo* info) const;
+  // The result of a find: -1 when absent; otherwise `info` filled and the
+  // position, or -1 with code 4 when its block index is out of range.
+  int32_t describeEntry(int32_t position, EntryInfo* info) const;
 
   // Editing (pack_edit.cpp).
   bool replaceContents(uint32_t position, const void* source, uint32_t newSize, bool fromMemory);
