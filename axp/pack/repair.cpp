@@ -3,13 +3,15 @@
 // and a list that does not verify is first rebuilt from the installation's
 // master list.
 #include <algorithm>
+#include <iterator>
+#include <map>
 #include <vector>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
+#include "axp/common/line_reader.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
-#include "line_reader.h"
 #include "list_text.h"
 #include "pack_messages.h"
 #include "platform/path.h"
@@ -32,6 +34,48 @@ bool equalsIgnoringCase(const std::string& a, const std::string& b) {
 
 std::string lastComponent(const std::string& path) {
   return path.substr(platform::findFileName(path));
+}
+
+uint64_t blockEnd(const BlockEntry& block) { return uint64_t{block.offset} + allocatedSize(block.size); }
+
+// The records of a block table area up to the first all-zero one; beyond
+// the first `trusted`, only while each lies at or after `dataOffset` and
+// apart from every record taken before it.
+size_t countTrustedRecords(const std::vector<BlockEntry>& area, uint32_t trusted, uint32_t dataOffset) {
+  std::map<uint64_t, uint64_t> taken;  // start -> end
+  size_t count = 0;
+  for (const BlockEntry& block : area) {
+    if (block.offset == 0 && block.size == 0 && block.word == 0) break;
+    const uint64_t start = block.offset;
+    const uint64_t end = blockEnd(block);
+    if (count >= trusted) {
+      auto next = taken.lower_bound(start);
+      const bool overlapsNext = next != taken.end() && next->first < end;
+      const bool overlapsPrevious = next != taken.begin() && std::prev(next)->second > start;
+      if (start < dataOffset || overlapsNext || overlapsPrevious) break;
+    }
+    taken.emplace(start, end);
+    ++count;
+  }
+  return count;
+}
+
+// Free blocks for the whole granules between `dataOffset` and the end of
+// the last block that no block covers.
+std::vector<BlockEntry> uncoveredSpace(std::vector<BlockEntry> blocks, uint32_t dataOffset) {
+  std::sort(blocks.begin(), blocks.end(),
+            [](const BlockEntry& a, const BlockEntry& b) { return a.offset < b.offset; });
+  std::vector<BlockEntry> gaps;
+  uint64_t covered = dataOffset;
+  for (const BlockEntry& block : blocks) {
+    const uint64_t gap = block.offset > covered ? block.offset - covered : 0;
+    const uint64_t wholeGranules = gap - gap % kBlockGranule;
+    if (wholeGranules > 0) {
+      gaps.push_back(BlockEntry{static_cast<uint32_t>(covered), static_cast<uint32_t>(wholeGranules), 0});
+    }
+    covered = std::max(covered, blockEnd(block));
+  }
+  return gaps;
 }
 
 }  // namespace
@@ -90,10 +134,21 @@ void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
                                    const std::vector<bool>& blockReferenced) {
   const int32_t listPosition = find(kListFileName);
   for (uint32_t position = 0; position < kHashTableEntries; ++position) {
-    if (hashTable_[position].inUse() && !hashReferenced[position] &&
-        static_cast<int32_t>(position) != listPosition) {
-      removeByPosition(static_cast<int32_t>(position), true);
+    if (!hashTable_[position].inUse() || hashReferenced[position] ||
+        static_cast<int32_t>(position) == listPosition) {
+      continue;
     }
+    if (blockIndexInRange(position)) {
+      removeByPosition(static_cast<int32_t>(position), true);
+      continue;
+    }
+    // An entry that names a block outside the table has no data to free,
+    // and the removal refuses it; only the entry itself is released, or the
+    // repaired pack would keep an entry in use that no row accounts for.
+    HashEntry entry = hashTable_[position];
+    entry.word &= ~kInUseBit;
+    setHashEntry(position, entry);
+    if (writeHashEntry(position)) flushFile();
   }
   const int64_t listBlock = listPosition < 0 ? -1 : hashTable_[listPosition].blockIndex();
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
@@ -105,22 +160,41 @@ void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
 
 // Brings the header's block counters in line with the block table on disk;
 // when they differed the pack is reopened with the corrected header.
+//
+// Records beyond the header's own count were written by an edit that
+// stopped before its header write; the walk takes them only while they lie
+// in the data area apart from every block taken before them, since such a
+// record may describe space another block holds (the remainder of a split
+// whose block was later taken whole). And space between blocks that no
+// record covers (a split whose remainder record a later edit reused) is
+// entered as free blocks: the next appended block starts at dataOffset +
+// dataUsed, which must lie behind every block.
 bool PackFile::recountHeader() {
   std::vector<BlockEntry> area(kMaxBlockEntries);
   if (!readAt(header_.blockTableOffset, area.data(), kMaxBlockEntries * kRecordSize)) {
     return false;
   }
-  uint32_t count = 0;
+  area.resize(countTrustedRecords(area, header_.blockCount, header_.dataOffset));
+  const std::vector<BlockEntry> gaps = uncoveredSpace(area, header_.dataOffset);
+  if (area.size() + gaps.size() > kMaxBlockEntries) {
+    reportError(NoBlock, messages::kNone);
+    return false;
+  }
+  const uint32_t firstGap = static_cast<uint32_t>(area.size());
+  area.insert(area.end(), gaps.begin(), gaps.end());
   uint32_t total = 0;
   uint32_t free = 0;
   for (const BlockEntry& block : area) {
-    if (block.offset == 0 && block.size == 0 && block.word == 0) break;
-    ++count;
     total += allocatedSize(block.size);
     if (!block.inUse()) free += allocatedSize(block.size);
   }
+  const uint32_t count = static_cast<uint32_t>(area.size());
   if (count == header_.blockCount && total == header_.dataUsed && free == header_.freeBytes) {
     return true;
+  }
+  blocks_ = std::move(area);
+  for (uint32_t index = firstGap; index < count; ++index) {
+    if (!writeBlockEntry(index)) return false;
   }
   header_.blockCount = count;
   header_.dataUsed = total;
@@ -141,12 +215,12 @@ bool PackFile::buildListFromMaster(const char* masterListPath) {
   if (!master.open(masterListPath, platform::Access::Read, platform::Disposition::ExistingOnly)) {
     return false;
   }
-  LineReader reader(&master);
+  LineReader reader(&master, kMasterLineCapacity - 1);
   std::string line;
-  reader.next(&line, kMasterLineCapacity);
+  reader.next(&line);
   const std::string packName = lastComponent(path_);
   bool taken = false;
-  while (reader.next(&line, kMasterLineCapacity)) {
+  while (reader.next(&line)) {
     if (!line.empty() && line.back() == '\n') line.pop_back();
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty() && line.back() == kListSeparator) continue;

@@ -8,7 +8,7 @@
 
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
-#include "catalogue_line_reader.h"
+#include "axp/common/line_reader.h"
 #include "platform/file.h"
 #include "platform/system.h"
 #include "record_fields.h"
@@ -108,7 +108,7 @@ bool readCatalogue(const std::string& path, VersionRecord* record) {
     reportError(NotFound, kPathMessage, path.c_str());
     return false;
   }
-  CatalogueLineReader reader(&file, kMaxReadLine);
+  LineReader reader(&file, kMaxReadLine);
   std::string line;
   std::vector<std::string> pieces;
   if (!reader.next(&line) || !splitLine(line, kHeadFields, &pieces)) {

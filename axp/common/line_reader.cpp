@@ -1,4 +1,4 @@
-#include "catalogue_line_reader.h"
+#include "axp/common/line_reader.h"
 
 #include <algorithm>
 
@@ -10,10 +10,10 @@ constexpr char kLineFeed = '\n';
 
 }  // namespace
 
-CatalogueLineReader::CatalogueLineReader(platform::File* file, size_t maxLineBytes)
+LineReader::LineReader(platform::File* file, size_t maxLineBytes)
     : file_(file), maxLineBytes_(maxLineBytes), buffer_(kBufferBytes) {}
 
-bool CatalogueLineReader::refill() {
+bool LineReader::refill() {
   uint32_t count = 0;
   if (!file_->read(buffer_.data(), kBufferBytes, &count)) {
     failed_ = true;
@@ -24,7 +24,7 @@ bool CatalogueLineReader::refill() {
   return count > 0;
 }
 
-bool CatalogueLineReader::next(std::string* line) {
+bool LineReader::next(std::string* line) {
   line->clear();
   while (line->size() < maxLineBytes_) {
     if (position_ == filled_ && !refill()) break;

@@ -1,6 +1,7 @@
-// Reads a text file line by line the way the catalogue format counts
-// lines: each line at most a fixed number of bytes, its line feed included
-// when it fits, so that a longer line comes as several.
+// Reads a text file line by line through a bounded line buffer, as the
+// catalogue and master-list formats count lines: each line at most a fixed
+// number of bytes, its line feed included when it fits, so that a longer
+// line comes as several.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +12,10 @@
 
 namespace AXP {
 
-class CatalogueLineReader {
+class LineReader {
  public:
   // `file` must stay open while the reader is used.
-  CatalogueLineReader(platform::File* file, size_t maxLineBytes);
+  LineReader(platform::File* file, size_t maxLineBytes);
 
   // The next line, its line feed kept; false at the end of the file or on
   // a failed read (failed() tells which).
