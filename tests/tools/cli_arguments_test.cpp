@@ -67,6 +67,19 @@ TEST(CliArguments, RejectsMalformedOptionsWithAReason) {
   }
 }
 
+TEST(CliArguments, RequiredOptionMustBeGivenEvenWhenEmpty) {
+  const std::vector<Option> options = {{"to", '\0', true, false, "V", "target", true}};
+  ParsedArguments parsed;
+  std::string error;
+  EXPECT_FALSE(parseArguments(options, {"file"}, &parsed, &error));
+  EXPECT_EQ(error, "missing option '--to'");
+  // An empty value is a value: the option was given.
+  ASSERT_TRUE(parseArguments(options, {"--to=", "file"}, &parsed, &error)) << error;
+  EXPECT_TRUE(parsed.has("to"));
+  EXPECT_EQ(parsed.value("to", "fallback"), "");
+  EXPECT_EQ(cli::formatOptionsHelp(options), "options:\n      --to V          target (required)\n");
+}
+
 TEST(CliArguments, ParsingAgainStartsFromNothing) {
   ParsedArguments parsed;
   std::string error;

@@ -37,7 +37,12 @@ class CliCommandTable : public testing::Test {
                         AXP::reportError(AXP::NotFound, "%s", "thing");
                         return false;
                       }};
-    program_ = {"tool", "A tool for tests.", {{"things", "Commands on things.", {copy, fail}}}};
+    cli::Command count{"count", "FILE...", "count things", {}, 1, 3, [this](const cli::ParsedArguments& arguments) {
+                         ++runs_;
+                         seen_ = arguments.positionals();
+                         return true;
+                       }};
+    program_ = {"tool", "A tool for tests.", {{"things", "Commands on things.", {copy, fail}}}, {count}};
   }
 
   Outcome run(const std::vector<std::string>& arguments) {
@@ -63,6 +68,27 @@ TEST_F(CliCommandTable, RunsTheNamedCommandWithItsArguments) {
   EXPECT_TRUE(forced_);
 }
 
+TEST_F(CliCommandTable, TopLevelCommandRunsWithoutAGroup) {
+  Outcome outcome = run({"count", "x", "y"});
+  EXPECT_EQ(outcome.status, cli::kExitSuccess);
+  EXPECT_EQ(outcome.out + outcome.err, "");
+  EXPECT_EQ(seen_, (std::vector<std::string>{"x", "y"}));
+
+  Outcome help = run({"count", "--help"});
+  EXPECT_EQ(help.status, cli::kExitSuccess);
+  EXPECT_EQ(help.out, "usage: tool count FILE...\n\ncount things\n");
+  EXPECT_EQ(runs_, 1);
+}
+
+TEST_F(CliCommandTable, HelpOfAProgramWithoutOwnCommandsNamesOnlyGroups) {
+  program_.commands.clear();
+  Outcome top = run({"-h"});
+  EXPECT_EQ(top.status, cli::kExitSuccess);
+  EXPECT_EQ(top.out.rfind("usage: tool <group> <command> [arguments]\n\n", 0), 0u) << top.out;
+  EXPECT_EQ(top.out.find("commands:"), std::string::npos) << top.out;
+  EXPECT_EQ(top.out.find("<command> --help' for the options"), std::string::npos) << top.out;
+}
+
 TEST_F(CliCommandTable, FailurePrintsTheErrorRecord) {
   Outcome outcome = run({"things", "fail"});
   EXPECT_EQ(outcome.status, cli::kExitFailure);
@@ -73,8 +99,16 @@ TEST_F(CliCommandTable, FailurePrintsTheErrorRecord) {
 TEST_F(CliCommandTable, HelpAtEveryLevelRunsNothing) {
   Outcome top = run({"--help"});
   EXPECT_EQ(top.status, cli::kExitSuccess);
-  EXPECT_NE(top.out.find("usage: tool <group> <command>"), std::string::npos) << top.out;
-  EXPECT_NE(top.out.find("  things      Commands on things.\n"), std::string::npos) << top.out;
+  EXPECT_EQ(top.out,
+            "usage: tool <command> [arguments]\n"
+            "   or: tool <group> <command> [arguments]\n\n"
+            "A tool for tests.\n\n"
+            "commands:\n"
+            "  count FILE...  count things\n\n"
+            "command groups:\n"
+            "  things      Commands on things.\n\n"
+            "Run 'tool <command> --help' for the options of a command.\n"
+            "Run 'tool <group> --help' for the commands of a group.\n");
 
   Outcome group = run({"things", "-h"});
   EXPECT_EQ(group.status, cli::kExitSuccess);
@@ -101,8 +135,11 @@ TEST_F(CliCommandTable, WrongCommandLinesAreUsageErrors) {
   };
   const std::string hint = "Try 'tool things copy --help' for more information.\n";
   const Case cases[] = {
-      {{}, "tool: error: missing command group\nTry 'tool --help' for more information.\n"},
-      {{"stuff"}, "tool: error: unknown command group 'stuff'\nTry 'tool --help' for more information.\n"},
+      {{}, "tool: error: missing command\nTry 'tool --help' for more information.\n"},
+      {{"stuff"}, "tool: error: unknown command 'stuff'\nTry 'tool --help' for more information.\n"},
+      {{"count"}, "tool: error: too few arguments for 'tool count'\nTry 'tool count --help' for more information.\n"},
+      {{"count", "1", "2", "3", "4"},
+       "tool: error: too many arguments for 'tool count'\nTry 'tool count --help' for more information.\n"},
       {{"things"}, "tool: error: missing command after 'tool things'\n"
                    "Try 'tool things --help' for more information.\n"},
       {{"things", "move"}, "tool: error: unknown command 'move' in 'tool things'\n"

@@ -75,6 +75,24 @@ TEST(CliProgressBar, ShorterLineOverwritesTheOldTail) {
   EXPECT_EQ(recorder.writes[1], "\r" + shorter + std::string(recorder.writes[0].size() - 1 - shorter.size(), ' '));
 }
 
+TEST(CliProgressBar, NewLabelShowsAtTheNextDrawingAndClearsALongerOne) {
+  Recorder recorder;
+  ProgressBar bar(
+      "add textures/very/long/name.dds", 4, [&](const std::string& text) { recorder.writes.push_back(text); }, 100,
+      [&] { return recorder.now; });
+  bar.update(0);
+  bar.setLabel("delete a");
+  bar.update(1);  // too soon: the new label waits
+  recorder.now += 1s;
+  bar.update(2);
+  ASSERT_EQ(recorder.writes.size(), 2u);
+  std::string first = renderProgressLine("add textures/very/long/name.dds", 0, 4, 100);
+  std::string second = renderProgressLine("delete a", 2, 4, 100);
+  EXPECT_EQ(recorder.writes[0], "\r" + first);
+  ASSERT_LT(second.size(), first.size());
+  EXPECT_EQ(recorder.writes[1], "\r" + second + std::string(first.size() - second.size(), ' '));
+}
+
 TEST(CliProgressBar, BarNeverDrawnWritesNothingAtTheEnd) {
   Recorder recorder;
   {

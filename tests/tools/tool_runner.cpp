@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +12,43 @@
 namespace tool_testing {
 namespace {
 
-// Reads both pipes until the child has closed them, so that neither can
-// fill up and stall it.
+// The two ends of the child's standard error: a pipe, or a pseudo-terminal
+// (master read by the parent, slave given to the child).
+struct ErrorChannel {
+  int parentEnd = -1;
+  int childEnd = -1;
+};
+
+bool openPipe(ErrorChannel* channel) {
+  int ends[2];
+  if (pipe(ends) != 0) return false;
+  *channel = {ends[0], ends[1]};
+  return true;
+}
+
+bool openTerminal(int columns, ErrorChannel* channel) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) return false;
+  if (grantpt(master) != 0 || unlockpt(master) != 0) {
+    close(master);
+    return false;
+  }
+  int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  if (slave < 0) {
+    close(master);
+    return false;
+  }
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = static_cast<unsigned short>(columns);
+  ioctl(slave, TIOCSWINSZ, &size);
+  *channel = {master, slave};
+  return true;
+}
+
+// Reads both descriptors until the child has closed them, so that neither
+// can fill up and stall it. A terminal's master reports the slave's close
+// as an error (EIO), which ends its reading too.
 void drain(int outFd, int errFd, std::string* out, std::string* err) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   std::string* sinks[2] = {out, err};
@@ -37,16 +73,12 @@ void drain(int outFd, int errFd, std::string* out, std::string* err) {
   }
 }
 
-}  // namespace
-
-ToolResult runTool(const std::vector<std::string>& arguments, const std::string& tempFolder) {
+ToolResult run(const std::vector<std::string>& arguments, const std::string& tempFolder, ErrorChannel errors) {
   ToolResult result;
   int outPipe[2];
-  int errPipe[2];
-  if (pipe(outPipe) != 0) return result;
-  if (pipe(errPipe) != 0) {
-    close(outPipe[0]);
-    close(outPipe[1]);
+  if (pipe(outPipe) != 0) {
+    close(errors.parentEnd);
+    close(errors.childEnd);
     return result;
   }
 
@@ -62,26 +94,41 @@ ToolResult runTool(const std::vector<std::string>& arguments, const std::string&
     int devNull = open("/dev/null", O_RDONLY);
     dup2(devNull, 0);
     dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
+    dup2(errors.childEnd, 2);
     close(outPipe[0]);
-    close(errPipe[0]);
+    close(errors.parentEnd);
     if (!tempFolder.empty()) setenv("TMPDIR", tempFolder.c_str(), 1);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(outPipe[1]);
-  close(errPipe[1]);
+  close(errors.childEnd);
   if (child < 0) {
     close(outPipe[0]);
-    close(errPipe[0]);
+    close(errors.parentEnd);
     return result;
   }
-  drain(outPipe[0], errPipe[0], &result.out, &result.err);
+  drain(outPipe[0], errors.parentEnd, &result.out, &result.err);
   int wstatus = 0;
   while (waitpid(child, &wstatus, 0) < 0 && errno == EINTR) {
   }
   if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
   return result;
+}
+
+}  // namespace
+
+ToolResult runTool(const std::vector<std::string>& arguments, const std::string& tempFolder) {
+  ErrorChannel errors;
+  if (!openPipe(&errors)) return ToolResult();
+  return run(arguments, tempFolder, errors);
+}
+
+ToolResult runToolOnTerminal(const std::vector<std::string>& arguments, const std::string& tempFolder,
+                             int columns) {
+  ErrorChannel errors;
+  if (!openTerminal(columns, &errors)) return ToolResult();
+  return run(arguments, tempFolder, errors);
 }
 
 }  // namespace tool_testing

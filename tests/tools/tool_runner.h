@@ -16,4 +16,10 @@ struct ToolResult {
 // (when not empty), so that scratch files of parallel tests never meet.
 ToolResult runTool(const std::vector<std::string>& arguments, const std::string& tempFolder = std::string());
 
+// The same with the child's standard error on a terminal (a pseudo-terminal
+// `columns` wide), where the program draws its progress bars. `err` holds
+// what the terminal showed, line ends as the terminal turned them ("\r\n").
+ToolResult runToolOnTerminal(const std::vector<std::string>& arguments, const std::string& tempFolder,
+                             int columns);
+
 }  // namespace tool_testing

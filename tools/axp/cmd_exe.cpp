@@ -2,11 +2,11 @@
 // reaches the players: the patch program with its version range and sealed
 // package appended.
 //
-//   axp exe make PACKAGE --from V1 --to V2 -o OUT [--stub PROGRAM]
+//   axp exe [--stub PROGRAM] --from V1 --to V2 PACKAGE -o OUT
 #include <string>
 
-#include "axp/common/error_record.h"
 #include "cli/command_table.h"
+#include "command_groups.h"
 #include "frontend/container_writer.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -22,7 +22,6 @@ const char kOutput[] = "output";
 const char kStub[] = "stub";
 // Installed beside axp.
 const char kDefaultStubName[] = "qelt-patch";
-const char kMissingOption[] = "missing --%s";
 
 // The patch program beside this tool; just its name when the tool's own
 // path is unknown.
@@ -32,18 +31,9 @@ std::string defaultStub() {
   return platform::pathAppend(folder, kDefaultStubName);
 }
 
-// An empty version text is a valid one, so a missing option is told apart
-// from an empty value.
-bool requireOption(const cli::ParsedArguments& arguments, const char* name) {
-  if (arguments.has(name)) return true;
-  AXP::reportError(AXP::BadArgument, kMissingOption, name);
-  return false;
-}
-
+// The three options are required by the command table; an empty version
+// text is a valid one.
 bool makeProgram(const cli::ParsedArguments& arguments) {
-  if (!requireOption(arguments, kFrom) || !requireOption(arguments, kTo) || !requireOption(arguments, kOutput)) {
-    return false;
-  }
   const std::string& package = arguments.positionals()[0];
   const std::string from = arguments.value(kFrom);
   const std::string to = arguments.value(kTo);
@@ -55,23 +45,19 @@ bool makeProgram(const cli::ParsedArguments& arguments) {
 
 }  // namespace
 
-cli::CommandGroup exeCommands() {
+cli::Command exeCommand() {
   return {"exe",
-          "Patch programs: the patch program with a version range and a sealed package appended.",
+          "[--stub PROGRAM] --from V1 --to V2 PACKAGE -o OUT",
+          "write the patch program that updates versions V1 to V2 with PACKAGE",
           {
-              {"make",
-               "PACKAGE --from V1 --to V2 -o OUT",
-               "write the patch program that updates versions V1 to V2 with PACKAGE",
-               {
-                   {kFrom, '\0', true, false, "V1", "the oldest version the patch applies to (below 32 bytes)"},
-                   {kTo, '\0', true, false, "V2", "the newest version the patch applies to (below 32 bytes)"},
-                   {kOutput, 'o', true, false, "OUT", "the patch program to write (replaced when it exists)"},
-                   {kStub, '\0', true, false, "PROGRAM", "the patch program to copy (default: qelt-patch beside axp)"},
-               },
-               1,
-               1,
-               makeProgram},
-          }};
+              {kFrom, '\0', true, false, "V1", "the oldest version the patch applies to (below 32 bytes)", true},
+              {kTo, '\0', true, false, "V2", "the newest version the patch applies to (below 32 bytes)", true},
+              {kOutput, 'o', true, false, "OUT", "the patch program to write (replaced when it exists)", true},
+              {kStub, '\0', true, false, "PROGRAM", "the patch program to copy (default: qelt-patch beside axp)"},
+          },
+          1,
+          1,
+          makeProgram};
 }
 
 }  // namespace axptool

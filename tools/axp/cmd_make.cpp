@@ -1,9 +1,9 @@
-// "axp build": catalogue version folders and make the patch package that
-// turns one version into another.
+// "axp catalog" and "axp make": catalogue version folders and make the
+// patch package that turns one version into another.
 //
-//   axp build catalog DIR VERSION
-//   axp build make OLD NEW -o PACKAGE [--old-version V] [--new-version V]
-//                  [--exclude GLOB]... [--threads N]
+//   axp catalog DIR VERSION
+//   axp make OLD NEW -o PACKAGE [--old-version V] [--new-version V]
+//            [--exclude GLOB]... [--threads N]
 #include <fnmatch.h>
 
 #include <chrono>
@@ -19,6 +19,7 @@
 #include "axp/updater/command_list.h"
 #include "cli/command_table.h"
 #include "cli/progress_bar.h"
+#include "command_groups.h"
 #include "standard_output.h"
 
 namespace axptool {
@@ -32,7 +33,7 @@ const char kThreads[] = "threads";
 
 const char kCatalogueLabel[] = "cataloguing";
 const char kPackingLabel[] = "packing";
-const char kMissingOutput[] = "missing -o PACKAGE";
+const char kEmptyOutput[] = "-o PACKAGE: empty path";
 const char kBadThreads[] = "--threads %s: not a number from 1 to 64";
 const unsigned kMaxThreads = 64;
 const int kDecimalBase = 10;
@@ -193,7 +194,7 @@ bool makePackage(const cli::ParsedArguments& arguments) {
   const std::string& newFolder = arguments.positionals()[1];
   const std::string package = arguments.value(kOutput);
   if (package.empty()) {
-    AXP::reportError(AXP::BadArgument, "%s", kMissingOutput);
+    AXP::reportError(AXP::BadArgument, "%s", kEmptyOutput);
     return false;
   }
   unsigned threads = 0;
@@ -220,27 +221,25 @@ bool makePackage(const cli::ParsedArguments& arguments) {
 
 }  // namespace
 
-cli::CommandGroup buildCommands() {
-  return {"build",
-          "Patch building: catalogue version folders into their \"(version)\" files and make patch packages.",
+cli::Command catalogCommand() {
+  return {"catalog", "DIR VERSION", "scan DIR and write its \"(version)\" catalogue for VERSION", {}, 2, 2,
+          catalogFolder};
+}
+
+cli::Command makeCommand() {
+  return {"make",
+          "OLD NEW -o PACKAGE",
+          "write the sealed package that turns the version in OLD into the one in NEW",
           {
-              {"catalog", "DIR VERSION", "scan DIR and write its \"(version)\" catalogue for VERSION", {}, 2, 2,
-               catalogFolder},
-              {"make",
-               "OLD NEW -o PACKAGE",
-               "write the sealed package that turns the version in OLD into the one in NEW",
-               {
-                   {kOutput, 'o', true, false, "PACKAGE", "the package file to write (replaced when it exists)"},
-                   {kOldVersion, '\0', true, false, "V", "scan OLD as version V (else read its catalogue)"},
-                   {kNewVersion, '\0', true, false, "V", "scan NEW as version V (else read its catalogue)"},
-                   {kExclude, '\0', true, true, "GLOB",
-                    "leave out commands whose loose path, pack or packed path matches"},
-                   {kThreads, '\0', true, false, "N", "LZMA-pack on N threads (default: one per processor)"},
-               },
-               2,
-               2,
-               makePackage},
-          }};
+              {kOutput, 'o', true, false, "PACKAGE", "the package file to write (replaced when it exists)", true},
+              {kOldVersion, '\0', true, false, "V", "scan OLD as version V (else read its catalogue)"},
+              {kNewVersion, '\0', true, false, "V", "scan NEW as version V (else read its catalogue)"},
+              {kExclude, '\0', true, true, "GLOB", "leave out commands whose loose path, pack or packed path matches"},
+              {kThreads, '\0', true, false, "N", "LZMA-pack on N threads (default: one per processor)"},
+          },
+          2,
+          2,
+          makePackage};
 }
 
 }  // namespace axptool

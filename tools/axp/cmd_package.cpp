@@ -1,44 +1,32 @@
 // "axp package": seal a plain archive into a patch package (scrambled, with
-// its checksum trailer), give the plain archive back, and check or print the
-// checksum.
+// its checksum trailer), give the plain archive back, check or print the
+// checksum, and show what a package holds: its entries, the data of one,
+// and the commands it carries in the order an apply would run them.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "axp/common/error_record.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
+#include "axp/updater/apply_plan.h"
 #include "cli/error_report.h"
 #include "command_groups.h"
-#include "platform/file.h"
+#include "package_archive.h"
+#include "package_seal_check.h"
 #include "standard_output.h"
+#include "updater_handle.h"
 
 namespace axptool {
 namespace {
 
 const char kSkipTrailer[] = "skip-trailer";
 const char kAlreadyScrambled[] = "File=%s(already scrambled)";
-const char kTooSmall[] = "File=%s(too small)";
-const char kTrailerMismatch[] = "File=%s(checksum trailer mismatch)";
+const char kMaintainLists[] = "maintain-lists";
+const char kEntryMissing[] = "%s in %s";
 
 const std::string& fileArgument(const cli::ParsedArguments& arguments) { return arguments.positionals()[0]; }
-
-// True when the file ends with a checksum trailer that matches the bytes
-// before it. checkChecksumTrailer reports failures to open or read the file
-// but answers a mismatch (or a file too short for a trailer) with a bare
-// false; the reason is reported here then.
-bool sealHolds(const std::string& path) {
-  cli::ErrorSnapshot before;
-  if (AXP::checkChecksumTrailer(path)) return true;
-  if (!before.recordChanged()) {
-    if (platform::fileSize(path) < static_cast<int64_t>(AXP::kChecksumTrailerSize)) {
-      AXP::reportError(AXP::BadArgument, kTooSmall, path.c_str());
-    } else {
-      AXP::reportError(AXP::BadData, kTrailerMismatch, path.c_str());
-    }
-  }
-  return false;
-}
 
 bool seal(const cli::ParsedArguments& arguments) {
   const std::string& path = fileArgument(arguments);
@@ -62,11 +50,11 @@ bool seal(const cli::ParsedArguments& arguments) {
 
 bool unseal(const cli::ParsedArguments& arguments) {
   const std::string& path = fileArgument(arguments);
-  return sealHolds(path) && AXP::toggleScrambling(path, true);
+  return checkPackageSeal(path) && AXP::toggleScrambling(path, true);
 }
 
 bool verify(const cli::ParsedArguments& arguments) {
-  return sealHolds(fileArgument(arguments)) && printOk();
+  return checkPackageSeal(fileArgument(arguments)) && printOk();
 }
 
 bool crc(const cli::ParsedArguments& arguments) {
@@ -75,6 +63,58 @@ bool crc(const cli::ParsedArguments& arguments) {
   char text[16];
   std::snprintf(text, sizeof text, "%08X", checksum);
   return writeLine(text) && flushOut();
+}
+
+bool listEntries(const cli::ParsedArguments& arguments) {
+  std::vector<PackageEntry> entries;
+  if (!listPackageEntries(fileArgument(arguments), &entries)) return false;
+  for (const PackageEntry& entry : entries) {
+    if (!writeLine(entry.name + "|" + std::to_string(entry.size) + "|" + std::to_string(entry.stored))) return false;
+  }
+  return flushOut();
+}
+
+// An entry the package does not hold reads as empty data to the updater,
+// which would pass a mistyped name off as an empty file; it is refused.
+bool catEntry(const cli::ParsedArguments& arguments) {
+  const std::string& package = fileArgument(arguments);
+  const std::string& entry = arguments.positionals()[1];
+  UpdaterHandle updater = newUpdater();
+  bool holds = false;
+  if (!updater->openPackage(package.c_str()) || !packageHoldsEntry(package, entry, &holds)) return false;
+  if (!holds) {
+    AXP::reportError(AXP::NotFound, kEntryMissing, entry.c_str(), package.c_str());
+    return false;
+  }
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  return updater->extractEntry(package.c_str(), entry.c_str(), nullptr, &data, &size) &&
+         writeOut(reinterpret_cast<const char*>(data), size) && flushOut();
+}
+
+bool writeCommand(const AXP::PatchCommand& command) {
+  return writeLine(std::to_string(command.op) + "|" + command.pack + "|" + command.name);
+}
+
+bool writeCommands(const std::vector<const AXP::PatchCommand*>& commands) {
+  for (const AXP::PatchCommand* command : commands) {
+    if (!writeCommand(*command)) return false;
+  }
+  return true;
+}
+
+bool printCommands(const cli::ParsedArguments& arguments) {
+  const std::string& package = fileArgument(arguments);
+  UpdaterHandle updater = newUpdater();
+  const bool maintainLists = arguments.has(kMaintainLists);
+  updater->setListMaintenance(maintainLists);
+  if (!updater->openPackage(package.c_str())) return false;
+  const AXP::ApplyPlan plan = AXP::planApply(updater->commands(), maintainLists);
+  if (!writeCommands(plan.wholePacks)) return false;
+  for (const AXP::PackTurn& turn : plan.packTurns) {
+    if (!writeCommands(turn.removals) || !writeCommands(turn.insertions)) return false;
+  }
+  return writeCommands(plan.looseFiles) && flushOut();
 }
 
 }  // namespace
@@ -94,6 +134,16 @@ cli::CommandGroup packageCommands() {
                1,
                1,
                crc},
+              {"ls", "PACKAGE", "print NAME|SIZE|STORED for every entry: its data size and the bytes it takes", {}, 1,
+               1, listEntries},
+              {"cat", "PACKAGE ENTRY", "write the data of an entry, unpacked, to standard output", {}, 2, 2, catEntry},
+              {"commands",
+               "PACKAGE [--maintain-lists]",
+               "print the package's commands as op|pack|name lines, in the order an apply runs them",
+               {{kMaintainLists, '\0', false, false, "", "as an apply that keeps every pack's (list) itself"}},
+               1,
+               1,
+               printCommands},
           }};
 }
 

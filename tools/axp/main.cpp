@@ -8,11 +8,16 @@
 namespace {
 
 const char kProgramName[] = "axp";
-const char kProgramSummary[] = "Command-line tool over the AXP library: patch packages and .axp pack files.";
+const char kProgramSummary[] =
+    "Command-line tool over the AXP library: build, ship and apply patch packages, and work on .axp pack files.";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  cli::Program program{kProgramName, kProgramSummary, {axptool::packageCommands(), axptool::packCommands()}};
+  cli::Program program{kProgramName,
+                       kProgramSummary,
+                       {axptool::packageCommands(), axptool::packCommands()},
+                       {axptool::applyCommand(), axptool::catalogCommand(), axptool::makeCommand(),
+                        axptool::exeCommand()}};
   return cli::runProgram(program, std::vector<std::string>(argv + 1, argv + argc));
 }

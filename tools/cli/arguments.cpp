@@ -111,6 +111,12 @@ bool parseArguments(const std::vector<Option>& options, const std::vector<std::s
     }
     given.push_back(value);
   }
+  for (const Option& option : options) {
+    if (option.required && !parsed->has(option.name)) {
+      *error = "missing option '--" + option.name + "'";
+      return false;
+    }
+  }
   return true;
 }
 
@@ -124,6 +130,7 @@ std::string formatOptionsHelp(const std::vector<Option>& options) {
     std::string line = optionLabel(option);
     line.append(column - line.size(), ' ');
     line += option.help;
+    if (option.required) line += " (required)";
     if (option.repeatable) line += " (may be repeated)";
     text += line + "\n";
   }

@@ -18,6 +18,7 @@ struct Option {
   bool repeatable = false;
   std::string valueName;   // shown in help texts, e.g. "DIR"
   std::string help;
+  bool required = false;   // leaving it out is a usage error
 };
 
 class ParsedArguments {
@@ -38,8 +39,8 @@ class ParsedArguments {
 
 // Parses `arguments` (the program name and command words already removed)
 // against `options`. On a usage error (unknown option, missing or unexpected
-// value, a non-repeatable option given twice) returns false with a
-// one-line description in `*error`.
+// value, a non-repeatable option given twice, a required option left out)
+// returns false with a one-line description in `*error`.
 bool parseArguments(const std::vector<Option>& options, const std::vector<std::string>& arguments,
                     ParsedArguments* parsed, std::string* error);
 

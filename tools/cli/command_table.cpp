@@ -22,8 +22,10 @@ bool asksForHelp(const std::vector<std::string>& arguments) {
   return false;
 }
 
+using Rows = std::vector<std::pair<std::string, std::string>>;
+
 // Aligned "  name  text" lines.
-std::string formatList(const std::vector<std::pair<std::string, std::string>>& rows) {
+std::string formatList(const Rows& rows) {
   size_t column = kMinListColumn;
   for (const auto& row : rows) column = std::max(column, row.first.size() + 4);
   std::string text;
@@ -37,23 +39,45 @@ std::string formatList(const std::vector<std::pair<std::string, std::string>>& r
 
 void printHelp(const std::string& text) { std::fputs(text.c_str(), stdout); }
 
+// "name SYNOPSIS" beside each command's summary.
+Rows commandRows(const std::vector<Command>& commands) {
+  Rows rows;
+  for (const Command& command : commands) {
+    rows.emplace_back(command.synopsis.empty() ? command.name : command.name + " " + command.synopsis,
+                      command.summary);
+  }
+  return rows;
+}
+
+// One usage form, section and hint for the program's own commands, and one
+// each for its groups.
 std::string programHelp(const Program& program) {
-  std::vector<std::pair<std::string, std::string>> rows;
-  for (const CommandGroup& group : program.groups) rows.emplace_back(group.name, group.summary);
-  return "usage: " + program.name + " <group> <command> [arguments]\n\n" + program.summary +
-         "\n\ncommand groups:\n" + formatList(rows) + "\nRun '" + program.name +
-         " <group> --help' for the commands of a group.\n";
+  const std::string& name = program.name;
+  std::vector<std::string> forms;
+  std::string sections;
+  std::string hints;
+  if (!program.commands.empty()) {
+    forms.push_back(name + " <command> [arguments]");
+    sections += "\ncommands:\n" + formatList(commandRows(program.commands));
+    hints += "Run '" + name + " <command> --help' for the options of a command.\n";
+  }
+  if (!program.groups.empty()) {
+    forms.push_back(name + " <group> <command> [arguments]");
+    Rows groups;
+    for (const CommandGroup& group : program.groups) groups.emplace_back(group.name, group.summary);
+    sections += "\ncommand groups:\n" + formatList(groups);
+    hints += "Run '" + name + " <group> --help' for the commands of a group.\n";
+  }
+  std::string text;
+  for (size_t i = 0; i < forms.size(); ++i) text += (i == 0 ? "usage: " : "   or: ") + forms[i] + "\n";
+  return text + "\n" + program.summary + "\n" + sections + "\n" + hints;
 }
 
 std::string groupHelp(const Program& program, const CommandGroup& group) {
   std::string prefix = program.name + " " + group.name;
-  std::vector<std::pair<std::string, std::string>> rows;
-  for (const Command& command : group.commands) {
-    rows.emplace_back(command.synopsis.empty() ? command.name : command.name + " " + command.synopsis,
-                      command.summary);
-  }
   return "usage: " + prefix + " <command> [arguments]\n\n" + group.summary + "\n\ncommands:\n" +
-         formatList(rows) + "\nRun '" + prefix + " <command> --help' for the options of a command.\n";
+         formatList(commandRows(group.commands)) + "\nRun '" + prefix +
+         " <command> --help' for the options of a command.\n";
 }
 
 std::string commandHelp(const std::string& prefix, const Command& command) {
@@ -122,19 +146,22 @@ int runGroup(const Program& program, const CommandGroup& group, const std::vecto
 
 int runProgram(const Program& program, const std::vector<std::string>& arguments) {
   if (arguments.empty()) {
-    printUsageError(program.name, "missing command group", program.name);
+    printUsageError(program.name, "missing command", program.name);
     return kExitUsage;
   }
   if (arguments[0] == kHelpLong || arguments[0] == kHelpShort) {
     printHelp(programHelp(program));
     return kExitSuccess;
   }
-  const CommandGroup* group = findByName(program.groups, arguments[0]);
-  if (group == nullptr) {
-    printUsageError(program.name, "unknown command group '" + arguments[0] + "'", program.name);
-    return kExitUsage;
+  std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+  if (const Command* command = findByName(program.commands, arguments[0])) {
+    return runCommand(program, program.name + " " + command->name, *command, rest);
   }
-  return runGroup(program, *group, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+  if (const CommandGroup* group = findByName(program.groups, arguments[0])) {
+    return runGroup(program, *group, rest);
+  }
+  printUsageError(program.name, "unknown command '" + arguments[0] + "'", program.name);
+  return kExitUsage;
 }
 
 }  // namespace cli

@@ -1,8 +1,9 @@
-// Git-style command lines: "<program> <group> <command> [arguments]". A
-// program is a table of command groups; each command names its arguments,
-// its options and the function that runs it. The table answers --help at
-// every level, turns wrong command lines into usage errors (exit status 2)
-// and failed runs into the error record's message (exit status 1).
+// Git-style command lines: "<program> <command> [arguments]" for the
+// program's own commands and "<program> <group> <command> [arguments]" for
+// the commands of a group. Each command names its arguments, its options
+// and the function that runs it. The table answers --help at every level,
+// turns wrong command lines into usage errors (exit status 2) and failed
+// runs into the error record's message (exit status 1).
 #pragma once
 
 #include <functional>
@@ -30,10 +31,13 @@ struct CommandGroup {
   std::vector<Command> commands;
 };
 
+// Names are looked up among the commands first, so a command hides a group
+// of the same name.
 struct Program {
   std::string name;
   std::string summary;
   std::vector<CommandGroup> groups;
+  std::vector<Command> commands;  // run as "<program> <command>"
 };
 
 // Runs one command line (`arguments` without the program's own name) and

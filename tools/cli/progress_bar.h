@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace cli {
 
@@ -36,6 +37,8 @@ class ProgressBar {
   // Records that `count` items are done; redraws when the last drawing is
   // old enough.
   void update(uint64_t count);
+  // Names the item now under way; shown from the next drawing on.
+  void setLabel(std::string label) { label_ = std::move(label); }
   // Wipes the bar from the line; later updates draw nothing.
   void finish();
 

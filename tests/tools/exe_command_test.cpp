@@ -1,0 +1,94 @@
+// "axp exe": the patch program with its version range and sealed package
+// appended, run through the built program with a small stand-in program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "frontend/container_format.h"
+#include "support/temp_dir.h"
+#include "tools/tool_expect.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+using tool_testing::expectFailure;
+using tool_testing::expectUsageError;
+using tool_testing::runTool;
+using tool_testing::ToolResult;
+
+std::string littleEndian32(uint32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+// A stand-in for the patch program: some bytes around one empty start
+// record (its marker field, then a start of zero).
+std::string stubBytes() {
+  std::string marker = qelt::kContainerMarkerText;
+  marker.resize(qelt::kMarkerFieldSize, '\0');
+  return "MZ stand-in program " + marker + littleEndian32(0) + " rest of the program";
+}
+
+class ExeCommand : public testing::Test {
+ protected:
+  ExeCommand() {
+    writeFile(stub_, stubBytes());
+    // A sealed package need not be a whole archive to be carried.
+    writeFile(package_, "PK\x03\x04 package bytes");
+    EXPECT_EQ(tool_testing::succeed({"package", "seal", package_}, dir_.path()), "");
+  }
+
+  ToolResult exe(const std::string& from, const std::string& to, const std::string& out) {
+    return runTool({"exe", "--stub", stub_, "--from", from, "--to", to, package_, "-o", out}, dir_.path());
+  }
+
+  TempDir dir_;
+  std::string stub_ = dir_.file("stub");
+  std::string package_ = dir_.file("patch.pkg");
+};
+
+TEST_F(ExeCommand, ProgramIsTheStubWithRangeAndPackageBehind) {
+  std::string out = dir_.file("patch-1.0-2.0");
+  ToolResult made = exe("1.0", "2.0.1", out);
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(made.err, "");
+
+  // The stub's start record names where the container begins: its length.
+  std::string stub = stubBytes();
+  std::string expected = stub;
+  size_t start = stub.find(qelt::kContainerMarkerText) + qelt::kMarkerFieldSize;
+  expected.replace(start, 4, littleEndian32(static_cast<uint32_t>(stub.size())));
+  expected += littleEndian32(3) + "1.0" + littleEndian32(5) + "2.0.1" + readFile(package_);
+  std::string program = readFile(out);
+  EXPECT_EQ(program, expected);
+  EXPECT_EQ(made.out, "patch program: " + out + ", " + std::to_string(expected.size()) +
+                          " bytes, for versions 1.0 to 2.0.1\n");
+  EXPECT_NE(fs::status(out).permissions() & fs::perms::owner_exec, fs::perms::none);
+}
+
+TEST_F(ExeCommand, VersionTextsMustFitTheirFields) {
+  std::string longest(31, '9');
+  std::string out = dir_.file("patch");
+  EXPECT_EQ(exe("", longest, out).status, 0);
+  EXPECT_EQ(readFile(out).substr(stubBytes().size(), 4 + 4 + 31), littleEndian32(0) + littleEndian32(31) + longest);
+
+  std::string refusedOut = dir_.file("refused");
+  expectFailure(exe(longest + "9", "2.0", refusedOut), 10);
+  expectFailure(exe("1.0", longest + "9", refusedOut), 10);
+  EXPECT_FALSE(fs::exists(refusedOut));
+}
+
+TEST_F(ExeCommand, RangeAndOutputAreRequired) {
+  std::string out = dir_.file("patch");
+  expectUsageError(runTool({"exe", "--stub", stub_, "--to", "2", package_, "-o", out}));
+  expectUsageError(runTool({"exe", "--stub", stub_, "--from", "1", package_, "-o", out}));
+  expectUsageError(runTool({"exe", "--stub", stub_, "--from", "1", "--to", "2", package_}));
+  expectUsageError(runTool({"exe", "--from", "1", "--to", "2", "-o", out}));
+  EXPECT_FALSE(fs::exists(out));
+}
+
+}  // namespace

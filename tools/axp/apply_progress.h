@@ -1,0 +1,41 @@
+// The progress bar of an apply: the updater tells a plain function of every
+// operation it carries out, and that function moves the one bar of the
+// running apply, labelled with the operation's verb and name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/progress_bar.h"
+
+namespace axptool {
+
+// "add NAME", "delete NAME", with " in PACK" for a file inside a pack; an
+// unknown code reads "op N NAME".
+std::string describeOperation(const char* pack, const char* name, int32_t op);
+
+// One apply's bar. While the object lives, `report` moves its bar; only one
+// may live at a time.
+class ApplyProgress {
+ public:
+  // `total`: the operations the apply may carry out.
+  explicit ApplyProgress(uint64_t total);
+  ApplyProgress(const ApplyProgress&) = delete;
+  ApplyProgress& operator=(const ApplyProgress&) = delete;
+  ~ApplyProgress();
+
+  // An AXP::ProgressCallback.
+  static void report(const char* pack, const char* name, int32_t op);
+
+  // Operations reported so far.
+  uint64_t done() const { return done_; }
+  // Wipes the bar, so that what is printed next starts a clean line.
+  void finish() { bar_.finish(); }
+
+ private:
+  static ApplyProgress* running_;
+  cli::ProgressBar bar_;
+  uint64_t done_ = 0;
+};
+
+}  // namespace axptool

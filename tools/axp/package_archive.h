@@ -1,0 +1,28 @@
+// What a patch package holds, read with the ZIP reader where the package
+// lies: scrambled packages through the descrambling I/O table, plain
+// archives through the reader's own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace axptool {
+
+struct PackageEntry {
+  std::string name;  // as the archive stores it
+  uint64_t size;     // the data's size: unpacked when the entry is LZMA-packed
+  uint64_t stored;   // bytes the entry takes in the archive
+};
+
+// Every entry of the package, in archive order. A package that does not
+// open as an archive: code 14 "ziperr=%d"; an entry that cannot be read:
+// code 14 "ziperr=%d" with the archive's error number.
+bool listPackageEntries(const std::string& packagePath, std::vector<PackageEntry>* entries);
+
+// Sets `*holds` to whether the package has an entry of that name, compared
+// as the updater looks entries up: "\" read as "/", letter case ignored.
+// Fails as listPackageEntries does.
+bool packageHoldsEntry(const std::string& packagePath, const std::string& entryName, bool* holds);
+
+}  // namespace axptool
