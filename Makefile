@@ -5,11 +5,13 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 # Build and test dependencies, installed only when missing. unzip, zip and
-# python3 let the tests check our archives with independent readers.
+# python3 let the tests check our archives with independent readers; tmux
+# runs the patch program's terminal dialog in a test; the demo's sample
+# game is written by python3.
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
-            libgtest-dev libbenchmark-dev unzip zip python3 xz-utils
+            libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize bench clean
+.PHONY: all deps configure build test test-sanitize bench demo clean
 
 all: build
 
@@ -41,6 +43,11 @@ test-sanitize: deps
 
 bench: build
 	bash bench/run.sh $(BUILD)
+
+# The main job: a sample game generated, patched end to end with the axp
+# tool and the patch program, and checked; prints a report.
+demo: build
+	bash demo/run_demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
