@@ -46,7 +46,8 @@ bench: build
 
 # The main job: a sample game generated, patched end to end with the axp
 # tool and the patch program, and checked; prints a report.
-demo: build
+demo: configure
+	cmake --build $(BUILD) --target axp_tool qelt-patch -j $(JOBS)
 	bash demo/run_demo.sh $(BUILD)
 
 clean:
