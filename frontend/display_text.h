@@ -1,11 +1,17 @@
 // Texts from outside the program (version texts, file names, release notes)
-// made safe to print: control characters, escape sequences among them,
-// never reach the terminal.
+// made safe and readable to print: control characters, escape sequences
+// among them, never reach the terminal, and GBK text (file names and notes
+// written on the target systems) is shown in UTF-8 beside the program's own
+// UTF-8 texts.
 #pragma once
 
 #include <string>
 
 namespace qelt {
+
+// UTF-8 sequences are kept; every other stretch is read as GBK, and a byte
+// that is neither becomes "?".
+std::string readableText(const std::string& text);
 
 // One line: every control character becomes a blank.
 std::string displayLine(const std::string& text);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "axp/common/file_util.h"
+#include "axp/updater/lzma_entry.h"
 #include "frontend/container_format.h"
 #include "frontend/entry_extract.h"
 #include "frontend/updater_handle.h"
@@ -82,6 +83,18 @@ bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* text)
   return true;
 }
 
+// The builder LZMA-packs every entry it writes, the notes among them; shown
+// as they lie in the archive they would be the packed bytes.
+bool unpackNotes(std::string* text) {
+  const auto size = static_cast<uint32_t>(text->size());
+  if (!AXP::isLzmaEntry(text->data(), size)) return true;
+  const uint8_t* data = nullptr;
+  uint32_t unpacked = 0;
+  if (!AXP::unpackLzma(text->data(), size, &data, &unpacked) || unpacked > kMaxReleaseNotes) return false;
+  text->assign(reinterpret_cast<const char*>(data), unpacked);
+  return true;
+}
+
 // The package's "Update.txt", by way of the notes file, which is removed
 // again in every case.
 std::optional<std::string> readReleaseNotes(const std::string& packagePath, const std::string& notesPath) {
@@ -89,7 +102,7 @@ std::optional<std::string> readReleaseNotes(const std::string& packagePath, cons
   std::string text;
   UpdaterHandle updater = makeUpdater();
   if (extractEntryToFile(updater.get(), packagePath, kNotesEntry, notesPath, kMaxReleaseNotes) &&
-      readWholeFile(notesPath, kMaxReleaseNotes, &text)) {
+      readWholeFile(notesPath, kMaxReleaseNotes, &text) && unpackNotes(&text)) {
     notes = std::move(text);
   }
   platform::deleteFile(notesPath);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "axp/common/error_record.h"
+#include "axp/updater/lzma_entry.h"
 #include "frontend/container_format.h"
 #include "frontend/container_writer.h"
 #include "frontend/embedded_container.h"
@@ -56,6 +57,17 @@ TEST_F(ContainerTest, ReadsRangeCopiesPackageAndShowsNotes) {
   EXPECT_EQ(qelt::notesFilePath(dir.path() + "/", "1.0", "1.0.1"),
             dir.path() + "/QELT PatchQELT_patchinfo_1.0_1.0.1.txt");
   EXPECT_FALSE(std::filesystem::exists(qelt::notesFilePath(dir.path() + "/", "1.0", "1.0.1")));
+}
+
+TEST_F(ContainerTest, NotesPackedByTheBuilderAreShownUnpacked) {
+  const std::string text = "版本 1.0.1 的更新说明\r\n" + std::string(300, '=') + "\r\n";
+  const uint8_t* entry = nullptr;
+  uint32_t entrySize = 0;
+  ASSERT_TRUE(AXP::packLzma(text.data(), static_cast<uint32_t>(text.size()), &entry, &entrySize));
+  const std::string packed(reinterpret_cast<const char*>(entry), entrySize);
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"(command)", ""}, {"Update.txt", packed}}))));
+  ASSERT_TRUE(notes.has_value());
+  EXPECT_EQ(*notes, text);
 }
 
 TEST_F(ContainerTest, VersionLengthsOf31AndEmptyPassButNot32) {

@@ -51,6 +51,12 @@ TEST(FormatText, CutsAt259BytesWithoutSplittingACharacter) {
 TEST(DisplayText, NoControlCharacterReachesTheTerminal) {
   EXPECT_EQ(qelt::displayLine("1.0\x1b[2J\n"), "1.0 [2J ");
   EXPECT_EQ(qelt::displayLines("a\r\nb\rc\n\x1b]0;title\x07\td"), "a\nb\nc\n]0;title\td");
+  // GBK names and notes of the target systems read as UTF-8, beside the
+  // program's own UTF-8 texts; bytes that are neither become "?".
+  const std::string gbkName = "\xB5\xD8\xCD\xBC.dat";  // 地图.dat
+  EXPECT_EQ(qelt::displayLine("更新文件" + gbkName), "更新文件地图.dat");
+  EXPECT_EQ(qelt::displayLines("\xB8\xFC\xD0\xC2\r\n"), "更新\n");
+  EXPECT_EQ(qelt::displayLine("a\x80" "b"), "a?b");
 }
 
 TEST(StartSignal, SettlesOnceEitherWay) {
