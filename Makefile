@@ -3,6 +3,8 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 30
 
 # Build and test dependencies, installed only when missing. unzip, zip and
 # python3 let the tests check our archives with independent readers; tmux
@@ -11,7 +13,7 @@ CMAKE_ARGS ?=
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize bench demo clean
+.PHONY: all deps configure build test test-sanitize bench demo fuzz clean
 
 all: build
 
@@ -49,6 +51,17 @@ bench: build
 demo: configure
 	cmake --build $(BUILD) --target axp_tool qelt-patch -j $(JOBS)
 	bash demo/run_demo.sh $(BUILD)
+
+# Every fuzz target for FUZZ_SECONDS each, built with clang's libFuzzer and
+# the sanitizers; fails on any crash, leak, time-out or out-of-memory.
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+
+fuzz: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAXP_FUZZ=ON \
+	  -DAXP_BUILD_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) --target axp_fuzzers -j $(JOBS)
+	bash fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

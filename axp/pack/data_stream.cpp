@@ -52,6 +52,7 @@ uint32_t DataStream::read(void* destination, uint32_t count) {
   if (buffer_ != nullptr) {
     std::memcpy(destination, buffer_.get() + position_, n);
   } else if (!readFromPack(position_, destination, n)) {
+    failed_ = true;
     return 0;
   }
   position_ += n;

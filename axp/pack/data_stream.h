@@ -28,7 +28,8 @@ class DataStream final : public IStream {
   uint32_t skipLine() override;
   void seek(uint32_t position) override { position_ = position; }
   uint32_t tell() override { return position_; }
-  bool eof() override { return position_ >= size_; }
+  // Also true once a read from the pack has failed (see failed()).
+  bool eof() override { return failed_ || position_ >= size_; }
   uint32_t size() override { return size_; }
   uint32_t crc() override;
   void close() override;
@@ -40,6 +41,11 @@ class DataStream final : public IStream {
   // crcBuffer of the whole packed file into `*checksum`; false (reported
   // with code 4 or 6) when it cannot all be read. The position is kept.
   bool checksum(uint32_t* checksum);
+  // A read from the pack that fails ends the stream, so that every loop
+  // reading up to eof() stops rather than retrying the same read for ever;
+  // this tells such an early end from the real one (the read's own failure
+  // stays in the error record, and the position stays where it was).
+  bool failed() const { return failed_; }
 
  private:
   bool readFromPack(uint32_t position, void* destination, uint32_t count);
@@ -53,6 +59,7 @@ class DataStream final : public IStream {
   uint32_t size_;
   uint32_t crcCache_;
   std::unique_ptr<uint8_t[]> buffer_;
+  bool failed_ = false;
 };
 
 // Closes a stream when it leaves scope.

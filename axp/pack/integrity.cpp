@@ -78,6 +78,7 @@ bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
     markReferenced(fields[0], hashReferenced, blockReferenced);
     ++count;
   }
+  if (list->failed()) return false;
   if (count != listedCount) {
     reportError(BadData, messages::kCountDiffers, count, listedCount);
     return false;

@@ -61,8 +61,14 @@ void PackFile::updateListEntry(const char* name) {
 
 void PackFile::eraseListEntry(const char* name) { list_.files.erase(name); }
 
+// The list is looked for as openFile finds it, not with the early stop of
+// exists(): a removed entry in its probe chain would otherwise hide a list
+// the pack holds, and the list then saved would drop every row (a list
+// saved is written where openFile finds the old one).
+bool PackFile::hasList() const { return find(kListFileName) >= 0; }
+
 bool PackFile::loadList() {
-  if (!exists(kListFileName)) return false;
+  if (!hasList()) return false;
   StreamHandle stream(openStream(kListFileName));
   if (stream == nullptr || stream->eof()) return false;
   resetList();
@@ -83,7 +89,7 @@ bool PackFile::loadList() {
     // The first row of a name wins.
     list_.files.emplace(line.substr(0, first), info);
   }
-  return true;
+  return !stream->failed();
 }
 
 // The list goes through a scratch file of a name no other process holds,
@@ -106,7 +112,7 @@ bool PackFile::saveList() {
 }
 
 bool PackFile::verifyList() {
-  if (!exists(kListFileName)) return false;
+  if (!hasList()) return false;
   StreamHandle stream(openStream(kListFileName));
   uint32_t listedSummary = 0;
   int32_t listedCount = 0;
@@ -127,7 +133,7 @@ bool PackFile::verifyList() {
     summary ^= checksum;
     ++count;
   }
-  return summary == listedSummary && count == listedCount;
+  return !stream->failed() && summary == listedSummary && count == listedCount;
 }
 
 }  // namespace AXP

@@ -1,6 +1,17 @@
 // Editing a pack in place: inserting, replacing and removing packed files,
-// with best-fit reuse of freed blocks. Every edit writes the new data
-// before the records that make it reachable, and the header last.
+// with best-fit reuse of freed blocks.
+//
+// A process may stop between any two writes of an edit, so the writes come
+// in the order that keeps the tables sound at every point: the data first;
+// then the block entries; then the header, which takes a block appended to
+// the table in; then the name entry, which switches the name to its new
+// block; and only then the release of the block the name held before. So a
+// name entry never names a block outside the table or a free block, and an
+// edit cut short leaves at worst a block in use that nothing names (space,
+// not data, which the repair releases). A removal likewise drops the name
+// before it frees the block. New contents that fit the block the name
+// already holds are written over the old ones in place, and that one file
+// may read as a mix of both when the edit is cut short.
 #include <algorithm>
 #include <array>
 
@@ -46,44 +57,53 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
   }
   const uint32_t newSize = fromMemory ? size : diskFileSize(sourcePath);
   const bool written = hashTable_[position].inUse()
-                           ? replaceContents(position, source, newSize, fromMemory)
+                           ? replaceContents(position, source, newSize, fromMemory, key == kListFileName)
                            : addContents(position, hash, source, newSize, fromMemory);
-  if (!written || (flush && !flushFile())) return false;
+  if (!written) {
+    reloadTables();
+    return false;
+  }
+  if (flush && !flushFile()) return false;
   // The list names every packed file but itself.
   if (listTracking_ != 0 && key != kListFileName) updateListEntry(name);
   return true;
 }
 
+// The list is never written over itself: it is the one packed file read
+// back to make its own next version, so a copy cut short in place would
+// lose rows for good. It always goes to another block, and its old block
+// is released once the name points at the new one.
 bool PackFile::replaceContents(uint32_t position, const void* source, uint32_t newSize,
-                               bool fromMemory) {
+                               bool fromMemory, bool keepOldIntact) {
   const uint32_t index = hashTable_[position].blockIndex();
   if (index >= blocks_.size()) {
     reportError(WriteFailed, messages::kInsertOutOfRange);
     return false;
   }
   const uint32_t allocated = allocatedSize(blocks_[index].size);
-  if (newSize <= kPackOffsetLimit && allocated == allocatedSize(newSize)) {
+  if (!keepOldIntact && newSize <= kPackOffsetLimit && allocated == allocatedSize(newSize)) {
     if (!writeData(blocks_[index].offset, allocated, source, newSize, fromMemory)) return false;
     if (blocks_[index].size == newSize) return true;
     blocks_[index].size = newSize;
     return writeBlockEntry(index);
   }
-  // The old block is itself a candidate for the new contents.
-  const bool freed = markBlockFree(index);
+  // Otherwise the old block is itself a candidate for the new contents.
+  const bool freed = !keepOldIntact && markBlockFree(index);
   const Allocation allocation = allocateBlock(newSize);
   if (allocation.block == kNoBlock) {
     if (freed) withdrawFreeBlock(index);
     reportError(NoBlock, messages::kNone);
     return false;
   }
+  if (keepOldIntact) markBlockFree(index);
   const uint32_t target = static_cast<uint32_t>(allocation.block);
   HashEntry entry = hashTable_[position];
   entry.word = (entry.word & ~kBlockIndexMask) | target;
   setHashEntry(position, entry);
   return (allocation.split == kNoBlock || writeBlockEntry(allocation.split)) &&
          writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize, fromMemory) &&
-         writeBlockEntry(target) && (target == index || writeBlockEntry(index)) &&
-         writeHashEntry(position) && writeHeader();
+         writeBlockEntry(target) && writeHeader() && writeHashEntry(position) &&
+         (target == index || writeBlockEntry(index));
 }
 
 bool PackFile::addContents(uint32_t position, const NameHash& hash, const void* source,
@@ -101,7 +121,7 @@ bool PackFile::addContents(uint32_t position, const NameHash& hash, const void* 
   setHashEntry(position, entry);
   return (allocation.split == kNoBlock || writeBlockEntry(allocation.split)) &&
          writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize, fromMemory) &&
-         writeBlockEntry(target) && writeHashEntry(position) && writeHeader();
+         writeBlockEntry(target) && writeHeader() && writeHashEntry(position);
 }
 
 // Best fit: the smallest free block that is large enough, the oldest among
@@ -228,6 +248,10 @@ bool PackFile::removeContents(const char* name, bool flush) {
   }
   const int32_t position = find(normalizeName(name, true, true));
   if (position < 0) {
+    // A row for a name the pack does not hold is stale (a removal whose
+    // list was never saved, say, because the process stopped first): the
+    // list names only what the pack holds.
+    if (listTracking_ != 0) eraseListEntry(name);
     reportError(NotFound, messages::kName, name);
     return false;
   }
@@ -248,7 +272,10 @@ bool PackFile::removeEntry(uint32_t position, bool flush) {
   HashEntry entry = hashTable_[position];
   entry.word &= ~kInUseBit;
   setHashEntry(position, entry);
-  if (!writeBlockEntry(index) || !writeHashEntry(position) || !writeHeader()) return false;
+  if (!writeHashEntry(position) || !writeBlockEntry(index) || !writeHeader()) {
+    reloadTables();
+    return false;
+  }
   return !flush || flushFile();
 }
 
@@ -260,7 +287,10 @@ bool PackFile::removeByPosition(int32_t position, bool flush) {
 bool PackFile::freeBlockByIndex(int32_t index, bool flush) {
   if (index < 0 || static_cast<size_t>(index) >= blocks_.size()) return false;
   markBlockFree(static_cast<uint32_t>(index));
-  if (!writeBlockEntry(static_cast<uint32_t>(index)) || !writeHeader()) return false;
+  if (!writeBlockEntry(static_cast<uint32_t>(index)) || !writeHeader()) {
+    reloadTables();
+    return false;
+  }
   return !flush || flushFile();
 }
 

@@ -67,6 +67,17 @@ bool PackFile::openFailed() {
   return false;
 }
 
+// An edit that failed part way has changed the tables in memory beyond
+// what reached the disk. They are read again, so that neither a later edit
+// nor close() writes records (a header counting a block whose entry never
+// reached the disk, say) that would make the pack unreadable; what is on
+// disk is a prefix of the edit, which the write order keeps sound. A pack
+// whose tables cannot be read again is left closed without a write.
+void PackFile::reloadTables() {
+  clearTables();
+  if (!file_.seek(0, platform::SeekFrom::Begin) || !readTables()) openFailed();
+}
+
 bool PackFile::readTables() {
   uint32_t done = 0;
   if (!file_.read(&header_, kHeaderSize, &done) || done != kHeaderSize) {

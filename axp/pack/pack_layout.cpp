@@ -30,7 +30,13 @@ bool headerFitsFile(const PackHeader& header, uint64_t fileSize) {
 }
 
 bool blockFitsFile(const BlockEntry& block, uint64_t fileSize) {
-  return uint64_t{block.offset} + block.size <= fileSize;
+  if (block.inUse()) return uint64_t{block.offset} + block.size <= fileSize;
+  // A free block holds nothing to read, and the allocation that takes it
+  // writes it whole, padding included, extending the file as needed. Its
+  // size need not fit the file: the remainder split off the last block of
+  // a pack whose final padding was never written reaches past the end, and
+  // the pack must still open after such a split.
+  return uint64_t{block.offset} + block.size + kBlockGranule <= kPackOffsetLimit;
 }
 
 }  // namespace AXP

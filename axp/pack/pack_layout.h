@@ -16,7 +16,8 @@ namespace AXP {
 // both tables and inside the file.
 bool headerFitsFile(const PackHeader& header, uint64_t fileSize);
 
-// True when the packed file's bytes lie inside the file.
+// True when a block in use has the packed file's bytes inside the file, and
+// when a free block's space lies below kPackOffsetLimit.
 bool blockFitsFile(const BlockEntry& block, uint64_t fileSize);
 
 }  // namespace AXP

@@ -106,7 +106,7 @@ bool PackFile::repairFromList(const char* masterListPath) {
 
 // Keeps the rows whose packed file matches them and removes the packed
 // files that do not; the rows kept become the in-memory list.
-bool PackFile::repairListedFiles(IStream* list, std::vector<bool>* hashReferenced,
+bool PackFile::repairListedFiles(DataStream* list, std::vector<bool>* hashReferenced,
                                  std::vector<bool>* blockReferenced) {
   resetList();
   std::vector<std::string> fields;
@@ -127,7 +127,9 @@ bool PackFile::repairListedFiles(IStream* list, std::vector<bool>* hashReference
     list_.summary ^= listed.checksum;
     ++list_.count;
   }
-  return true;
+  // A list that could not be read to its end accounts for too little: what
+  // it did not reach must not be released as unreferenced.
+  return !list->failed();
 }
 
 void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
@@ -152,8 +154,15 @@ void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
   }
   const int64_t listBlock = listPosition < 0 ? -1 : hashTable_[listPosition].blockIndex();
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
-    if (blocks_[index].inUse() && !blockReferenced[index] && index != listBlock) {
+    const bool wanted = blockReferenced[index] || index == listBlock;
+    if (blocks_[index].inUse() && !wanted) {
       freeBlockByIndex(static_cast<int32_t>(index), true);
+    } else if (!blocks_[index].inUse() && wanted) {
+      // The table called the block free, or a removal above freed it
+      // through another entry that named it too; the list saved next would
+      // be written over a file the rows just vouched for.
+      withdrawFreeBlock(index);
+      if (writeBlockEntry(index) && writeHeader()) flushFile();
     }
   }
 }

@@ -22,6 +22,10 @@ namespace {
 // opened for editing.
 constexpr uint32_t kSettleMilliseconds = 500;
 constexpr const char* kNoPackMessage = "File=%s, WinErr=%d";
+constexpr const char* kOpenMessage = "File=%s, WinErr=%d";
+constexpr const char* kMoveMessage = "File=%s, WinErr: %d";
+// The new version file is written under this suffix beside the old one.
+constexpr const char* kScratchSuffix = ".tmp";
 
 struct PackReleaser {
   void operator()(IPakFile* pack) const { axpReleasePakFile(pack); }
@@ -30,6 +34,32 @@ using PackHandle = std::unique_ptr<IPakFile, PackReleaser>;
 
 void tell(ProgressCallback progress, const PatchCommand& command) {
   if (progress != nullptr) progress(command.pack.c_str(), command.name.c_str(), command.op);
+}
+
+// The version file names the installed version, which is how the update
+// is found again after a failure. A stop while it is written must not leave
+// it empty or cut short, so the new one is written beside it and moved
+// over it. A version file that cannot be written fails as any loose
+// target does.
+bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std::string& target) {
+  if (platform::pathExists(target)) {
+    platform::File old;
+    if (!old.open(target, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
+      reportError(OpenFailed, kOpenMessage, target.c_str(), platform::lastSystemError());
+      return false;
+    }
+  }
+  const std::string scratch = target + kScratchSuffix;
+  if (!updater->extractEntry(command.package.c_str(), command.name.c_str(), scratch.c_str(), nullptr, nullptr)) {
+    platform::deleteFile(scratch);
+    return false;
+  }
+  if (!platform::moveFile(scratch, target)) {
+    reportError(WriteFailed, kMoveMessage, target.c_str(), platform::lastSystemError());
+    platform::deleteFile(scratch);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -62,6 +92,7 @@ bool Updater::applyLooseCommand(const std::string& installDir, const PatchComman
   if (!appendPath(&target, command.name)) return false;
   switch (command.op) {
     case kOpAddOrReplace:
+      if (command.name == kVersionFileName) return replaceVersionFile(this, command, target);
       return extractEntry(command.package.c_str(), command.name.c_str(), target.c_str(), nullptr,
                           nullptr);
     case kOpDelete:

@@ -1,13 +1,6 @@
 #include "axp/updater/apply_plan.h"
 
 namespace AXP {
-namespace {
-
-// Written after everything else, so an installation whose apply failed
-// still reports its old version.
-constexpr const char* kVersionName = "(version)";
-
-}  // namespace
 
 ApplyPlan planApply(const CommandModel& model, bool maintainLists) {
   ApplyPlan plan;
@@ -15,7 +8,7 @@ ApplyPlan planApply(const CommandModel& model, bool maintainLists) {
   for (const auto& [key, command] : model.looseCommands) {
     if (isPackName(command.name)) {
       plan.wholePacks.push_back(&command);
-    } else if (command.name == kVersionName) {
+    } else if (command.name == kVersionFileName) {
       version = &command;
     } else {
       plan.looseFiles.push_back(&command);

@@ -41,6 +41,12 @@ bool reportZipError(int error) {
   return false;
 }
 
+bool refuseOversized(const std::string& entryName, uint32_t size) {
+  if (size <= kMaxEntrySize) return false;
+  reportError(LibraryError, kTooLargeMessage, entryName.c_str(), size, kMaxEntrySize);
+  return true;
+}
+
 // One open entry of an archive; closed when it goes out of scope. An entry
 // the archive does not hold stays closed with size 0.
 class ArchiveEntry {
@@ -84,7 +90,8 @@ class ArchiveEntry {
 };
 
 // Reads the whole entry into the file-mode buffer, which doubles as the
-// data arrives (so the memory follows the data, not the directory's claim).
+// data arrives (so the memory follows the data rather than the directory's
+// claim) but never beyond the entry's size.
 bool readWholeEntry(ZZIP_DIR* archive, ArchiveEntry* entry, uint32_t* totalOut) {
   GrowBuffer& buffer = fileModeBuffer();
   if (!buffer.ensure(kReadPiece, false)) return reportZipError(ZZIP_OUTOFMEM);
@@ -94,7 +101,7 @@ bool readWholeEntry(ZZIP_DIR* archive, ArchiveEntry* entry, uint32_t* totalOut) 
     total += static_cast<uint32_t>(done);
     if (total >= entry->size()) break;
     if (buffer.capacity() < size_t{total} + kReadPiece &&
-        !buffer.ensure(buffer.capacity() * 2, true)) {
+        !buffer.ensure(std::min(buffer.capacity() * 2, size_t{entry->size()}), true)) {
       return reportZipError(ZZIP_OUTOFMEM);
     }
     uint32_t room = static_cast<uint32_t>(std::min<size_t>(buffer.capacity() - total,
@@ -131,7 +138,7 @@ bool reportWriteFailure(const std::string& targetPath) {
 bool extractEntryToFile(ZZIP_DIR* archive, const std::string& entryName,
                         const std::string& targetPath, uint32_t* sizeOut) {
   ArchiveEntry entry;
-  if (!entry.open(archive, entryName)) return false;
+  if (!entry.open(archive, entryName) || refuseOversized(entryName, entry.size())) return false;
   platform::File target;
   if (!createTarget(targetPath, &target)) return false;
   const uint8_t* data = nullptr;
@@ -157,12 +164,8 @@ bool extractEntryToFile(ZZIP_DIR* archive, const std::string& entryName,
 bool extractEntryToMemory(ZZIP_DIR* archive, const std::string& entryName,
                           const uint8_t** dataOut, uint32_t* sizeOut) {
   ArchiveEntry entry;
-  if (!entry.open(archive, entryName)) return false;
+  if (!entry.open(archive, entryName) || refuseOversized(entryName, entry.size())) return false;
   uint32_t size = entry.size();
-  if (size > kMaxMemoryEntrySize) {
-    reportError(LibraryError, kTooLargeMessage, entryName.c_str(), size, kMaxMemoryEntrySize);
-    return false;
-  }
   GrowBuffer& buffer = memoryModeBuffer();
   size_t capacity = terminatedCapacity(size);
   if (!buffer.ensure(capacity, false)) return reportZipError(ZZIP_OUTOFMEM);

@@ -10,11 +10,13 @@
 
 namespace AXP {
 
-// Largest entry extracted to memory. Its size comes from the package's
-// directory and is allocated before the data is read, so a damaged or
-// hostile size must not decide the allocation; pack contents stay far
-// below it. Refused with code 14.
-constexpr uint32_t kMaxMemoryEntrySize = 1u << 30;
+// Largest entry extracted, to memory or to a file: 1 GiB, the most an LZMA
+// entry may unpack to. Its size comes from the package's directory: to
+// memory it is allocated before the data is read, and to a file the data
+// is gathered whole before its one write, so a damaged or hostile size
+// (or a small deflated entry that inflates without end) must not decide
+// the allocation. Refused with code 14 before the target is touched.
+constexpr uint32_t kMaxEntrySize = 1u << 30;
 
 // Writes the entry's data to `targetPath`, creating missing folders and
 // replacing any file there. `entryName` is looked up ignoring ASCII case.

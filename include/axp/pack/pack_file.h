@@ -6,7 +6,7 @@
 // A failed open or create leaves the object closed; nothing is written to
 // the pack on that path. Packs whose header or tables do not fit the file
 // (counts beyond the block table area, tables past the end of the file or
-// over the header, blocks past the end of the file) fail open with code 2
+// over the header, blocks in use past the end of the file) fail open with code 2
 // and the pack path as message; a block before the data area fails with
 // code 2 and an empty message.
 #pragma once
@@ -100,6 +100,7 @@ class PackFile : public IPakFile {
   // Lifecycle and record writers (pack_file.cpp).
   bool openFailed();
   bool readTables();
+  void reloadTables();
   bool indexBlocks(uint64_t fileSize);
   bool readAt(uint32_t offset, void* buffer, uint32_t length);
   void clearTables();
@@ -125,7 +126,8 @@ class PackFile : public IPakFile {
   int32_t describeEntry(int32_t position, EntryInfo* info) const;
 
   // Editing (pack_edit.cpp).
-  bool replaceContents(uint32_t position, const void* source, uint32_t newSize, bool fromMemory);
+  bool replaceContents(uint32_t position, const void* source, uint32_t newSize, bool fromMemory,
+                       bool keepOldIntact);
   bool addContents(uint32_t position, const NameHash& hash, const void* source, uint32_t newSize,
                    bool fromMemory);
   Allocation allocateBlock(uint32_t size);
@@ -147,6 +149,7 @@ class PackFile : public IPakFile {
 
   // The list (list_file.cpp).
   void resetList();
+  bool hasList() const;
   bool measureFile(const char* name, FileInfo* info);
   void updateListEntry(const char* name);
   void eraseListEntry(const char* name);
@@ -155,7 +158,7 @@ class PackFile : public IPakFile {
   bool checkListedFiles(std::vector<bool>* hashReferenced, std::vector<bool>* blockReferenced);
   bool checkUnreferenced(const std::vector<bool>& hashReferenced,
                          const std::vector<bool>& blockReferenced);
-  bool repairListedFiles(IStream* list, std::vector<bool>* hashReferenced,
+  bool repairListedFiles(DataStream* list, std::vector<bool>* hashReferenced,
                          std::vector<bool>* blockReferenced);
   void releaseUnreferenced(const std::vector<bool>& hashReferenced,
                            const std::vector<bool>& blockReferenced);

@@ -11,6 +11,10 @@
 
 namespace AXP {
 
+// The installation's version file: written after everything else, so an
+// installation whose apply failed still reports its old version.
+constexpr char kVersionFileName[] = "(version)";
+
 // One pack's turn: the pack is opened once, edited, and closed.
 struct PackTurn {
   std::string packKey;  // relative path of the pack (normalised)

@@ -1,0 +1,62 @@
+// Checks of the LZMA entry unpacker on arbitrary bytes: an entry either
+// unpacks to exactly the size its header announces, followed by a zero
+// byte, or fails with code 14; and any bytes packed by the builder's packer
+// unpack to themselves.
+#pragma once
+
+#include <cstring>
+#include <string>
+
+#include "axp/common/error_record.h"
+#include "axp/updater/lzma_entry.h"
+#include "fuzz/harness/sandbox.h"
+
+namespace fuzzing {
+namespace lzma_entry {
+
+inline uint32_t littleEndian32(const uint8_t* bytes) {
+  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+}
+
+inline Finding checkUnpacking(const uint8_t* entry, uint32_t size) {
+  const uint8_t* data = nullptr;
+  uint32_t unpacked = 0;
+  if (!AXP::unpackLzma(entry, size, &data, &unpacked)) {
+    if (AXP::getLastErrorCode() != AXP::LibraryError) return fail("unpacking failed with code %d", AXP::getLastErrorCode());
+    return {};
+  }
+  if (size < AXP::kLzmaHeaderSize) return fail("an entry of %u bytes, shorter than its header, unpacked", size);
+  const uint32_t announced = littleEndian32(entry + AXP::kLzmaUnpackedSizeOffset);
+  if (unpacked != announced) return fail("unpacked %u bytes, the header announced %u", unpacked, announced);
+  if (data[unpacked] != 0) return fail("unpacked data not followed by a zero byte");
+  return {};
+}
+
+inline Finding checkRoundTrip(const uint8_t* bytes, uint32_t size) {
+  const uint8_t* packed = nullptr;
+  uint32_t packedSize = 0;
+  if (!AXP::packLzma(bytes, size, &packed, &packedSize)) return fail("packing %u bytes failed: code %d", size, AXP::getLastErrorCode());
+  const std::string entry(reinterpret_cast<const char*>(packed), packedSize);
+  const uint8_t* header = reinterpret_cast<const uint8_t*>(entry.data());
+  if (packedSize < AXP::kLzmaHeaderSize || !AXP::isLzmaEntry(header, packedSize)) return fail("packed entry lacks its header");
+  for (uint32_t i = 4; i < AXP::kLzmaUnpackedSizeOffset; ++i) {
+    if (header[i] != 0) return fail("reserved header byte %u is not zero", i);
+  }
+  const uint8_t* data = nullptr;
+  uint32_t unpacked = 0;
+  if (!AXP::unpackLzma(header, packedSize, &data, &unpacked)) return fail("packed bytes do not unpack: %s", AXP::getLastErrorMessage());
+  if (unpacked != size || std::memcmp(data, bytes, size) != 0) return fail("packed bytes unpack to other bytes");
+  return {};
+}
+
+}  // namespace lzma_entry
+
+// The input is a packed entry as a package would hold it.
+inline Finding checkLzmaEntry(const uint8_t* data, size_t size) {
+  const uint32_t length = static_cast<uint32_t>(size);
+  Finding found = lzma_entry::checkUnpacking(data, length);
+  if (found.empty()) found = lzma_entry::checkRoundTrip(data, length);
+  return found;
+}
+
+}  // namespace fuzzing

@@ -1,0 +1,192 @@
+// Checks of package opening, extraction and apply on arbitrary package
+// files (scrambled or plain ZIP archives): opening fails with code 14 or
+// reads the command list once; an entry extracts to memory and to a file
+// alike; and applying the package to a small installation writes nothing
+// outside it, keeps the old "(version)" when it fails early, and leaves no
+// file open.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "axp/common/error_record.h"
+#include "axp/pack/pack_file.h"
+#include "axp/updater/updater.h"
+#include "fuzz/harness/sandbox.h"
+
+namespace fuzzing {
+namespace package {
+
+// Applies of models larger than this are skipped: they cost time and add
+// nothing the smaller ones do not reach.
+constexpr int kMaxAppliedOperations = 64;
+// Entries probed per package besides the fixed ones.
+constexpr size_t kMaxProbedEntries = 16;
+
+constexpr char kInstallFolder[] = "root/install";
+constexpr char kOldVersion[] = "1.0.0.0|0\n";
+constexpr char kPackName[] = "data/a.axp";
+constexpr char kPackedFile[] = "x.txt";
+constexpr char kPackedText[] = "the packed file";
+
+struct UpdaterRelease {
+  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
+};
+using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterRelease>;
+
+// What the progress callback was told, pack and name per command.
+inline std::vector<std::string>& reported() {
+  static std::vector<std::string> commands;
+  return commands;
+}
+
+inline void recordProgress(const char* pack, const char* name, int32_t) {
+  reported().push_back(std::string(pack) + "|" + name);
+}
+
+// A small pack holding one file and its (list), made once per process.
+inline const std::string& pristinePack() {
+  static Sandbox folder;
+  static std::string path;
+  if (path.empty() && folder.ready()) {
+    TempFolderRedirect redirect(folder.file("tmp"));
+    AXP::PackFile pack;
+    const std::string made = folder.file("a.axp");
+    if (pack.create(made.c_str())) {
+      pack.setListTracking(1);
+      if (pack.insertContents(kPackedText, sizeof kPackedText - 1, kPackedFile, true, true) && pack.saveList()) {
+        path = made;
+      }
+    }
+  }
+  return path;
+}
+
+inline bool makeInstallation(const Sandbox& sandbox) {
+  const std::string& pack = pristinePack();
+  const std::string install = sandbox.file(kInstallFolder);
+  return !pack.empty() && writeFile(sandbox.file("root/outside.txt"), "not part of the installation") &&
+         writeFile(install + "/(version)", kOldVersion) && writeFile(install + "/readme.txt", "old readme") &&
+         writeFile(install + "/" + kPackName, readFile(pack).value_or(""));
+}
+
+// The names whose data the model's commands would extract, and a few fixed
+// ones.
+inline std::vector<std::string> probedEntries(const AXP::CommandModel& model) {
+  std::vector<std::string> names = {"(command)", "Update.txt", "no such entry"};
+  for (const auto& [key, command] : model.looseCommands) {
+    if (names.size() >= kMaxProbedEntries) break;
+    names.push_back(command.name);
+  }
+  std::string entryName;
+  for (const auto& [packKey, commands] : model.packCommands) {
+    for (const auto& [key, command] : commands) {
+      if (names.size() >= kMaxProbedEntries) return names;
+      if (AXP::packageEntryName(command, &entryName)) names.push_back(entryName);
+    }
+  }
+  return names;
+}
+
+// The same entry extracted to memory and to a file gives the same bytes.
+inline Finding checkExtraction(AXP::Updater& updater, const Sandbox& sandbox, const std::string& packagePath,
+                               const std::string& name) {
+  if (name.empty()) return {};
+  const uint8_t* data = nullptr;
+  uint32_t size = 0;
+  const bool inMemory = updater.extractEntry(packagePath.c_str(), name.c_str(), nullptr, &data, &size);
+  std::string memoryBytes;
+  if (inMemory) {
+    if (data[size] != 0) return fail("entry %s extracted to memory without a zero byte after it", name.c_str());
+    memoryBytes.assign(reinterpret_cast<const char*>(data), size);
+  } else if (AXP::getLastErrorCode() != AXP::LibraryError) {
+    return fail("extracting %s to memory failed with code %d", name.c_str(), AXP::getLastErrorCode());
+  }
+  const std::string target = sandbox.file("out/entry");
+  uint32_t fileSize = 0;
+  const bool toFile = updater.extractEntry(packagePath.c_str(), name.c_str(), target.c_str(), nullptr, &fileSize);
+  if (!toFile && !oneOf(AXP::getLastErrorCode(), {AXP::OpenFailed, AXP::WriteFailed, AXP::LibraryError})) {
+    return fail("extracting %s to a file failed with code %d", name.c_str(), AXP::getLastErrorCode());
+  }
+  if (inMemory != toFile) return fail("entry %s extracts to %s only", name.c_str(), inMemory ? "memory" : "a file");
+  if (toFile && (fileSize != memoryBytes.size() || readFile(target) != memoryBytes)) {
+    return fail("entry %s extracts to a file and to memory differently", name.c_str());
+  }
+  return {};
+}
+
+inline bool touchesVersion(const std::string& command) {
+  std::string lower = command;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower.find("version") != std::string::npos;
+}
+
+inline Finding checkApply(AXP::Updater& updater, const Sandbox& sandbox, bool maintainLists) {
+  const int count = updater.getOperationCount();
+  if (count == 0 || count > kMaxAppliedOperations) return {};
+  if (!makeInstallation(sandbox)) return fail("cannot lay out the installation");
+  updater.setListMaintenance(maintainLists);
+  const TreeView before = viewTree(sandbox.path(), kInstallFolder);
+  reported().clear();
+  const std::string install = sandbox.file(kInstallFolder);
+  const bool applied = updater.apply(install.c_str(), recordProgress);
+  const int32_t code = AXP::getLastErrorCode();
+  const std::string trespass = treeDifference(before, viewTree(sandbox.path(), kInstallFolder));
+  if (!trespass.empty()) return fail("apply wrote outside the installation: %s", trespass.c_str());
+  if (applied) return {};
+  if (!oneOf(code, {AXP::NotFound, AXP::BadData, AXP::OpenFailed, AXP::ReadFailed, AXP::WriteFailed, AXP::SeekFailed,
+                    AXP::PackInEdit, AXP::BadArgument, AXP::HashTableFull, AXP::NoBlock, AXP::LibraryError})) {
+    return fail("apply failed with code %d", code);
+  }
+  if (std::none_of(reported().begin(), reported().end(), touchesVersion) &&
+      readFile(install + "/(version)") != kOldVersion) {
+    return fail("a failed apply changed (version) without a command for it");
+  }
+  return {};
+}
+
+inline Finding examine(const Sandbox& sandbox, const std::string& packagePath, bool maintainLists) {
+  UpdaterHandle updater(AXP::createUpdater());
+  uint32_t checksum = 0;
+  updater->computeChecksum(packagePath.c_str(), &checksum, true);
+  updater->verifyChecksum(packagePath.c_str());
+  if (!updater->openPackage(packagePath.c_str())) {
+    if (AXP::getLastErrorCode() != AXP::LibraryError) return fail("opening failed with code %d", AXP::getLastErrorCode());
+    return {};
+  }
+  const int count = updater->getOperationCount();
+  if (!updater->openPackage(packagePath.c_str()) || updater->getOperationCount() != count) {
+    return fail("opening the package again changed its commands");
+  }
+  for (const std::string& name : probedEntries(updater->commands())) {
+    Finding found = checkExtraction(*updater, sandbox, packagePath, name);
+    if (!found.empty()) return found;
+  }
+  return checkApply(*updater, sandbox, maintainLists);
+}
+
+}  // namespace package
+
+// The input is a package file. The lowest bit of its last byte (part of the
+// checksum trailer of a sealed package, which opening does not read) turns
+// list maintenance on for the apply.
+inline Finding checkPackage(const uint8_t* data, size_t size) {
+  static Sandbox sandbox;
+  // Made before the temporary folder is redirected into the sandbox, whose
+  // contents go with every input.
+  if (!sandbox.ready() || package::pristinePack().empty()) return fail("no sandbox");
+  sandbox.clear();
+  TempFolderRedirect redirect(sandbox.file("tmp"));
+  const std::string packagePath = sandbox.file("package.xzip");
+  if (!writeFile(packagePath, data, size)) return fail("cannot write the package");
+  const int descriptors = openDescriptors();
+  const bool maintainLists = size > 0 && (data[size - 1] & 1) != 0;
+  Finding found = package::examine(sandbox, packagePath, maintainLists);
+  if (found.empty() && openDescriptors() != descriptors) found = fail("a file was left open");
+  return found;
+}
+
+}  // namespace fuzzing

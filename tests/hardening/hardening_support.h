@@ -1,0 +1,44 @@
+// Small helpers shared by the hardening tests: a scratch folder kept in
+// memory, whole-file reads and writes, sample data and packed-file reads.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace AXP {
+class IPakFile;
+}
+
+namespace crash_testing {
+
+// A fresh folder removed with its contents at the end of its scope. It lies
+// in /dev/shm when the machine has one: a child killed by a signal leaves
+// its writes in the page cache, so the cuts test the same thing there as on
+// a disk, while the packs' flushes cost nothing.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string readBytes(const std::string& path);
+// Creates missing folders on the way.
+void writeBytes(const std::string& path, const std::string& bytes);
+bool fileExists(const std::string& path);
+
+// `count` bytes drawn from `seed`, with runs mixed in so that they pack.
+std::string sampleBytes(size_t count, uint64_t seed);
+
+// The whole packed file `name`; nothing when the pack cannot open it.
+std::optional<std::string> readPacked(AXP::IPakFile* pack, const std::string& name);
+
+}  // namespace crash_testing
