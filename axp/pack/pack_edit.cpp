@@ -248,11 +248,12 @@ bool PackFile::removeContents(const char* name, bool flush) {
   }
   const int32_t position = find(normalizeName(name, true, true));
   if (position < 0) {
+    reportError(NotFound, messages::kName, name);
     // A row for a name the pack does not hold is stale (a removal whose
     // list was never saved, say, because the process stopped first): the
-    // list names only what the pack holds.
+    // list names only what the pack holds. `name` may be that row's own
+    // key, so the row goes after the last use of `name`.
     if (listTracking_ != 0) eraseListEntry(name);
-    reportError(NotFound, messages::kName, name);
     return false;
   }
   if (!removeEntry(static_cast<uint32_t>(position), flush)) return false;
