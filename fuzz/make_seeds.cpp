@@ -97,7 +97,9 @@ void commandListSeeds(SeedWriter& seeds) {
   seeds.add("command_list",
             "0|Data\\Main.axp|(LIST)\r\n5||a.txt\r\nabc||b.txt\r\n0|a.axp|b|c\r\n0||data/main.axp\r\n5|a.axp|b");
   seeds.add("command_list", "0||../evil.txt\n0||sub/../ok.txt\n0|..\\p.axp|x\n0||C:\\x.txt\n0||/abs.txt\n1||.\n");
-  seeds.add("command_list", "0||\x81\\a.txt\n0|\xB0\x5C.axp|\x81" "A\n1|\xB0/.AXP|z\n");
+  seeds.add("command_list",
+            "0||\x81\\a.txt\n0|\xB0\x5C.axp|\x81"
+            "A\n1|\xB0/.AXP|z\n");
 }
 
 void lzmaSeeds(SeedWriter& seeds) {
@@ -111,12 +113,9 @@ void lzmaSeeds(SeedWriter& seeds) {
 // Entries of a package that updates the installation the package check
 // lays out: a loose file, the pack data/a.axp and "(version)".
 std::vector<Entry> updateEntries(const std::string& commands) {
-  return {{"readme.txt", packed("new readme\r\n")},
-          {"data/a.axp/x.txt", packed("the packed file, changed")},
-          {"data/a.axp/new.txt", "stored, not packed"},
-          {"(version)", packed("1.0.0.1|0\n")},
-          {"Update.txt", "release notes\r\n"},
-          {"(command)", packed(commands)}};
+  return {{"readme.txt", packed("new readme\r\n")},     {"data/a.axp/x.txt", packed("the packed file, changed")},
+          {"data/a.axp/new.txt", "stored, not packed"}, {"(version)", packed("1.0.0.1|0\n")},
+          {"Update.txt", "release notes\r\n"},          {"(command)", packed(commands)}};
 }
 
 constexpr char kUpdateCommands[] =
@@ -127,8 +126,9 @@ void packageSeeds(SeedWriter& seeds, const Sandbox& scratch) {
   const std::string archive = zipArchive(scratch, updateEntries(kUpdateCommands));
   seeds.add("package", archive);
   seeds.add("package", sealed(scratch, archive));
-  seeds.add("package", zipArchive(scratch, {{"readme.txt", "deflated " + std::string(200, 'r'), AXP::kMethodDeflate},
-                                            {"(command)", "0||readme.txt\r\n1||data/a.axp\r\n0|data/a.axp|(list)\r\n"}}));
+  seeds.add("package",
+            zipArchive(scratch, {{"readme.txt", "deflated " + std::string(200, 'r'), AXP::kMethodDeflate},
+                                 {"(command)", "0||readme.txt\r\n1||data/a.axp\r\n0|data/a.axp|(list)\r\n"}}));
   seeds.add("package", sealed(scratch, zipArchive(scratch, {{"(command)", packed("0||sub\\dir\\f.txt\n5||a.txt\n")},
                                                             {"SUB/DIR/F.TXT", packed(sampleBytes(300, 3))}})));
 }
@@ -145,7 +145,9 @@ std::string samplePack(const Sandbox& scratch, bool damageList) {
   const std::vector<std::pair<std::string, std::string>> files = {
       {"x.txt", "hello"}, {"Data\\Scene.AXP", sampleBytes(300, 4)}, {"data/config.ini", config},
       {"empty.txt", ""},  {"gone.bin", sampleBytes(600, 5)},        {"big.bin", sampleBytes(900, 6)}};
-  for (const auto& [name, data] : files) pack.insertContents(data.data(), static_cast<uint32_t>(data.size()), name.c_str(), true, true);
+  for (const auto& [name, data] : files) {
+    pack.insertContents(data.data(), static_cast<uint32_t>(data.size()), name.c_str(), true, true);
+  }
   pack.removeContents("gone.bin", true);
   pack.insertContents("short", 5, "big.bin", true, true);
   pack.saveList();
@@ -205,7 +207,8 @@ void containerSeeds(SeedWriter& seeds, const Sandbox& scratch) {
 }
 
 void versionKeySeeds(SeedWriter& seeds) {
-  for (const char* texts : {"1.2.3.4\n1.2", "1..2\n3", "1.2a.3\n 1.2.3.4.5", "-5.99999999999\n+7", "\n", "2.0\n1.9.9"}) {
+  for (const char* texts :
+       {"1.2.3.4\n1.2", "1..2\n3", "1.2a.3\n 1.2.3.4.5", "-5.99999999999\n+7", "\n", "2.0\n1.9.9"}) {
     seeds.add("version_key", texts);
   }
 }

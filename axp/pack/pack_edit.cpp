@@ -169,20 +169,23 @@ bool PackFile::markBlockFree(uint32_t index) {
   if (!block.inUse()) return false;
   block.word &= ~kInUseBit;
   const uint32_t allocated = allocatedSize(block.size);
-  freeMap_.emplace(allocated, index);
+  if (!sharesSpace(index)) freeMap_.emplace(allocated, index);
   header_.freeBytes += allocated;
   return true;
+}
+
+bool PackFile::sharesSpace(uint32_t index) const {
+  return index < sharedSpace_.size() && sharedSpace_[index];
 }
 
 void PackFile::withdrawFreeBlock(uint32_t index) {
   BlockEntry& block = blocks_[index];
   const uint32_t allocated = allocatedSize(block.size);
+  if (block.inUse()) return;
   auto [first, last] = freeMap_.equal_range(allocated);
   auto listed = std::find_if(first, last, [&](const auto& element) { return element.second == index; });
-  if (listed != last) {
-    freeMap_.erase(listed);
-    header_.freeBytes -= allocated;
-  }
+  if (listed != last) freeMap_.erase(listed);
+  header_.freeBytes -= allocated;
   block.word |= kInUseBit;
 }
 

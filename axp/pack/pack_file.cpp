@@ -109,8 +109,10 @@ bool PackFile::readTables() {
 }
 
 // Checks every block against the data area and the file, and offers the
-// free ones to allocations in table order.
+// free ones that share no space with another block to allocations in
+// table order.
 bool PackFile::indexBlocks(uint64_t fileSize) {
+  sharedSpace_ = overlappingBlocks(blocks_);
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
     const BlockEntry& block = blocks_[index];
     if (block.offset < header_.dataOffset) {
@@ -121,7 +123,7 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
       reportError(BadData, messages::kName, path_.c_str());
       return false;
     }
-    if (!block.inUse()) freeMap_.emplace(allocatedSize(block.size), index);
+    if (!block.inUse() && !sharedSpace_[index]) freeMap_.emplace(allocatedSize(block.size), index);
   }
   return true;
 }
@@ -183,6 +185,7 @@ void PackFile::clearTables() {
   index_->clear();
   blocks_.clear();
   freeMap_.clear();
+  sharedSpace_.clear();
 }
 
 bool PackFile::writeHeader() {

@@ -1,5 +1,8 @@
 #include "pack_layout.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace AXP {
 namespace {
 
@@ -37,6 +40,27 @@ bool blockFitsFile(const BlockEntry& block, uint64_t fileSize) {
   // a pack whose final padding was never written reaches past the end, and
   // the pack must still open after such a split.
   return uint64_t{block.offset} + block.size + kBlockGranule <= kPackOffsetLimit;
+}
+
+// In order of their offsets, a block overlaps another exactly when it
+// starts before the furthest end of the blocks before it, or ends after
+// the start of the block after it.
+std::vector<bool> overlappingBlocks(const std::vector<BlockEntry>& blocks) {
+  std::vector<uint32_t> order(blocks.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(),
+            [&](uint32_t a, uint32_t b) { return blocks[a].offset < blocks[b].offset; });
+  auto end = [&](uint32_t index) { return uint64_t{blocks[index].offset} + allocatedSize(blocks[index].size); };
+  std::vector<bool> overlapping(blocks.size());
+  uint64_t furthestEnd = 0;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const uint32_t index = order[k];
+    const bool startsInside = k > 0 && blocks[index].offset < furthestEnd;
+    const bool reachesNext = k + 1 < order.size() && blocks[order[k + 1]].offset < end(index);
+    overlapping[index] = startsInside || reachesNext;
+    furthestEnd = std::max(furthestEnd, end(index));
+  }
+  return overlapping;
 }
 
 }  // namespace AXP

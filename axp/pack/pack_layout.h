@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "axp/pack/pack_format.h"
 
@@ -19,5 +20,11 @@ bool headerFitsFile(const PackHeader& header, uint64_t fileSize);
 // True when a block in use has the packed file's bytes inside the file, and
 // when a free block's space lies below kPackOffsetLimit.
 bool blockFitsFile(const BlockEntry& block, uint64_t fileSize);
+
+// Marks each block whose space (its data and padding) any other block of
+// the table also claims. A sound table has none; a damaged one may, and
+// a free block among them must never be handed out, or the data written
+// there lands on a file another block still holds.
+std::vector<bool> overlappingBlocks(const std::vector<BlockEntry>& blocks);
 
 }  // namespace AXP

@@ -46,9 +46,8 @@ inline bool sameRecords(const AXP::VersionRecord& a, const AXP::VersionRecord& b
 // system's text formats, as the C library's string functions cut them.
 inline bool holdsZeroByte(const AXP::VersionRecord& record) {
   auto zero = [](const std::string& text) { return text.find('\0') != std::string::npos; };
-  return zero(record.version) || std::any_of(record.files.begin(), record.files.end(), [&](const auto& file) {
-           return zero(file.name) || zero(file.pack);
-         });
+  return zero(record.version) || std::any_of(record.files.begin(), record.files.end(),
+                                             [&](const auto& file) { return zero(file.name) || zero(file.pack); });
 }
 
 // What the builder writes of a catalogue it read, it reads back alike. A

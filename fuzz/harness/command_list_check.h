@@ -23,17 +23,15 @@ inline bool sameCommand(const AXP::PatchCommand& a, const AXP::PatchCommand& b) 
 }
 
 inline bool sameCommands(const AXP::CommandMap& a, const AXP::CommandMap& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-    return x.first == y.first && sameCommand(x.second, y.second);
-  });
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const auto& x, const auto& y) { return x.first == y.first && sameCommand(x.second, y.second); });
 }
 
 inline bool sameModel(const AXP::CommandModel& a, const AXP::CommandModel& b) {
   return sameCommands(a.looseCommands, b.looseCommands) &&
-         std::equal(a.packCommands.begin(), a.packCommands.end(), b.packCommands.begin(),
-                    b.packCommands.end(), [](const auto& x, const auto& y) {
-                      return x.first == y.first && sameCommands(x.second, y.second);
-                    });
+         std::equal(
+             a.packCommands.begin(), a.packCommands.end(), b.packCommands.begin(), b.packCommands.end(),
+             [](const auto& x, const auto& y) { return x.first == y.first && sameCommands(x.second, y.second); });
 }
 
 // `text` with every line feed replaced by `lineEnd`.
@@ -62,7 +60,9 @@ inline bool liesInside(const std::string& relative) {
 inline Finding checkTargetsOf(const AXP::CommandModel& model) {
   if (!AXP::checkTargets(kInstallDir, model)) return {};
   for (const auto& [key, command] : model.looseCommands) {
-    if (!liesInside(command.name)) return fail("loose target let through outside the installation: %s", command.name.c_str());
+    if (!liesInside(command.name)) {
+      return fail("loose target let through outside the installation: %s", command.name.c_str());
+    }
   }
   for (const auto& [packKey, commands] : model.packCommands) {
     if (!liesInside(packKey)) return fail("pack let through outside the installation: %s", packKey.c_str());

@@ -24,9 +24,14 @@ inline Finding checkRead(const std::string& program, const std::string& tempFold
   const bool read = qelt::readEmbeddedContainer(settings, &state, &notes);
   TreeView expected;
   if (read) {
-    if (state.fromVersion.size() >= 32 || state.toVersion.size() >= 32) return fail("a version text of 32 bytes or more");
-    const std::string copyName = std::string(kWorkFolder) + "/QELT-" + state.fromVersion + "-" + state.toVersion + ".xzip";
-    if (state.packagePath != tempFolder + "/" + copyName) return fail("package copied to %s", state.packagePath.c_str());
+    if (state.fromVersion.size() >= 32 || state.toVersion.size() >= 32) {
+      return fail("a version text of 32 bytes or more");
+    }
+    const std::string copyName =
+        std::string(kWorkFolder) + "/QELT-" + state.fromVersion + "-" + state.toVersion + ".xzip";
+    if (state.packagePath != tempFolder + "/" + copyName) {
+      return fail("package copied to %s", state.packagePath.c_str());
+    }
     const size_t packageStart = 2 * kLengthField + state.fromVersion.size() + state.toVersion.size();
     expected[copyName] = bytes.substr(std::min(packageStart, bytes.size()));
     if (notes && notes->size() > qelt::kMaxReleaseNotes) return fail("release notes beyond their limit");

@@ -22,7 +22,9 @@ inline Finding checkUnpacking(const uint8_t* entry, uint32_t size) {
   const uint8_t* data = nullptr;
   uint32_t unpacked = 0;
   if (!AXP::unpackLzma(entry, size, &data, &unpacked)) {
-    if (AXP::getLastErrorCode() != AXP::LibraryError) return fail("unpacking failed with code %d", AXP::getLastErrorCode());
+    if (AXP::getLastErrorCode() != AXP::LibraryError) {
+      return fail("unpacking failed with code %d", AXP::getLastErrorCode());
+    }
     return {};
   }
   if (size < AXP::kLzmaHeaderSize) return fail("an entry of %u bytes, shorter than its header, unpacked", size);
@@ -35,16 +37,22 @@ inline Finding checkUnpacking(const uint8_t* entry, uint32_t size) {
 inline Finding checkRoundTrip(const uint8_t* bytes, uint32_t size) {
   const uint8_t* packed = nullptr;
   uint32_t packedSize = 0;
-  if (!AXP::packLzma(bytes, size, &packed, &packedSize)) return fail("packing %u bytes failed: code %d", size, AXP::getLastErrorCode());
+  if (!AXP::packLzma(bytes, size, &packed, &packedSize)) {
+    return fail("packing %u bytes failed: code %d", size, AXP::getLastErrorCode());
+  }
   const std::string entry(reinterpret_cast<const char*>(packed), packedSize);
   const uint8_t* header = reinterpret_cast<const uint8_t*>(entry.data());
-  if (packedSize < AXP::kLzmaHeaderSize || !AXP::isLzmaEntry(header, packedSize)) return fail("packed entry lacks its header");
+  if (packedSize < AXP::kLzmaHeaderSize || !AXP::isLzmaEntry(header, packedSize)) {
+    return fail("packed entry lacks its header");
+  }
   for (uint32_t i = 4; i < AXP::kLzmaUnpackedSizeOffset; ++i) {
     if (header[i] != 0) return fail("reserved header byte %u is not zero", i);
   }
   const uint8_t* data = nullptr;
   uint32_t unpacked = 0;
-  if (!AXP::unpackLzma(header, packedSize, &data, &unpacked)) return fail("packed bytes do not unpack: %s", AXP::getLastErrorMessage());
+  if (!AXP::unpackLzma(header, packedSize, &data, &unpacked)) {
+    return fail("packed bytes do not unpack: %s", AXP::getLastErrorMessage());
+  }
   if (unpacked != size || std::memcmp(data, bytes, size) != 0) return fail("packed bytes unpack to other bytes");
   return {};
 }

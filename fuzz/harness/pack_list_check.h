@@ -1,8 +1,8 @@
 // Checks of the (list) upkeep on damaged packs: loading, verifying and the
 // integrity check fail with a code of their own or pass; a repair from a
 // master list that reports success leaves a pack that passes the integrity
-// check (when its list has rows); and the pack stays usable for the edits and list saving the
-// updater makes afterwards.
+// check (when its list has rows); and the pack stays usable for the edits
+// and list saving the updater makes afterwards.
 #pragma once
 
 #include <string>
@@ -21,8 +21,8 @@ constexpr char kAddedText[] = "added by the check";
 
 // Codes an integrity check or a repair may fail with.
 inline bool expectedFailure(int32_t code) {
-  return oneOf(code, {AXP::NotFound, AXP::BadData, AXP::OpenFailed, AXP::ReadFailed, AXP::WriteFailed,
-                      AXP::SeekFailed, AXP::PackInEdit, AXP::BadArgument, AXP::HashTableFull, AXP::NoBlock});
+  return oneOf(code, {AXP::NotFound, AXP::BadData, AXP::OpenFailed, AXP::ReadFailed, AXP::WriteFailed, AXP::SeekFailed,
+                      AXP::PackInEdit, AXP::BadArgument, AXP::HashTableFull, AXP::NoBlock});
 }
 
 inline Finding checkReadOnly(const std::string& path) {
@@ -56,7 +56,8 @@ inline Finding repair(const std::string& path, const std::string& masterPath, bo
 inline Finding checkRepaired(const std::string& path) {
   pack_read::PackHandle pack = pack_read::newPack();
   if (!pack->open(path.c_str(), true)) {
-    return fail("a repaired pack does not open read-only: code %d %s", AXP::getLastErrorCode(), AXP::getLastErrorMessage());
+    return fail("a repaired pack does not open read-only: code %d %s", AXP::getLastErrorCode(),
+                AXP::getLastErrorMessage());
   }
   if (!pack->checkIntegrity()) {
     return fail("a repaired pack fails its integrity check: code %d %s", AXP::getLastErrorCode(),

@@ -72,7 +72,9 @@ inline Finding checkLines(AXP::IStream& stream, uint32_t capacity) {
   while (!stream.eof()) {
     const uint32_t before = stream.tell();
     const uint32_t consumed = stream.skipLine();
-    if (consumed == 0 || stream.tell() != before + consumed) return fail("skipLine consumed %u from %u", consumed, before);
+    if (consumed == 0 || stream.tell() != before + consumed) {
+      return fail("skipLine consumed %u from %u", consumed, before);
+    }
   }
   return {};
 }
@@ -134,7 +136,9 @@ inline Finding checkName(AXP::PackFile& pack, const std::string& name, const std
   if (position >= 0 && (!records || blockEntry == nullptr || blockEntry->size != info.blockSize)) {
     return fail("findEntry and getEntryRecords disagree on %s", name.c_str());
   }
-  if (pack.exists(name.c_str()) != pack.existsByHash(hash)) return fail("exists and existsByHash disagree on %s", name.c_str());
+  if (pack.exists(name.c_str()) != pack.existsByHash(hash)) {
+    return fail("exists and existsByHash disagree on %s", name.c_str());
+  }
   const uint32_t size = pack.getFileSize(name.c_str());
   StreamHandle stream(pack.openFile(name.c_str()));
   if (!stream) {
@@ -142,7 +146,9 @@ inline Finding checkName(AXP::PackFile& pack, const std::string& name, const std
     return {};
   }
   if (position < 0) return fail("openFile opens %s, findEntry does not find it", name.c_str());
-  if (size != info.blockSize) return fail("getFileSize of %s is %u, its block holds %u", name.c_str(), size, info.blockSize);
+  if (size != info.blockSize) {
+    return fail("getFileSize of %s is %u, its block holds %u", name.c_str(), size, info.blockSize);
+  }
   return checkStream(*stream, info, file);
 }
 

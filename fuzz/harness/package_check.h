@@ -154,7 +154,9 @@ inline Finding examine(const Sandbox& sandbox, const std::string& packagePath, b
   updater->computeChecksum(packagePath.c_str(), &checksum, true);
   updater->verifyChecksum(packagePath.c_str());
   if (!updater->openPackage(packagePath.c_str())) {
-    if (AXP::getLastErrorCode() != AXP::LibraryError) return fail("opening failed with code %d", AXP::getLastErrorCode());
+    if (AXP::getLastErrorCode() != AXP::LibraryError) {
+      return fail("opening failed with code %d", AXP::getLastErrorCode());
+    }
     return {};
   }
   const int count = updater->getOperationCount();

@@ -57,8 +57,9 @@ inline Finding checkOrder(const std::string& a, const std::string& b) {
   if (qelt::placeInRange(a, a, a) != qelt::RangePlace::Inside) return fail("a key lies outside its own range");
   const qelt::RangePlace place = qelt::placeInRange(a, b, b);
   const int order = sign(qelt::compareVersionKeys(a, b));
-  const qelt::RangePlace expected =
-      order < 0 ? qelt::RangePlace::Below : order > 0 ? qelt::RangePlace::Above : qelt::RangePlace::Inside;
+  const qelt::RangePlace expected = order < 0   ? qelt::RangePlace::Below
+                                    : order > 0 ? qelt::RangePlace::Above
+                                                : qelt::RangePlace::Inside;
   if (place != expected) return fail("range test disagrees with the key order");
   return {};
 }

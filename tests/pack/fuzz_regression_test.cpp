@@ -20,15 +20,52 @@ namespace {
 //   use ("unref hashnode"), since the removal refuses such an entry;
 // - a file whose entry names a block the table calls free passed its row,
 //   and the (list) the repair then saved took that block and overwrote the
-//   file ("sizedif");
+//   file ("sizedif"; its blocks also overlap, which the check no longer
+//   holds the repair to, so the test below shows this fault on its own);
 // - the (list) lay past a never-used entry of its probe chain, so the list
 //   the repair saved there was invisible to the list check ("file list
 //   check error!");
 // - the pack ended inside the padding of its last block, and the free
 //   remainder split off that block when the repair saved the list reached
-//   past the end of the file, which made the pack refuse to open.
+//   past the end of the file, which made the pack refuse to open;
+// - a tracked removal read the caller's name after dropping the list row
+//   that held it (the test below shows it on an undamaged pack).
 TEST(PackFuzzRegression, RepairedPacksPassTheirIntegrityCheck) {
   EXPECT_EQ(fuzzing::replayRegressions("pack_list", fuzzing::checkPackList), "");
+}
+
+// A damaged block table that calls the block of b.txt free while b.txt's
+// entry still names it: the repair vouches for b.txt by its row, and the
+// list it saves must not take that block.
+TEST(PackFuzzRegression, RepairKeepsTheBlockOfAVouchedFileThatTheTableCallsFree) {
+  testing_support::TempDir dir;
+  const std::string path = dir.file("data.axp");
+  // Rows for files removed without the list following make the stored list
+  // longer than one block, so the repaired, shorter one is allocated anew.
+  auto gone = [](int i) { return "gone-" + std::to_string(i) + "-with-a-long-name.txt"; };
+  pack_testing::Contents contents = {{"a.txt", "aaa"}, {"b.txt", "bbb"}};
+  for (int i = 0; i < 8; ++i) contents[gone(i)] = "gone";
+  pack_testing::buildPack(path, contents);
+  uint32_t bIndex = 0;
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    for (int i = 0; i < 8; ++i) ASSERT_TRUE(pack.removeContents(gone(i).c_str(), true));
+    const AXP::HashEntry* entry = nullptr;
+    const AXP::BlockEntry* block = nullptr;
+    ASSERT_TRUE(pack.getEntryRecords("b.txt", &entry, &block));
+    bIndex = entry->blockIndex();
+  }
+  pack_testing::patchValue(path, AXP::kBlockTableOffset + AXP::kRecordSize * bIndex + 8, uint32_t{0});
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    ASSERT_TRUE(pack.repairFromList(dir.file("unused-master.txt").c_str())) << AXP::getLastErrorMessage();
+  }
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), true));
+  EXPECT_EQ(pack_testing::readPacked(&pack, "b.txt"), "bbb");
+  EXPECT_TRUE(pack.checkIntegrity()) << AXP::getLastErrorMessage();
 }
 
 // A name whose probe chain starts where the (list)'s does.
@@ -94,6 +131,26 @@ TEST(PackFuzzRegression, PackOpensAfterSplittingALastBlockWithoutPadding) {
   AXP::PackFile pack;
   ASSERT_TRUE(pack.open(path.c_str(), true)) << AXP::getLastErrorMessage();
   EXPECT_EQ(pack_testing::readPacked(&pack, "small.txt"), "small");
+}
+
+// A tracked removal of a name the pack does not hold drops the list's
+// stale row for it. The name may be that row's own key (a caller walking
+// the list), so the report must not read it once the row is gone; under
+// the sanitizers this was a read of freed memory.
+TEST(PackFuzzRegression, RemovingAStaleRowByItsOwnKeyReportsTheName) {
+  testing_support::TempDir dir;
+  const std::string path = dir.file("data.axp");
+  pack_testing::buildPack(path, {{"a.txt", "aaa"}});
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), false));
+  ASSERT_TRUE(pack.loadList());
+  ASSERT_TRUE(pack.removeContents("a.txt", true));  // not tracked: the row stays
+  pack.setListTracking(1);
+  ASSERT_EQ(pack.list().files.size(), 1u);
+  EXPECT_FALSE(pack.removeContents(pack.list().files.begin()->first.c_str(), true));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::NotFound);
+  EXPECT_STREQ(AXP::getLastErrorMessage(), "a.txt");
+  EXPECT_TRUE(pack.list().files.empty());
 }
 
 }  // namespace

@@ -152,4 +152,41 @@ TEST(DamagedPack, SharedBlockIsFreedOnce) {
   EXPECT_EQ(readPacked(&pack, "y"), "yyy");
 }
 
+// A free record whose space a file's block also claims: inserts must not be
+// written there, the file keeps its bytes, and the free bytes the header
+// counts stay those of the table.
+TEST(DamagedPack, FreeRecordOverlappingAFileIsNeverHandedOut) {
+  TempDir dir;
+  const std::string path = dir.file("p.axp");
+  buildPack(path, {{"a.txt", std::string(600, 'a')}, {"gone", "g"}}, false);
+  AXP::BlockEntry aBlock{};
+  uint32_t goneIndex = 0;
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    const AXP::HashEntry* entry = nullptr;
+    const AXP::BlockEntry* block = nullptr;
+    ASSERT_TRUE(pack.getEntryRecords("gone", &entry, &block));
+    goneIndex = entry->blockIndex();
+    ASSERT_TRUE(pack.getEntryRecords("a.txt", &entry, &block));
+    aBlock = *block;
+    ASSERT_TRUE(pack.removeContents("gone", true));
+  }
+  // The freed record now claims the second granule of a.txt's block.
+  const uint64_t record = AXP::kBlockTableOffset + uint64_t{AXP::kRecordSize} * goneIndex;
+  patchValue(path, record, aBlock.offset + AXP::kBlockGranule);
+
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), false));
+  const uint32_t freeBytes = pack.header().freeBytes;
+  ASSERT_TRUE(pack.insertContents("xyz", 3, "new.txt", true, true));
+  EXPECT_EQ(readPacked(&pack, "a.txt"), std::string(600, 'a'));
+  EXPECT_EQ(readPacked(&pack, "new.txt"), "xyz");
+  EXPECT_EQ(pack.header().freeBytes, freeBytes);
+  ASSERT_TRUE(pack.removeContents("a.txt", true));
+  ASSERT_TRUE(pack.insertContents(std::string(700, 'b').data(), 700, "b.txt", true, true));
+  EXPECT_EQ(readPacked(&pack, "new.txt"), "xyz");
+  EXPECT_EQ(readPacked(&pack, "b.txt"), std::string(700, 'b'));
+}
+
 }  // namespace

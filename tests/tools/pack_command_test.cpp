@@ -237,6 +237,32 @@ TEST_F(PackCommand, BuildRefusesTwoNamesOfOnePackedFileAndSkipsWhatIsNoFile) {
   fail({"pack", "build", path("q.axp"), path("no-such-folder")}, 3);
 }
 
+// A build that fails part-way (here on a file too large for any pack)
+// leaves the pack it was to replace as it was, and no work file behind; a
+// build that succeeds keeps the replaced pack's permissions.
+TEST_F(PackCommand, BuildReplacesAPackOnlyWhenTheNewOneIsComplete) {
+  writeTree(path("src"), {{"a.txt", "abc"}});
+  const std::string pack = path("p.axp");
+  succeed({"pack", "build", pack, path("src")});
+  fs::permissions(pack, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const std::string before = readFile(pack);
+
+  writeTree(path("src"), {{"huge.bin", ""}});
+  fs::resize_file(path("src/huge.bin"), uint64_t{3} << 30);  // sparse: no disk space taken
+  fail({"pack", "build", pack, path("src")}, 12);
+  EXPECT_EQ(readFile(pack), before);
+  for (const auto& entry : fs::directory_iterator(fs::path(pack).parent_path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".build-"), std::string::npos) << entry.path();
+  }
+
+  fs::remove(path("src/huge.bin"));
+  writeTree(path("src"), {{"b.txt", "b"}});
+  succeed({"pack", "build", pack, path("src")});
+  EXPECT_EQ(succeed({"pack", "cat", pack, "b.txt"}), "b");
+  expectCheckPasses(pack);
+  EXPECT_EQ(fs::status(pack).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(PackCommand, InfoShowsHeaderAndTables) {
   std::string pack = path("p.axp");
   writeFile(path("f"), std::string(300, 'f'));

@@ -1,6 +1,8 @@
 #include "pack_build.h"
 
+#include <cerrno>
 #include <map>
+#include <random>
 #include <vector>
 
 #include "axp/common/error_record.h"
@@ -12,12 +14,18 @@
 #include "pack_list.h"
 #include "pack_reporting.h"
 #include "platform/file.h"
+#include "platform/path.h"
+#include "platform/system.h"
 
 namespace axptool {
 namespace {
 
 const char kProgressLabel[] = "packing";
 const char kSamePackedFile[] = "File=%s(same packed file as %s)";
+// The pack is built under "<pack name>.build-<number>.tmp" beside it.
+const char kWorkFileInfix[] = ".build-";
+constexpr int kWorkFileAttempts = 64;
+const char kFileFailed[] = "File=%s, WinErr=%d";
 
 // Names every file can be packed under, each naming a packed file of its own.
 bool checkNames(const std::vector<FileUnder>& files) {
@@ -47,6 +55,34 @@ bool fillPack(const std::string& packPath, const std::vector<FileUnder>& files) 
   return saveListReported(&pack) && closeReported(&pack);
 }
 
+// Creates an empty work file beside the pack, under a name no other file
+// holds, with the permissions any new file gets; empty on failure.
+std::string createWorkFile(const std::string& packPath) {
+  const size_t nameStart = platform::findFileName(packPath);
+  const std::string folder = packPath.substr(0, nameStart);
+  const std::string prefix = packPath.substr(nameStart) + kWorkFileInfix;
+  std::random_device random;
+  for (int attempt = 0; attempt < kWorkFileAttempts; ++attempt) {
+    const std::string name = platform::tempFileName(folder, prefix, random());
+    platform::File file;
+    if (file.open(name, platform::Access::ReadWrite, platform::Disposition::CreateNew)) return name;
+    if (platform::lastSystemError() != EEXIST) break;
+  }
+  AXP::reportError(AXP::OpenFailed, kFileFailed, (packPath + kWorkFileInfix).c_str(), platform::lastSystemError());
+  return {};
+}
+
+// Puts the finished pack in place, replacing the one it succeeds and
+// keeping that one's permissions.
+bool moveIntoPlace(const std::string& workPath, const std::string& packPath) {
+  const bool replacing = platform::pathExists(packPath);
+  if ((!replacing || platform::copyPermissions(packPath, workPath)) && platform::moveFile(workPath, packPath)) {
+    return true;
+  }
+  AXP::reportError(AXP::WriteFailed, kFileFailed, packPath.c_str(), platform::lastSystemError());
+  return false;
+}
+
 }  // namespace
 
 bool buildPack(const std::string& packPath, const std::string& folder) {
@@ -57,9 +93,12 @@ bool buildPack(const std::string& packPath, const std::string& folder) {
     if (!platform::sameFile(file.path, packPath)) files.push_back(std::move(file));
   }
   if (!checkNames(files)) return false;
-  if (fillPack(packPath, files)) return true;
+  // The pack being replaced stays whole until the new one is complete.
+  const std::string workPath = createWorkFile(packPath);
+  if (workPath.empty()) return false;
+  if (fillPack(workPath, files) && moveIntoPlace(workPath, packPath)) return true;
   cli::ErrorSnapshot failure;
-  platform::deleteFile(packPath);
+  platform::deleteFile(workPath);
   failure.restore();
   return false;
 }

@@ -11,7 +11,9 @@ namespace axptool {
 // packed into its successor when it lies in the folder. Names a (list)
 // cannot hold, the name "(list)" and two names of one packed file (names
 // that differ only in letter case) are refused before anything is
-// written. A build that fails part-way deletes the half-built pack.
+// written. The pack is built in a work file beside it and moved over the
+// old one when complete, so a build that fails part-way leaves the old pack
+// (or no pack) as it was; a replaced pack's permissions carry over.
 bool buildPack(const std::string& packPath, const std::string& folder);
 
 }  // namespace axptool

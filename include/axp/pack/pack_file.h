@@ -133,6 +133,7 @@ class PackFile : public IPakFile {
   Allocation allocateBlock(uint32_t size);
   bool markBlockFree(uint32_t index);
   void withdrawFreeBlock(uint32_t index);
+  bool sharesSpace(uint32_t index) const;
   bool writeData(uint32_t offset, uint32_t allocated, const void* source, uint32_t length,
                  bool fromMemory);
   bool writeDataFromMemory(uint32_t offset, uint32_t allocated, const void* buffer,
@@ -175,6 +176,9 @@ class PackFile : public IPakFile {
   std::unique_ptr<HashIndex> index_;
   std::vector<BlockEntry> blocks_;
   std::multimap<uint32_t, uint32_t> freeMap_;  // allocated size -> free block index
+  // Blocks read from disk whose space another block also claims; free or
+  // freed, they are never offered to allocations.
+  std::vector<bool> sharedSpace_;
   std::map<std::thread::id, platform::File> readHandles_;
   std::list<DataStream*> streams_;
   std::mutex lock_;  // guards readHandles_ and streams_
