@@ -135,11 +135,12 @@ PackFile::Allocation PackFile::allocateBlock(uint32_t size) {
   const bool tableFull = blocks_.size() >= kMaxBlockEntries;
   auto candidate = freeMap_.lower_bound(need);
   if (candidate == freeMap_.end()) {
-    const uint64_t offset = uint64_t{header_.dataOffset} + header_.dataUsed;
+    const uint64_t offset = dataEnd_;
     if (tableFull || offset + need > kPackOffsetLimit) return refused;
     blocks_.push_back(BlockEntry{static_cast<uint32_t>(offset), size, kInUseBit});
     header_.blockCount = static_cast<uint32_t>(blocks_.size());
     header_.dataUsed += need;
+    dataEnd_ = offset + need;
     return Allocation{static_cast<int32_t>(blocks_.size() - 1), kNoBlock};
   }
   const uint32_t available = candidate->first;

@@ -1,5 +1,6 @@
 #include "axp/pack/pack_file.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -108,11 +109,12 @@ bool PackFile::readTables() {
   return true;
 }
 
-// Checks every block against the data area and the file, and offers the
-// free ones that share no space with another block to allocations in
-// table order.
+// Checks every block against the data area and the file, offers the free
+// ones that share no space with another block to allocations in table
+// order, and finds where the data area ends.
 bool PackFile::indexBlocks(uint64_t fileSize) {
   sharedSpace_ = overlappingBlocks(blocks_);
+  dataEnd_ = uint64_t{header_.dataOffset} + header_.dataUsed;
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
     const BlockEntry& block = blocks_[index];
     if (block.offset < header_.dataOffset) {
@@ -124,6 +126,7 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
       return false;
     }
     if (!block.inUse() && !sharedSpace_[index]) freeMap_.emplace(allocatedSize(block.size), index);
+    dataEnd_ = std::max(dataEnd_, uint64_t{block.offset} + allocatedSize(block.size));
   }
   return true;
 }
@@ -155,6 +158,7 @@ bool PackFile::create(const char* path) {
     return openFailed();
   }
   header_ = newPackHeader();
+  dataEnd_ = header_.dataOffset;
   if (!putBytes(&header_, kHeaderSize) || !putZeros(kHashTableSize) ||
       !putZeros(kBlockTableAreaSize)) {
     reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
@@ -186,6 +190,7 @@ void PackFile::clearTables() {
   blocks_.clear();
   freeMap_.clear();
   sharedSpace_.clear();
+  dataEnd_ = 0;
 }
 
 bool PackFile::writeHeader() {

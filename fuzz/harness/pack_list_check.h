@@ -5,9 +5,13 @@
 // and list saving the updater makes afterwards.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "axp/common/error_record.h"
+#include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
 #include "fuzz/harness/pack_read_check.h"
 #include "fuzz/harness/sandbox.h"
@@ -66,15 +70,72 @@ inline Finding checkRepaired(const std::string& path) {
   return {};
 }
 
-// The updater's way with a pack: tracked edits, then the list saved.
-inline void edit(const std::string& path) {
+constexpr size_t kMaxBystanders = 16;
+
+// True when the block at `index` is in use, named by no entry but the one
+// at `position`, and shares no byte of its space with another block.
+inline bool blockOwnedAlone(const AXP::PackFile& pack, int32_t position, uint32_t index) {
+  const std::vector<AXP::BlockEntry>& blocks = pack.blocks();
+  if (index >= blocks.size() || !blocks[index].inUse()) return false;
+  for (uint32_t other = 0; other < AXP::kHashTableEntries; ++other) {
+    const AXP::HashEntry& entry = pack.hashTable()[other];
+    if (entry.inUse() && entry.blockIndex() == index && static_cast<int32_t>(other) != position) return false;
+  }
+  const uint64_t start = blocks[index].offset;
+  const uint64_t end = start + AXP::allocatedSize(blocks[index].size);
+  for (uint32_t other = 0; other < blocks.size(); ++other) {
+    const uint64_t otherStart = blocks[other].offset;
+    const uint64_t otherEnd = otherStart + AXP::allocatedSize(blocks[other].size);
+    if (other != index && otherStart < end && start < otherEnd) return false;
+  }
+  return true;
+}
+
+inline std::optional<std::string> packedBytes(AXP::PackFile& pack, const std::string& name) {
+  pack_read::StreamHandle stream(pack.openFile(name.c_str()));
+  if (!stream) return std::nullopt;
+  std::string bytes(stream->size(), '\0');
+  if (stream->read(bytes.data(), stream->size()) != bytes.size()) return std::nullopt;
+  return bytes;
+}
+
+inline bool samePackedFile(const std::string& a, const std::string& b) {
+  return AXP::normalizeName(a, true, true) == AXP::normalizeName(b, true, true);
+}
+
+// Packed files the edit must leave byte for byte: listed files other than
+// the removed, the added and the (list) whose block is theirs alone.
+inline std::map<std::string, std::string> bystanders(AXP::PackFile& pack, const std::string& removed) {
+  std::map<std::string, std::string> files;
+  for (const auto& [name, info] : pack.list().files) {
+    if (files.size() == kMaxBystanders) break;
+    const int32_t position = pack.findEntry(name.c_str(), nullptr);
+    if (samePackedFile(name, removed) || samePackedFile(name, kAddedName) ||
+        samePackedFile(name, AXP::kListFileName) || position < 0 ||
+        !blockOwnedAlone(pack, position, pack.hashTable()[position].blockIndex())) {
+      continue;
+    }
+    if (std::optional<std::string> bytes = packedBytes(pack, name)) files.emplace(name, *bytes);
+  }
+  return files;
+}
+
+// The updater's way with a pack: tracked edits, then the list saved; no
+// other packed file may change.
+inline Finding edit(const std::string& path) {
   pack_read::PackHandle pack = pack_read::newPack();
-  if (!pack->open(path.c_str(), false)) return;
+  if (!pack->open(path.c_str(), false)) return {};
   pack->setListTracking(1);
   pack->loadList();
-  if (!pack->list().files.empty()) pack->removeContents(pack->list().files.begin()->first.c_str(), true);
+  const std::string removed = pack->list().files.empty() ? "" : pack->list().files.begin()->first;
+  const std::map<std::string, std::string> before = bystanders(*pack, removed);
+  if (!removed.empty()) pack->removeContents(removed.c_str(), true);
   pack->insertContents(kAddedText, sizeof kAddedText - 1, kAddedName, true, true);
   pack->saveList();
+  for (const auto& [name, bytes] : before) {
+    if (packedBytes(*pack, name) != bytes) return fail("editing others changed the bytes of %s", name.c_str());
+  }
+  return {};
 }
 
 inline Finding examine(const std::string& path, const std::string& masterPath) {
@@ -82,7 +143,7 @@ inline Finding examine(const std::string& path, const std::string& masterPath) {
   bool repairedWithRows = false;
   if (found.empty()) found = repair(path, masterPath, &repairedWithRows);
   if (found.empty() && repairedWithRows) found = checkRepaired(path);
-  if (found.empty()) edit(path);
+  if (found.empty()) found = edit(path);
   return found;
 }
 

@@ -3,6 +3,7 @@
 // fails to open is left exactly as it was.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -187,6 +188,23 @@ TEST(DamagedPack, FreeRecordOverlappingAFileIsNeverHandedOut) {
   ASSERT_TRUE(pack.insertContents(std::string(700, 'b').data(), 700, "b.txt", true, true));
   EXPECT_EQ(readPacked(&pack, "new.txt"), "xyz");
   EXPECT_EQ(readPacked(&pack, "b.txt"), std::string(700, 'b'));
+}
+
+// A header whose used-data counter falls short of the blocks: a new block
+// appended at the counter would land on files the table holds, so it goes
+// behind the last block instead.
+TEST(DamagedPack, AppendGoesBehindEveryBlockWhateverTheHeaderCounts) {
+  TempDir dir;
+  const std::string path = dir.file("p.axp");
+  buildPack(path, {{"a.txt", std::string(600, 'a')}, {"b.txt", "bbb"}}, false);
+  patchValue(path, offsetof(AXP::PackHeader, dataUsed), uint32_t{0});
+
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), false));
+  ASSERT_TRUE(pack.insertContents(std::string(300, 'n').data(), 300, "new.bin", true, true));
+  EXPECT_EQ(readPacked(&pack, "a.txt"), std::string(600, 'a'));
+  EXPECT_EQ(readPacked(&pack, "b.txt"), "bbb");
+  EXPECT_EQ(readPacked(&pack, "new.bin"), std::string(300, 'n'));
 }
 
 }  // namespace

@@ -179,6 +179,9 @@ class PackFile : public IPakFile {
   // Blocks read from disk whose space another block also claims; free or
   // freed, they are never offered to allocations.
   std::vector<bool> sharedSpace_;
+  // Where the next appended block starts: behind every block of the table,
+  // whatever the header's used-data counter says.
+  uint64_t dataEnd_ = 0;
   std::map<std::thread::id, platform::File> readHandles_;
   std::list<DataStream*> streams_;
   std::mutex lock_;  // guards readHandles_ and streams_
