@@ -110,10 +110,11 @@ bool PackFile::readTables() {
 }
 
 // Checks every block against the data area and the file, offers the free
-// ones that share no space with another block to allocations in table
-// order, and finds where the data area ends.
+// ones that no other block overlaps and no entry names to allocations in
+// table order, and finds where the data area ends.
 bool PackFile::indexBlocks(uint64_t fileSize) {
   sharedSpace_ = overlappingBlocks(blocks_);
+  markContestedBlocks(hashTable_, blocks_, &sharedSpace_);
   dataEnd_ = uint64_t{header_.dataOffset} + header_.dataUsed;
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
     const BlockEntry& block = blocks_[index];

@@ -63,4 +63,15 @@ std::vector<bool> overlappingBlocks(const std::vector<BlockEntry>& blocks) {
   return overlapping;
 }
 
+void markContestedBlocks(const std::vector<HashEntry>& table, const std::vector<BlockEntry>& blocks,
+                         std::vector<bool>* shared) {
+  std::vector<bool> named(blocks.size());
+  for (const HashEntry& entry : table) {
+    const uint32_t index = entry.blockIndex();
+    if (!entry.inUse() || index >= blocks.size()) continue;
+    if (named[index] || !blocks[index].inUse()) (*shared)[index] = true;
+    named[index] = true;
+  }
+}
+
 }  // namespace AXP

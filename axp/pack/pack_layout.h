@@ -27,4 +27,10 @@ bool blockFitsFile(const BlockEntry& block, uint64_t fileSize);
 // there lands on a file another block still holds.
 std::vector<bool> overlappingBlocks(const std::vector<BlockEntry>& blocks);
 
+// Adds to `shared` each block that more than one entry in use names (the
+// removal of one of them frees it while the others still read from it),
+// and each free block an entry in use names.
+void markContestedBlocks(const std::vector<HashEntry>& table, const std::vector<BlockEntry>& blocks,
+                         std::vector<bool>* shared);
+
 }  // namespace AXP

@@ -3,6 +3,7 @@
 // and a list that does not verify is first rebuilt from the installation's
 // master list.
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <map>
 #include <vector>
@@ -191,11 +192,19 @@ bool PackFile::recountHeader() {
   }
   const uint32_t firstGap = static_cast<uint32_t>(area.size());
   area.insert(area.end(), gaps.begin(), gaps.end());
-  uint32_t total = 0;
-  uint32_t free = 0;
+  uint64_t total = 0;
+  uint64_t free = 0;
   for (const BlockEntry& block : area) {
     total += allocatedSize(block.size);
     if (!block.inUse()) free += allocatedSize(block.size);
+  }
+  // Blocks whose sizes add up beyond what the header's counters hold claim
+  // the same space many times over; no counter written here could agree
+  // with them, so the repair stops rather than report a pack it left
+  // failing its check.
+  if (total > UINT32_MAX) {
+    reportError(BadData, messages::kUnrefFileHead);
+    return false;
   }
   const uint32_t count = static_cast<uint32_t>(area.size());
   if (count == header_.blockCount && total == header_.dataUsed && free == header_.freeBytes) {
@@ -206,8 +215,8 @@ bool PackFile::recountHeader() {
     if (!writeBlockEntry(index)) return false;
   }
   header_.blockCount = count;
-  header_.dataUsed = total;
-  header_.freeBytes = free;
+  header_.dataUsed = static_cast<uint32_t>(total);
+  header_.freeBytes = static_cast<uint32_t>(free);
   writeHeader();
   const std::string path = path_;
   const bool readOnly = readOnly_;

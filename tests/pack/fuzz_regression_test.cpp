@@ -29,7 +29,10 @@ namespace {
 //   remainder split off that block when the repair saved the list reached
 //   past the end of the file, which made the pack refuse to open;
 // - a tracked removal read the caller's name after dropping the list row
-//   that held it (the test below shows it on an undamaged pack).
+//   that held it (the test below shows it on an undamaged pack);
+// - free blocks claiming the same space many times over added up past 32
+//   bits, and the repair wrote the cut sums into the header, so the pack
+//   it called repaired failed its check ("unref filehead").
 TEST(PackFuzzRegression, RepairedPacksPassTheirIntegrityCheck) {
   EXPECT_EQ(fuzzing::replayRegressions("pack_list", fuzzing::checkPackList), "");
 }

@@ -182,7 +182,18 @@ void craftFullPack(const std::string& path, uint32_t firstSize, bool firstFree) 
     block = {offset, size, AXP::kInUseBit};
     offset += AXP::allocatedSize(size);
   }
-  if (firstFree) blocks[0].word = 0;
+  if (firstFree) {
+    // "f" is gone: its entry no longer in use, its block free.
+    blocks[0].word = 0;
+    AXP::PackFile probe;
+    ASSERT_TRUE(probe.open(path.c_str(), true));
+    const int32_t position = probe.findEntry("f", nullptr);
+    ASSERT_GE(position, 0);
+    AXP::HashEntry entry = probe.hashTable()[position];
+    probe.close();
+    entry.word &= ~AXP::kInUseBit;
+    patchValue(path, AXP::kHashTableOffset + uint64_t{AXP::kRecordSize} * position, entry);
+  }
   patchFile(path, AXP::kBlockTableOffset, blocks.data(), blocks.size() * AXP::kRecordSize);
   patchValue(path, 20, AXP::kMaxBlockEntries);
   patchValue(path, 32, offset - kData);

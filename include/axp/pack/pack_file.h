@@ -176,7 +176,8 @@ class PackFile : public IPakFile {
   std::unique_ptr<HashIndex> index_;
   std::vector<BlockEntry> blocks_;
   std::multimap<uint32_t, uint32_t> freeMap_;  // allocated size -> free block index
-  // Blocks read from disk whose space another block also claims; free or
+  // Blocks read from disk whose space another block also claims, that two
+  // entries name, or that are free while an entry names them; free or
   // freed, they are never offered to allocations.
   std::vector<bool> sharedSpace_;
   // Where the next appended block starts: behind every block of the table,
