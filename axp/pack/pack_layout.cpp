@@ -33,12 +33,14 @@ bool headerFitsFile(const PackHeader& header, uint64_t fileSize) {
 }
 
 bool blockFitsFile(const BlockEntry& block, uint64_t fileSize) {
-  if (block.inUse()) return uint64_t{block.offset} + block.size <= fileSize;
-  // A free block holds nothing to read, and the allocation that takes it
-  // writes it whole, padding included, extending the file as needed. Its
-  // size need not fit the file: the remainder split off the last block of
-  // a pack whose final padding was never written reaches past the end, and
-  // the pack must still open after such a split.
+  if (block.inUse() && block.size > 0) return uint64_t{block.offset} + block.size <= fileSize;
+  // A free block, like the block of an empty file, holds nothing to read,
+  // and the allocation that takes it writes it whole, padding included,
+  // extending the file as needed. Its size need not fit the file: the
+  // remainder split off the last block of a pack whose final padding was
+  // never written reaches past the end, and the pack must still open after
+  // such a split. (A repair that keeps an empty file whose entry names
+  // such a block puts that block in use.)
   return uint64_t{block.offset} + block.size + kBlockGranule <= kPackOffsetLimit;
 }
 

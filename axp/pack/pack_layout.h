@@ -18,7 +18,8 @@ namespace AXP {
 bool headerFitsFile(const PackHeader& header, uint64_t fileSize);
 
 // True when a block in use has the packed file's bytes inside the file, and
-// when a free block's space lies below kPackOffsetLimit.
+// when the space of a free block or of an empty file's block lies below
+// kPackOffsetLimit.
 bool blockFitsFile(const BlockEntry& block, uint64_t fileSize);
 
 // Marks each block whose space (its data and padding) any other block of

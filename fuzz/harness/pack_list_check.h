@@ -71,25 +71,8 @@ inline Finding checkRepaired(const std::string& path) {
 }
 
 constexpr size_t kMaxBystanders = 16;
-
-// True when the block at `index` is in use, named by no entry but the one
-// at `position`, and shares no byte of its space with another block.
-inline bool blockOwnedAlone(const AXP::PackFile& pack, int32_t position, uint32_t index) {
-  const std::vector<AXP::BlockEntry>& blocks = pack.blocks();
-  if (index >= blocks.size() || !blocks[index].inUse()) return false;
-  for (uint32_t other = 0; other < AXP::kHashTableEntries; ++other) {
-    const AXP::HashEntry& entry = pack.hashTable()[other];
-    if (entry.inUse() && entry.blockIndex() == index && static_cast<int32_t>(other) != position) return false;
-  }
-  const uint64_t start = blocks[index].offset;
-  const uint64_t end = start + AXP::allocatedSize(blocks[index].size);
-  for (uint32_t other = 0; other < blocks.size(); ++other) {
-    const uint64_t otherStart = blocks[other].offset;
-    const uint64_t otherEnd = otherStart + AXP::allocatedSize(blocks[other].size);
-    if (other != index && otherStart < end && start < otherEnd) return false;
-  }
-  return true;
-}
+// Larger files (a sparse pack may name gigabytes) are not compared.
+constexpr uint32_t kMaxBystanderSize = 1 << 20;
 
 inline std::optional<std::string> packedBytes(AXP::PackFile& pack, const std::string& name) {
   pack_read::StreamHandle stream(pack.openFile(name.c_str()));
@@ -103,16 +86,15 @@ inline bool samePackedFile(const std::string& a, const std::string& b) {
   return AXP::normalizeName(a, true, true) == AXP::normalizeName(b, true, true);
 }
 
-// Packed files the edit must leave byte for byte: listed files other than
-// the removed, the added and the (list) whose block is theirs alone.
+// Packed files the edit must leave byte for byte: the listed files other
+// than the removed, the added and the (list), even when their blocks are
+// shared or overlap others.
 inline std::map<std::string, std::string> bystanders(AXP::PackFile& pack, const std::string& removed) {
   std::map<std::string, std::string> files;
   for (const auto& [name, info] : pack.list().files) {
     if (files.size() == kMaxBystanders) break;
-    const int32_t position = pack.findEntry(name.c_str(), nullptr);
     if (samePackedFile(name, removed) || samePackedFile(name, kAddedName) ||
-        samePackedFile(name, AXP::kListFileName) || position < 0 ||
-        !blockOwnedAlone(pack, position, pack.hashTable()[position].blockIndex())) {
+        samePackedFile(name, AXP::kListFileName) || pack.getFileSize(name.c_str()) > kMaxBystanderSize) {
       continue;
     }
     if (std::optional<std::string> bytes = packedBytes(pack, name)) files.emplace(name, *bytes);

@@ -32,7 +32,10 @@ namespace {
 //   that held it (the test below shows it on an undamaged pack);
 // - free blocks claiming the same space many times over added up past 32
 //   bits, and the repair wrote the cut sums into the header, so the pack
-//   it called repaired failed its check ("unref filehead").
+//   it called repaired failed its check ("unref filehead");
+// - a row vouched for an empty file whose entry named a free block past
+//   the end of the file; the repair put that block in use and the pack no
+//   longer opened (an empty file's block now opens wherever it lies).
 TEST(PackFuzzRegression, RepairedPacksPassTheirIntegrityCheck) {
   EXPECT_EQ(fuzzing::replayRegressions("pack_list", fuzzing::checkPackList), "");
 }
