@@ -181,8 +181,8 @@ bool PackFile::sharesSpace(uint32_t index) const {
 
 void PackFile::withdrawFreeBlock(uint32_t index) {
   BlockEntry& block = blocks_[index];
-  const uint32_t allocated = allocatedSize(block.size);
   if (block.inUse()) return;
+  const uint32_t allocated = allocatedSize(block.size);
   auto [first, last] = freeMap_.equal_range(allocated);
   auto listed = std::find_if(first, last, [&](const auto& element) { return element.second == index; });
   if (listed != last) freeMap_.erase(listed);
