@@ -23,7 +23,6 @@ namespace {
 
 const char kNoList[] = "no-list";
 const char kSourceIsFolder[] = "File=%s(is a folder)";
-const char kOpenFailed[] = "File=%s, WinErr=%d";
 
 const bool kReadOnly = true;
 const bool kReadWrite = false;
@@ -121,7 +120,7 @@ bool repair(const cli::ParsedArguments& arguments) {
   // required up front instead.
   platform::File master;
   if (!master.open(masterList, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    AXP::reportError(AXP::OpenFailed, kOpenFailed, masterList.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::OpenFailed, kFileErrorMessage, masterList.c_str(), platform::lastSystemError());
     return false;
   }
   master.close();

@@ -25,7 +25,6 @@ const char kSamePackedFile[] = "File=%s(same packed file as %s)";
 // The pack is built under "<pack name>.build-<number>.tmp" beside it.
 const char kWorkFileInfix[] = ".build-";
 constexpr int kWorkFileAttempts = 64;
-const char kFileFailed[] = "File=%s, WinErr=%d";
 
 // Names every file can be packed under, each naming a packed file of its own.
 bool checkNames(const std::vector<FileUnder>& files) {
@@ -68,7 +67,8 @@ std::string createWorkFile(const std::string& packPath) {
     if (file.open(name, platform::Access::ReadWrite, platform::Disposition::CreateNew)) return name;
     if (platform::lastSystemError() != EEXIST) break;
   }
-  AXP::reportError(AXP::OpenFailed, kFileFailed, (packPath + kWorkFileInfix).c_str(), platform::lastSystemError());
+  const std::string workName = packPath + kWorkFileInfix;
+  AXP::reportError(AXP::OpenFailed, kFileErrorMessage, workName.c_str(), platform::lastSystemError());
   return {};
 }
 
@@ -79,7 +79,7 @@ bool moveIntoPlace(const std::string& workPath, const std::string& packPath) {
   if ((!replacing || platform::copyPermissions(packPath, workPath)) && platform::moveFile(workPath, packPath)) {
     return true;
   }
-  AXP::reportError(AXP::WriteFailed, kFileFailed, packPath.c_str(), platform::lastSystemError());
+  AXP::reportError(AXP::WriteFailed, kFileErrorMessage, packPath.c_str(), platform::lastSystemError());
   return false;
 }
 

@@ -10,6 +10,7 @@
 #include "cli/progress_bar.h"
 #include "extract_path.h"
 #include "pack_list.h"
+#include "pack_reporting.h"
 #include "packed_file_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -20,7 +21,6 @@ namespace {
 
 const char kProgressLabel[] = "extracting";
 const char kFolderFailed[] = "Path=%s, WinErr=%d";
-const char kOpenFailed[] = "File=%s, WinErr=%d";
 const char kWriteFailed[] = "File=%s, WinErr: %d";
 const char kSizeDiffers[] = "file=%s, sizedif(%d!=%d)";
 const char kChecksumDiffers[] = "file=%s, crcdif(%u!=%u)";
@@ -74,7 +74,7 @@ bool extractOne(AXP::PackFile* pack, const Target& target) {
   if (!makeParentFolder(target.path)) return false;
   platform::File out;
   if (!out.open(target.path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    AXP::reportError(AXP::OpenFailed, kOpenFailed, target.path.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::OpenFailed, kFileErrorMessage, target.path.c_str(), platform::lastSystemError());
     return false;
   }
   if (copyOut(pack, target, &out)) return true;

@@ -10,6 +10,10 @@
 
 namespace axptool {
 
+// A file the pack commands could not open, create or move: path, system
+// error number.
+inline constexpr char kFileErrorMessage[] = "File=%s, WinErr=%d";
+
 // saveList; a bare failure: code 5 "(list) in <pack>".
 bool saveListReported(AXP::PackFile* pack);
 // repairFromList; a bare failure: code 2 "(list) in <pack>".
