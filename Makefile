@@ -6,10 +6,10 @@ CMAKE_ARGS ?=
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 30
 
-# Build and test dependencies, installed only when missing. unzip, zip and
-# python3 let the tests check our archives with independent readers; tmux
-# runs the patch program's terminal dialog in a test; the demo's sample
-# game is written by python3.
+# Build and test dependencies, installed only when missing. zziplib, unzip,
+# zip and python3 let the tests check our archives with independent readers
+# (the product links none of them); tmux runs the patch program's terminal
+# dialog in a test; the demo's sample game is written by python3.
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 

@@ -1,8 +1,7 @@
 // Scrambling a package in place, and reading one through the descrambling
 // I/O table, beside the plain operations on the same file: a file copy and
-// the ZIP reader's default read.
+// the package reader's default read.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 
 #include <chrono>
 #include <random>
@@ -85,14 +84,14 @@ void BM_ToggleBesideCopy(benchmark::State& state) {
 }
 
 // Reads the whole file with one I/O table's read, in the reader's way.
-double timeWholeRead(zzip_plugin_io_t io, const std::string& path, std::vector<char>* buffer) {
-  const int fd = io->fd.open(path.c_str(), O_RDONLY);
-  if (fd < 0) return -1;
+double timeWholeRead(const AXP::PackageIo* io, const std::string& path, std::vector<char>* buffer) {
+  void* handle = io->open(path.c_str());
+  if (handle == nullptr) return -1;
   const double seconds = secondsOf([&] {
-    while (io->fd.read(fd, buffer->data(), buffer->size()) > 0) {
+    while (io->read(handle, buffer->data(), static_cast<uint32_t>(buffer->size())) > 0) {
     }
   });
-  io->fd.close(fd);
+  io->close(handle);
   return seconds;
 }
 
@@ -110,7 +109,7 @@ void BM_ScrambledReadBesidePlainRead(benchmark::State& state) {
   size_t bytes = 0;
   for (auto _ : state) {
     const double scrambled = timeWholeRead(AXP::scrambledIo(), file.path(), &buffer);
-    const double plain = timeWholeRead(zzip_get_default_io(), file.path(), &buffer);
+    const double plain = timeWholeRead(AXP::defaultPackageIo(), file.path(), &buffer);
     if (scrambled < 0 || plain < 0) {
       state.SkipWithError("cannot open the bench file");
       break;

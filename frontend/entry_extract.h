@@ -1,6 +1,6 @@
-// Writing one entry of a package to a disk file through the ZIP reader, with
-// the I/O table the updater chooses for the package (descrambling for a
-// scrambled one).
+// Writing one entry of a package to a disk file through the package
+// reader, with the I/O table the updater chooses for the package
+// (descrambling for a scrambled one).
 #pragma once
 
 #include <cstdint>

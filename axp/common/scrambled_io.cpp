@@ -1,7 +1,5 @@
 #include "axp/common/scrambled_io.h"
 
-#include <cstdio>
-
 #include "axp/common/error_record.h"
 #include "key_stream.h"
 #include "platform/file.h"
@@ -14,17 +12,17 @@ constexpr char kOpenFailedMessage[] = "File=%s, WinErr=%d";
 // The first two bytes of every ZIP archive.
 constexpr char kZipMagic[2] = {'P', 'K'};
 
-zzip_plugin_io_handlers buildScrambledIo() {
-  zzip_plugin_io_handlers io = *zzip_get_default_io();
-  io.fd.read = &scrambledRead;
+PackageIo buildScrambledIo() {
+  PackageIo io = *defaultPackageIo();
+  io.read = &scrambledRead;
   return io;
 }
 
-// The ZIP reader's default table with the descrambling read. Its contents
-// never change, so it is built once, on first use from whichever thread,
-// and lives until the process ends.
-const zzip_plugin_io_handlers& scrambledIoTable() {
-  static const zzip_plugin_io_handlers io = buildScrambledIo();
+// The default table with the descrambling read. Its contents never change,
+// so it is built once, on first use from whichever thread, and lives until
+// the process ends.
+const PackageIo& scrambledIoTable() {
+  static const PackageIo io = buildScrambledIo();
   return io;
 }
 
@@ -32,15 +30,15 @@ const zzip_plugin_io_handlers& scrambledIoTable() {
 
 void initScrambledIo() { scrambledIoTable(); }
 
-zzip_plugin_io_t scrambledIo() { return &scrambledIoTable(); }
+const PackageIo* scrambledIo() { return &scrambledIoTable(); }
 
-zzip_ssize_t scrambledRead(int fd, void* buffer, zzip_size_t length) {
-  const zzip_plugin_io_t plain = zzip_get_default_io();
-  const zzip_off_t position = plain->fd.seeks(fd, 0, SEEK_CUR);
+int64_t scrambledRead(void* handle, void* buffer, uint32_t length) {
+  const PackageIo* plain = defaultPackageIo();
+  const int64_t position = plain->seek(handle, 0, IoOrigin::Current);
   // Without the position the bytes cannot be descrambled; handing them on
   // undescrambled would feed the reader garbage, so the read fails instead.
   if (position < 0) return -1;
-  const zzip_ssize_t count = plain->fd.read(fd, buffer, length);
+  const int64_t count = plain->read(handle, buffer, length);
   if (count > 0) {
     applyKeyStream(static_cast<uint8_t*>(buffer), static_cast<size_t>(count), static_cast<uint64_t>(position));
   }

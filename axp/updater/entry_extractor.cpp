@@ -5,6 +5,7 @@
 
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/package_reader.h"
 #include "axp/updater/lzma_entry.h"
 #include "grow_buffer.h"
 #include "platform/file.h"
@@ -17,10 +18,7 @@ namespace {
 // Entries are read in pieces of this size; the first piece tells a packed
 // entry from a stored one.
 constexpr uint32_t kReadPiece = 4096;
-constexpr int kOpenFlags = ZZIP_ONLYZIP | ZZIP_CASELESS;
-constexpr int kStatFlags = ZZIP_CASEINSENSITIVE;
 
-constexpr const char* kZipMessage = "ziperr=%d";
 constexpr const char* kTooLargeMessage = "entry %s size %u above limit %u";
 constexpr const char* kFolderMessage = "Path=%s, WinErr=%d";
 constexpr const char* kCreateMessage = "File=%s, WinErr=%d";
@@ -36,73 +34,35 @@ GrowBuffer& memoryModeBuffer() {
   return buffer;
 }
 
-bool reportZipError(int error) {
-  reportError(LibraryError, kZipMessage, error);
-  return false;
-}
-
 bool refuseOversized(const std::string& entryName, uint32_t size) {
   if (size <= kMaxEntrySize) return false;
   reportError(LibraryError, kTooLargeMessage, entryName.c_str(), size, kMaxEntrySize);
   return true;
 }
 
-// One open entry of an archive; closed when it goes out of scope. An entry
-// the archive does not hold stays closed with size 0.
-class ArchiveEntry {
- public:
-  ArchiveEntry() = default;
-  ~ArchiveEntry() {
-    if (file_ != nullptr) zzip_file_close(file_);
-  }
-  ArchiveEntry(const ArchiveEntry&) = delete;
-  ArchiveEntry& operator=(const ArchiveEntry&) = delete;
-
-  // False (code 14) only when the archive holds the name but cannot open
-  // it or its directory record: only an absent entry reads as empty.
-  bool open(ZZIP_DIR* archive, const std::string& name) {
-    ZZIP_STAT stat{};
-    file_ = zzip_file_open(archive, name.c_str(), kOpenFlags);
-    if (file_ == nullptr) {
-      int openError = zzip_error(archive);
-      bool listed = zzip_dir_stat(archive, name.c_str(), &stat, kStatFlags) == 0;
-      return listed ? reportZipError(openError) : true;
-    }
-    if (zzip_dir_stat(archive, name.c_str(), &stat, kStatFlags) != 0) {
-      return reportZipError(zzip_error(archive));
-    }
-    size_ = static_cast<uint32_t>(stat.st_size);
-    return true;
-  }
-
-  uint32_t size() const { return size_; }
-
-  // Reads from the start of the entry; the count read, -1 on failure.
-  zzip_ssize_t readFromStart(void* buffer, uint32_t length) {
-    if (zzip_seek(file_, 0, SEEK_SET) < 0) return -1;
-    return zzip_file_read(file_, buffer, length);
-  }
-  zzip_ssize_t read(void* buffer, uint32_t length) { return zzip_file_read(file_, buffer, length); }
-
- private:
-  ZZIP_FILE* file_ = nullptr;
-  uint32_t size_ = 0;
-};
+// Opens the entry of that name for reading. False (code 14) only when the
+// archive holds the name but cannot open it: an absent entry stays closed
+// with size 0 and reads as empty data.
+bool openEntry(PackageReader& archive, const std::string& name, PackageEntryReader* entry) {
+  const PackageEntryInfo* found = archive.find(name);
+  if (found != nullptr && !entry->open(*found)) return reportZipError(archive.error());
+  return !refuseOversized(name, entry->size());
+}
 
 // Reads the whole entry into the file-mode buffer, which doubles as the
 // data arrives (so the memory follows the data rather than the directory's
 // claim) but never beyond the entry's size.
-bool readWholeEntry(ZZIP_DIR* archive, ArchiveEntry* entry, uint32_t* totalOut) {
+bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, uint32_t* totalOut) {
   GrowBuffer& buffer = fileModeBuffer();
-  if (!buffer.ensure(kReadPiece, false)) return reportZipError(ZZIP_OUTOFMEM);
+  if (!buffer.ensure(kReadPiece, false)) return reportZipError(ZipError::OutOfMemory);
   uint32_t total = 0;
-  zzip_ssize_t done = entry->readFromStart(buffer.data(), kReadPiece);
+  int64_t done = entry->seek(0) ? entry->read(buffer.data(), kReadPiece) : -1;
   while (done > 0) {
     total += static_cast<uint32_t>(done);
     if (total >= entry->size()) break;
     if (buffer.capacity() < size_t{total} + kReadPiece &&
         !buffer.ensure(std::min(buffer.capacity() * 2, size_t{entry->size()}), true)) {
-      return reportZipError(ZZIP_OUTOFMEM);
+      return reportZipError(ZipError::OutOfMemory);
     }
     uint32_t room = static_cast<uint32_t>(std::min<size_t>(buffer.capacity() - total,
                                                            entry->size() - total));
@@ -110,7 +70,7 @@ bool readWholeEntry(ZZIP_DIR* archive, ArchiveEntry* entry, uint32_t* totalOut) 
   }
   // A read error or an entry shorter than its directory record would leave
   // the target cut short while the extraction claimed success.
-  if (done < 0 || total != entry->size()) return reportZipError(zzip_error(archive));
+  if (done < 0 || total != entry->size()) return reportZipError(archive.error());
   *totalOut = total;
   return true;
 }
@@ -135,12 +95,10 @@ bool reportWriteFailure(const std::string& targetPath) {
 
 }  // namespace
 
-bool extractEntryToFile(ZZIP_DIR* archive, const std::string& entryName,
+bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
                         const std::string& targetPath, uint32_t* sizeOut) {
-  ArchiveEntry entry;
-  if (!entry.open(archive, entryName) || refuseOversized(entryName, entry.size())) return false;
-  platform::File target;
-  if (!createTarget(targetPath, &target)) return false;
+  PackageEntryReader entry(archive);
+  if (!openEntry(archive, entryName, &entry)) return false;
   const uint8_t* data = nullptr;
   uint32_t size = 0;
   if (entry.size() > 0) {
@@ -152,6 +110,8 @@ bool extractEntryToFile(ZZIP_DIR* archive, const std::string& entryName,
       return reportWriteFailure(targetPath);
     }
   }
+  platform::File target;
+  if (!createTarget(targetPath, &target)) return false;
   uint32_t written = 0;
   if (size > 0 && (!target.write(data, size, &written) || written != size)) {
     return reportWriteFailure(targetPath);
@@ -161,24 +121,24 @@ bool extractEntryToFile(ZZIP_DIR* archive, const std::string& entryName,
   return true;
 }
 
-bool extractEntryToMemory(ZZIP_DIR* archive, const std::string& entryName,
+bool extractEntryToMemory(PackageReader& archive, const std::string& entryName,
                           const uint8_t** dataOut, uint32_t* sizeOut) {
-  ArchiveEntry entry;
-  if (!entry.open(archive, entryName) || refuseOversized(entryName, entry.size())) return false;
+  PackageEntryReader entry(archive);
+  if (!openEntry(archive, entryName, &entry)) return false;
   uint32_t size = entry.size();
   GrowBuffer& buffer = memoryModeBuffer();
   size_t capacity = terminatedCapacity(size);
-  if (!buffer.ensure(capacity, false)) return reportZipError(ZZIP_OUTOFMEM);
+  if (!buffer.ensure(capacity, false)) return reportZipError(ZipError::OutOfMemory);
   std::memset(buffer.data() + size, 0, capacity - size);
   const uint8_t* data = buffer.data();
   if (size > 0) {
-    if (entry.readFromStart(buffer.data(), size) != static_cast<zzip_ssize_t>(size)) {
-      return reportZipError(zzip_error(archive));
+    if (!entry.seek(0) || entry.read(buffer.data(), size) != static_cast<int64_t>(size)) {
+      return reportZipError(archive.error());
     }
     // The archive's report replaces the unpacking's, as for every failure
     // of an extraction to memory.
     if (isLzmaEntry(data, size) && !unpackLzma(data, size, &data, &size)) {
-      return reportZipError(zzip_error(archive));
+      return reportZipError(archive.error());
     }
   }
   *dataOut = data;

@@ -3,12 +3,12 @@
 // hold reads as empty data.
 #pragma once
 
-#include <zzip/zzip.h>
-
 #include <cstdint>
 #include <string>
 
 namespace AXP {
+
+class PackageReader;
 
 // Largest entry extracted, to memory or to a file: 1 GiB, the most an LZMA
 // entry may unpack to. Its size comes from the package's directory: to
@@ -20,12 +20,14 @@ constexpr uint32_t kMaxEntrySize = 1u << 30;
 
 // Writes the entry's data to `targetPath`, creating missing folders and
 // replacing any file there. `entryName` is looked up ignoring ASCII case.
-bool extractEntryToFile(ZZIP_DIR* archive, const std::string& entryName,
+// The whole entry is read (and so checked against its CRC) and unpacked
+// before the target is touched: a damaged entry leaves the file as it was.
+bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
                         const std::string& targetPath, uint32_t* sizeOut);
 
 // Points `*dataOut` at the entry's data in a process-wide buffer (valid
 // until the next extraction), always followed by a zero byte.
-bool extractEntryToMemory(ZZIP_DIR* archive, const std::string& entryName,
+bool extractEntryToMemory(PackageReader& archive, const std::string& entryName,
                           const uint8_t** dataOut, uint32_t* sizeOut);
 
 }  // namespace AXP

@@ -3,6 +3,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/package_reader.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "entry_extractor.h"
@@ -14,7 +15,6 @@ namespace AXP {
 namespace {
 
 constexpr const char* kCommandEntry = "(command)";
-constexpr const char* kZipMessage = "ziperr=%d";
 constexpr const char* kNotOpenedMessage = "%s not inserted";
 constexpr const char* kCopyMessage = "File=%s, WinErr: %d";
 
@@ -31,11 +31,7 @@ std::string packageKey(const std::string& path) { return normalizeName(path, tru
 
 Updater::Updater() { initScrambledIo(); }
 
-Updater::~Updater() {
-  for (auto& [key, archive] : openPackages_) {
-    if (archive != nullptr) zzip_dir_close(archive);
-  }
-}
+Updater::~Updater() = default;
 
 bool Updater::verifyChecksum(const char* path) {
   if (isEmpty(path)) return reportBadArgument();
@@ -46,16 +42,11 @@ bool Updater::openPackage(const char* packagePath) {
   if (isEmpty(packagePath)) return reportBadArgument();
   std::string key = packageKey(packagePath);
   if (openPackages_.count(key) != 0) return true;
-  zzip_plugin_io_t io = selectIo(packagePath);
-  zzip_error_t error = ZZIP_NO_ERROR;
+  const PackageIo* io = selectIo(packagePath);
+  auto archive = std::make_unique<PackageReader>();
   // The reader opens the file itself, so it gets the on-disk spelling.
-  ZZIP_DIR* archive =
-      zzip_dir_open_ext_io(platform::resolvePath(packagePath).c_str(), &error, nullptr, io);
-  if (archive == nullptr) {
-    reportError(LibraryError, kZipMessage, static_cast<int>(error));
-    return false;
-  }
-  openPackages_[key] = archive;
+  if (!archive->open(platform::resolvePath(packagePath), io)) return reportZipError(archive->error());
+  openPackages_[key] = std::move(archive);
   // The list is extracted whole before any line is read, so a failed
   // extraction adds no commands.
   const uint8_t* text = nullptr;
@@ -71,8 +62,8 @@ bool Updater::computeChecksum(const char* path, uint32_t* checksumOut, bool excl
   return crcFile(path, checksumOut, excludeTrailer);
 }
 
-zzip_plugin_io_t Updater::selectIo(const char* path) {
-  return isScrambledZip(path == nullptr ? "" : path) ? scrambledIo() : zzip_get_default_io();
+const PackageIo* Updater::selectIo(const char* path) {
+  return isScrambledZip(path == nullptr ? "" : path) ? scrambledIo() : defaultPackageIo();
 }
 
 bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) {
@@ -95,14 +86,26 @@ bool Updater::extractEntry(const char* packagePath, const char* entryName, const
   if (isEmpty(packagePath) || isEmpty(entryName) || (targetPath == nullptr && dataOut == nullptr)) {
     return reportBadArgument();
   }
-  auto found = openPackages_.find(packageKey(packagePath));
-  if (found == openPackages_.end()) {
-    reportError(BadArgument, kNotOpenedMessage, packagePath);
-    return false;
-  }
+  PackageReader* archive = openedPackage(packagePath);
+  if (archive == nullptr) return false;
   std::string name = normalizeName(entryName, false, true);
-  if (targetPath != nullptr) return extractEntryToFile(found->second, name, targetPath, sizeOut);
-  return extractEntryToMemory(found->second, name, dataOut, sizeOut);
+  if (targetPath != nullptr) return extractEntryToFile(*archive, name, targetPath, sizeOut);
+  return extractEntryToMemory(*archive, name, dataOut, sizeOut);
+}
+
+bool Updater::holdsEntry(const char* packagePath, const char* entryName, bool* holds) {
+  if (isEmpty(packagePath) || isEmpty(entryName) || holds == nullptr) return reportBadArgument();
+  PackageReader* archive = openedPackage(packagePath);
+  if (archive == nullptr) return false;
+  *holds = archive->find(normalizeName(entryName, false, true)) != nullptr;
+  return true;
+}
+
+PackageReader* Updater::openedPackage(const char* packagePath) {
+  auto found = openPackages_.find(packageKey(packagePath));
+  if (found != openPackages_.end()) return found->second.get();
+  reportError(BadArgument, kNotOpenedMessage, packagePath);
+  return nullptr;
 }
 
 Updater* createUpdater() noexcept { return new Updater(); }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#include <zzip/zzip.h>
 
 #include <cstdlib>
 #include <random>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "axp/common/error_record.h"
+#include "axp/common/package_reader.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -54,28 +55,30 @@ bool buildZip(const TempDir& dir, const std::string& zipPath) {
   return std::system(command.c_str()) == 0;
 }
 
-// Reads `length` bytes of an open entry at `offset` through zzip_seek.
-std::string readAt(ZZIP_FILE* file, zzip_off_t offset, size_t length) {
-  if (zzip_seek(file, offset, SEEK_SET) != offset) return "<seek failed>";
+// Reads `length` bytes of an open entry at `offset` after seeking there.
+std::string readAt(AXP::PackageEntryReader& entry, uint32_t offset, uint32_t length) {
+  if (!entry.seek(offset) || entry.tell() != offset) return "<seek failed>";
   std::string bytes(length, '\0');
-  const zzip_ssize_t done = zzip_file_read(file, bytes.data(), length);
+  const int64_t done = entry.read(bytes.data(), length);
   if (done < 0) return "<read failed>";
   bytes.resize(static_cast<size_t>(done));
   return bytes;
 }
 
-void expectEntryReadsBackAndForth(ZZIP_DIR* dir, const char* name, const std::string& expected) {
-  ZZIP_FILE* file = zzip_file_open(dir, name, 0);
-  ASSERT_NE(file, nullptr) << name;
+void expectEntryReadsBackAndForth(AXP::PackageReader& archive, const char* name, const std::string& expected) {
+  const AXP::PackageEntryInfo* info = archive.find(name);
+  ASSERT_NE(info, nullptr) << name;
+  AXP::PackageEntryReader entry(archive);
+  ASSERT_TRUE(entry.open(*info)) << name;
   std::string whole(expected.size() + 10, '\0');
-  EXPECT_EQ(zzip_file_read(file, whole.data(), whole.size()), static_cast<zzip_ssize_t>(expected.size())) << name;
+  EXPECT_EQ(entry.read(whole.data(), static_cast<uint32_t>(whole.size())), static_cast<int64_t>(expected.size()))
+      << name;
   whole.resize(expected.size());
   EXPECT_TRUE(whole == expected) << name;
   for (size_t offset : {expected.size() - 1000, size_t{17}, expected.size() / 2, size_t{0}, size_t{70000}}) {
-    EXPECT_TRUE(readAt(file, static_cast<zzip_off_t>(offset), 1000) == expected.substr(offset, 1000))
+    EXPECT_TRUE(readAt(entry, static_cast<uint32_t>(offset), 1000) == expected.substr(offset, 1000))
         << name << " at " << offset;
   }
-  zzip_file_close(file);
 }
 
 TEST(ScrambledIo, ReadDescramblesByFileOffsetWhereverItStarts) {
@@ -86,52 +89,55 @@ TEST(ScrambledIo, ReadDescramblesByFileOffsetWhereverItStarts) {
   ASSERT_TRUE(AXP::toggleScrambling(path, false));
 
   AXP::initScrambledIo();
-  const zzip_plugin_io_t io = AXP::scrambledIo();
-  const int fd = io->fd.open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  for (size_t offset : {0u, 1u, 255u, 256u, 300u, 4000u}) {
-    for (size_t length : {1u, 7u, 256u, 257u, 999u}) {
-      ASSERT_EQ(io->fd.seeks(fd, static_cast<zzip_off_t>(offset), SEEK_SET), static_cast<zzip_off_t>(offset));
+  const AXP::PackageIo* io = AXP::scrambledIo();
+  void* handle = io->open(path.c_str());
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(io->size(handle), 5000);
+  for (uint32_t offset : {0u, 1u, 255u, 256u, 300u, 4000u}) {
+    for (uint32_t length : {1u, 7u, 256u, 257u, 999u}) {
+      ASSERT_EQ(io->seek(handle, offset, AXP::IoOrigin::Begin), offset);
       std::string bytes(length, '\0');
-      ASSERT_EQ(io->fd.read(fd, bytes.data(), length), static_cast<zzip_ssize_t>(length));
+      ASSERT_EQ(io->read(handle, bytes.data(), length), length);
       ASSERT_TRUE(bytes == plain.substr(offset, length)) << offset << "+" << length;
     }
   }
   // The end of the file passes through.
   std::string rest(100, '\0');
-  ASSERT_EQ(io->fd.seeks(fd, 4990, SEEK_SET), 4990);
-  EXPECT_EQ(io->fd.read(fd, rest.data(), rest.size()), 10);
-  EXPECT_EQ(io->fd.read(fd, rest.data(), rest.size()), 0);
-  io->fd.close(fd);
+  ASSERT_EQ(io->seek(handle, -10, AXP::IoOrigin::End), 4990);
+  EXPECT_EQ(io->read(handle, rest.data(), 100), 10);
+  EXPECT_EQ(io->read(handle, rest.data(), 100), 0);
+  EXPECT_TRUE(io->close(handle));
 
   // Where the offset cannot be known the bytes cannot be descrambled: the
-  // read fails rather than hand them on keyed.
-  int pipeEnds[2];
-  ASSERT_EQ(::pipe(pipeEnds), 0);
-  ASSERT_EQ(::write(pipeEnds[1], "PK", 2), 2);
-  EXPECT_EQ(AXP::scrambledRead(pipeEnds[0], rest.data(), 2), -1);
-  ::close(pipeEnds[0]);
-  ::close(pipeEnds[1]);
+  // read fails rather than hand them on keyed. A FIFO held open for writing
+  // opens for reading at once.
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int writer = ::open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::write(writer, "PK", 2), 2);
+  void* pipeHandle = io->open(fifo.c_str());
+  ASSERT_NE(pipeHandle, nullptr);
+  EXPECT_EQ(AXP::scrambledRead(pipeHandle, rest.data(), 2), -1);
+  io->close(pipeHandle);
+  ::close(writer);
 }
 
-TEST(ScrambledIo, ZipReaderReadsAScrambledArchiveInPlace) {
+TEST(ScrambledIo, PackageReaderReadsAScrambledArchiveInPlace) {
   if (!havePython()) GTEST_SKIP() << "python3 with zipfile is needed to build the archive";
   TempDir dir;
   const std::string path = dir.file("package.zip");
   ASSERT_TRUE(buildZip(dir, path));
   ASSERT_TRUE(AXP::toggleScrambling(path, false));
 
-  zzip_error_t error = ZZIP_NO_ERROR;
-  ZZIP_DIR* plainView = zzip_dir_open_ext_io(path.c_str(), &error, nullptr, zzip_get_default_io());
-  EXPECT_EQ(plainView, nullptr) << "the scrambled file still reads as a plain ZIP";
-  if (plainView != nullptr) zzip_dir_close(plainView);
+  AXP::PackageReader plainView;
+  EXPECT_FALSE(plainView.open(path, AXP::defaultPackageIo())) << "the scrambled file still reads as a plain ZIP";
 
   AXP::initScrambledIo();
-  ZZIP_DIR* archive = zzip_dir_open_ext_io(path.c_str(), &error, nullptr, AXP::scrambledIo());
-  ASSERT_NE(archive, nullptr) << "ziperr=" << error;
+  AXP::PackageReader archive;
+  ASSERT_TRUE(archive.open(path, AXP::scrambledIo())) << "ziperr=" << static_cast<int>(archive.error());
   expectEntryReadsBackAndForth(archive, kStoredName, storedContents());
   expectEntryReadsBackAndForth(archive, kDeflatedName, deflatedContents());
-  zzip_dir_close(archive);
 }
 
 TEST(ScrambledIo, ProbeTellsScrambledFromPlain) {

@@ -208,7 +208,7 @@ TEST(Descriptors, UpdaterFailuresCloseWhatTheyOpened) {
                 !updater->computeChecksum(folder.file("missing").c_str(), &checksum, true) &&
                 !updater->copyAndSeal(folder.file("missing").c_str(), folder.file("copy").c_str()) &&
                 !updater->copyAndSeal(package.c_str(), folder.file("none/copy").c_str()) &&
-                updater->selectIo(folder.file("missing").c_str()) == zzip_get_default_io();
+                updater->selectIo(folder.file("missing").c_str()) == AXP::defaultPackageIo();
        }},
       {"scrambling and sealing that fail",
        [&] {

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "axp/common/error_record.h"
+#include "package_samples.h"
 #include "support/temp_dir.h"
 #include "test_packages.h"
 
@@ -221,6 +222,38 @@ TEST(Apply, TargetsOutsideTheInstallationRefuseTheWholeApply) {
   PackHandle pack(axpCreatePakFile());
   ASSERT_TRUE(pack->open((install + "/p.axp").c_str(), true));
   EXPECT_EQ(packedFile(pack.get(), "a"), "a");
+}
+
+// A package damaged before it was sealed carries a valid trailer: only the
+// entry's CRC-32 tells. The damaged entry is refused before its target is
+// touched, whether it goes to a loose file or into a pack.
+TEST(Apply, AnEntryDamagedBeforeSealingFailsAndLeavesItsTargetAlone) {
+  for (const std::string command : {"0||a.txt", "0|data/a.axp|a.txt"}) {
+    TempDir folder;
+    const std::string install = folder.file("game");
+    ASSERT_TRUE(makePack(install + "/data/a.axp", {{"a.txt", "old packed bytes"}}));
+    writeFile(install + "/a.txt", "old loose bytes");
+    const std::string entryName = command == "0||a.txt" ? "a.txt" : "data/a.axp/a.txt";
+    const std::string package = folder.file("patch.zip");
+    ASSERT_TRUE(writePackage(package, {{"(command)", lzmaPacked(command + "\n")},
+                                       {entryName, lzmaPacked(sampleBytes(5000, 31, true))}}));
+    std::string archive = readFile(package);
+    const package_samples::ArchiveLayout layout = package_samples::layoutOf(archive);
+    archive[layout.dataBegin[1] + 100] ^= 0x04;
+    writeFile(package, archive);
+    ASSERT_TRUE(sealPackage(package));
+
+    UpdaterHandle updater(AXP::createUpdater());
+    ASSERT_TRUE(updater->verifyChecksum(package.c_str()));
+    ASSERT_TRUE(updater->openPackage(package.c_str())) << AXP::getLastErrorMessage();
+    EXPECT_FALSE(updater->apply(install.c_str(), nullptr)) << command;
+    EXPECT_EQ(AXP::getLastErrorCode(), AXP::LibraryError) << command;
+    EXPECT_EQ(std::string(AXP::getLastErrorMessage()), "ziperr=-4127") << command;
+    EXPECT_EQ(readFile(install + "/a.txt"), "old loose bytes") << command;
+    PackHandle pack(axpCreatePakFile());
+    ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), true));
+    EXPECT_EQ(packedFile(pack.get(), "a.txt"), "old packed bytes") << command;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "test_packages.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -9,13 +11,15 @@
 #include "axp/common/scrambled_io.h"
 #include "axp/patchmaker/zip_writer.h"
 #include "axp/updater/lzma_entry.h"
+#include "platform/file.h"
 #include "support/temp_dir.h"
 
 namespace updater_testing {
 
-bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries) {
-  AXP::ArchiveHandle* archive =
-      AXP::createArchive(path.c_str(), 0, AXP::kTargetPath);
+namespace {
+
+// Adds the entries and closes the archive.
+bool fillArchive(AXP::ArchiveHandle* archive, const std::vector<PackageEntry>& entries) {
   if (archive == nullptr) return false;
   // The writer takes no empty memory block: empty entries come from an
   // empty file.
@@ -29,9 +33,32 @@ bool writePackage(const std::string& path, const std::vector<PackageEntry>& entr
                                        empty ? emptyFile.c_str() : entry.data.data(),
                                        static_cast<uint32_t>(entry.data.size()),
                                        empty ? AXP::kSourcePath : AXP::kSourceMemory,
-                                       AXP::kMethodStore) == AXP::kZipSuccess;
+                                       entry.deflated ? AXP::kMethodDeflate : AXP::kMethodStore) ==
+                        AXP::kZipSuccess;
   }
   return AXP::closeArchive(archive) == AXP::kZipSuccess && added;
+}
+
+}  // namespace
+
+bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries) {
+  return fillArchive(AXP::createArchive(path.c_str(), 0, AXP::kTargetPath), entries);
+}
+
+std::string streamedPackage(const std::vector<PackageEntry>& entries) {
+  int ends[2];
+  if (::pipe(ends) != 0) return {};
+  platform::File readEnd = platform::File::adopt(ends[0]);
+  platform::File writeEnd = platform::File::adopt(ends[1]);
+  AXP::ArchiveHandle* archive = AXP::createArchive(&writeEnd, 0, AXP::kTargetHandle);
+  // The writer writes to its own duplicate of the write end.
+  writeEnd.close();
+  if (!fillArchive(archive, entries)) return {};
+  std::string bytes;
+  char piece[4096];
+  uint32_t got = 0;
+  while (readEnd.read(piece, sizeof piece, &got) && got > 0) bytes.append(piece, got);
+  return bytes;
 }
 
 bool sealPackage(const std::string& path) {

@@ -24,10 +24,15 @@ using PackHandle = std::unique_ptr<AXP::IPakFile, PackReleaser>;
 struct PackageEntry {
   std::string name;
   std::string data;
+  bool deflated = false;  // else stored
 };
 
-// Writes a ZIP archive of the entries, stored, in the given order.
+// Writes a ZIP archive of the entries in the given order.
 bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries);
+// The archive of the entries written in one pass to a pipe, so that each
+// entry's sizes and CRC follow its data in a descriptor; empty on failure.
+// The entries must fit in the pipe's buffer.
+std::string streamedPackage(const std::vector<PackageEntry>& entries);
 // Scrambles a written archive in place and appends the checksum trailer,
 // as the builder seals its packages.
 bool sealPackage(const std::string& path);

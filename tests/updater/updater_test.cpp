@@ -57,7 +57,7 @@ TEST(Updater, OpensPlainAndScrambledPackagesWithStoredAndPackedEntries) {
   ASSERT_TRUE(sealPackage(scrambled));
 
   UpdaterHandle updater = newUpdater();
-  EXPECT_EQ(updater->selectIo(plain.c_str()), zzip_get_default_io());
+  EXPECT_EQ(updater->selectIo(plain.c_str()), AXP::defaultPackageIo());
   EXPECT_EQ(updater->selectIo(scrambled.c_str()), AXP::scrambledIo());
   for (const std::string& package : {plain, scrambled}) {
     UpdaterHandle reader = newUpdater();

@@ -76,12 +76,15 @@ bool listEntries(const cli::ParsedArguments& arguments) {
 
 // An entry the package does not hold reads as empty data to the updater,
 // which would pass a mistyped name off as an empty file; it is refused.
+// The package's directory is read once, when the updater opens it.
 bool catEntry(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
   const std::string& entry = arguments.positionals()[1];
   UpdaterHandle updater = newUpdater();
   bool holds = false;
-  if (!updater->openPackage(package.c_str()) || !packageHoldsEntry(package, entry, &holds)) return false;
+  if (!updater->openPackage(package.c_str()) || !updater->holdsEntry(package.c_str(), entry.c_str(), &holds)) {
+    return false;
+  }
   if (!holds) {
     AXP::reportError(AXP::NotFound, kEntryMissing, entry.c_str(), package.c_str());
     return false;

@@ -1,6 +1,6 @@
-// What a patch package holds, read with the ZIP reader where the package
-// lies: scrambled packages through the descrambling I/O table, plain
-// archives through the reader's own.
+// What a patch package holds, read with the package reader where the
+// package lies: scrambled packages through the descrambling I/O table,
+// plain archives through the default one.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +19,5 @@ struct PackageEntry {
 // open as an archive: code 14 "ziperr=%d"; an entry that cannot be read:
 // code 14 "ziperr=%d" with the archive's error number.
 bool listPackageEntries(const std::string& packagePath, std::vector<PackageEntry>* entries);
-
-// Sets `*holds` to whether the package has an entry of that name, compared
-// as the updater looks entries up: "\" read as "/", letter case ignored.
-// Fails as listPackageEntries does.
-bool packageHoldsEntry(const std::string& packagePath, const std::string& entryName, bool* holds);
 
 }  // namespace axptool

@@ -4,11 +4,10 @@
 // undoes the key stream.
 #pragma once
 
-#include <zzip/zzip.h>
-#include <zzip/plugin.h>
-
 #include <cstdint>
 #include <string>
+
+#include "axp/common/package_io.h"
 
 namespace AXP {
 
@@ -16,18 +15,19 @@ namespace AXP {
 // every 256 bytes; keyByte(0) and keyByte(1) are nonzero.
 uint8_t keyByte(uint32_t position);
 
-// Makes the process-wide scrambled I/O table ready: the ZIP reader's
-// default table with only its read replaced by scrambledRead. May be called
-// any number of times, from any thread; the contents never change.
+// Makes the process-wide scrambled I/O table ready: the default package
+// I/O table with only its read replaced by scrambledRead. May be called any
+// number of times, from any thread; the contents never change.
 void initScrambledIo();
 
-// The process-wide scrambled I/O table, for zzip_dir_open_ext_io; made
-// ready on first use.
-zzip_plugin_io_t scrambledIo();
+// The process-wide scrambled I/O table; made ready on first use.
+const PackageIo* scrambledIo();
 
-// Reads like the default table's read and descrambles the bytes by their
-// offset in the file. A read error or end of file passes through unchanged.
-zzip_ssize_t scrambledRead(int fd, void* buffer, zzip_size_t length);
+// Reads like the default table's read, on a handle of the default table,
+// and descrambles the bytes by their offset in the file. A read error or
+// end of file passes through unchanged; a handle whose position cannot be
+// told fails (-1).
+int64_t scrambledRead(void* handle, void* buffer, uint32_t length);
 
 // True when the file is longer than 2 bytes and its first two bytes
 // descramble to "PK". A file that cannot be opened: code 3, false.

@@ -4,18 +4,19 @@
 // destroyUpdater.
 #pragma once
 
-#include <zzip/zzip.h>
-
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
+#include "axp/common/package_io.h"
 #include "axp/updater/apply_plan.h"
 #include "axp/updater/command_list.h"
 
 namespace AXP {
 
 class IPakFile;
+class PackageReader;
 
 // Told of every command an apply carries out, before its action: the
 // command's pack (empty for a loose file), its name and its code.
@@ -36,9 +37,9 @@ class IUpdater {
   virtual bool apply(const char* installDir, ProgressCallback progress) = 0;
   // Checksum of a disk file, optionally without its last 4 bytes.
   virtual bool computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) = 0;
-  // The ZIP reader's I/O table for the file: descrambling for a scrambled
+  // The package I/O table for the file: descrambling for a scrambled
   // package, the default one otherwise (also when the file cannot be read).
-  virtual zzip_plugin_io_t selectIo(const char* path) = 0;
+  virtual const PackageIo* selectIo(const char* path) = 0;
   // Copies source over target (unless both name one file), then toggles the
   // target's scrambling and seals it with a fresh checksum trailer.
   virtual bool copyAndSeal(const char* sourcePath, const char* targetPath) = 0;
@@ -63,7 +64,7 @@ class Updater : public IUpdater {
   int getOperationCount() override;
   bool apply(const char* installDir, ProgressCallback progress) override;
   bool computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) override;
-  zzip_plugin_io_t selectIo(const char* path) override;
+  const PackageIo* selectIo(const char* path) override;
   bool copyAndSeal(const char* sourcePath, const char* targetPath) override;
   void setListMaintenance(bool on) override;
   bool getListMaintenance() override;
@@ -74,6 +75,10 @@ class Updater : public IUpdater {
   // are unpacked. An entry the package does not hold reads as empty data.
   bool extractEntry(const char* packagePath, const char* entryName, const char* targetPath,
                     const uint8_t** dataOut, uint32_t* sizeOut);
+  // Sets `*holds` to whether an opened package has an entry of that name
+  // (looked up as extractEntry does). False, code 10, when the package was
+  // not opened.
+  bool holdsEntry(const char* packagePath, const char* entryName, bool* holds);
 
   // The command model gathered from every opened package.
   const CommandModel& commands() const { return commands_; }
@@ -86,9 +91,12 @@ class Updater : public IUpdater {
   bool applyPackCommand(IPakFile* packFile, const PatchCommand& command,
                         ProgressCallback progress);
 
+  // The opened package of that path, or null (code 10 reported).
+  PackageReader* openedPackage(const char* packagePath);
+
   CommandModel commands_;
-  // normalised package path -> open archive directory
-  std::map<std::string, ZZIP_DIR*> openPackages_;
+  // normalised package path -> its open archive
+  std::map<std::string, std::unique_ptr<PackageReader>> openPackages_;
   bool maintainLists_ = false;
 };
 
