@@ -126,9 +126,15 @@ void packageSeeds(SeedWriter& seeds, const Sandbox& scratch) {
   const std::string archive = zipArchive(scratch, updateEntries(kUpdateCommands));
   seeds.add("package", archive);
   seeds.add("package", sealed(scratch, archive));
-  seeds.add("package",
-            zipArchive(scratch, {{"readme.txt", "deflated " + std::string(200, 'r'), AXP::kMethodDeflate},
-                                 {"(command)", "0||readme.txt\r\n1||data/a.axp\r\n0|data/a.axp|(list)\r\n"}}));
+  const std::string deflated =
+      zipArchive(scratch, {{"readme.txt", "deflated " + std::string(200, 'r'), AXP::kMethodDeflate},
+                           {"(command)", "0||readme.txt\r\n1||data/a.axp\r\n0|data/a.axp|(list)\r\n"}});
+  seeds.add("package", deflated);
+  // The package reader reads plain archives; zziplib reads them alongside.
+  seeds.add("package_reader", archive);
+  seeds.add("package_reader", deflated);
+  seeds.add("package_reader", zipArchive(scratch, {{"A.txt", "first"}, {"a.txt", "second"}, {"\x81" "a", "gbk"}}) +
+                                  "appended block");
   seeds.add("package", sealed(scratch, zipArchive(scratch, {{"(command)", packed("0||sub\\dir\\f.txt\n5||a.txt\n")},
                                                             {"SUB/DIR/F.TXT", packed(sampleBytes(300, 3))}})));
 }

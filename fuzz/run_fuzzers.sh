@@ -15,10 +15,10 @@ work=$build/fuzz-run
 # Longest input per target: room for the formats' interesting parts, short
 # enough that each run stays fast.
 declare -A max_len=(
-  [command_list]=4096 [lzma_entry]=8192 [package]=16384 [pack_read]=16384
+  [command_list]=4096 [lzma_entry]=8192 [package]=16384 [package_reader]=16384 [pack_read]=16384
   [pack_list]=16384 [catalogue]=8192 [container]=16384 [version_key]=256
 )
-targets=(command_list lzma_entry package pack_read pack_list catalogue container version_key)
+targets=(command_list lzma_entry package package_reader pack_read pack_list catalogue container version_key)
 
 rm -rf "$work/seeds"
 "$build/fuzz/axp_fuzz_seeds" "$work/seeds" || { echo "fuzz: cannot write the seeds" >&2; exit 1; }

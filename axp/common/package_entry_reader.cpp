@@ -48,6 +48,21 @@ uint32_t load32(const uint8_t* bytes) {
   return static_cast<uint32_t>(load16(bytes)) | static_cast<uint32_t>(load16(bytes + 2)) << 16;
 }
 
+// What the directory record alone tells against reading the entry.
+ZipError recordProblem(const PackageEntryInfo& entry) {
+  if ((entry.flags & kEncryptionFlags) != 0) return ZipError::Unsupported;
+  if (entry.method != kMethodStored && entry.method != kMethodDeflated) return ZipError::Unsupported;
+  if (entry.compressedSize == kZip64Value || entry.size == kZip64Value || entry.localHeaderOffset == kZip64Value) {
+    return ZipError::TooLarge;
+  }
+  const bool sizesFit = entry.method == kMethodStored
+                            ? entry.compressedSize == entry.size
+                            : uint64_t{entry.size} <= uint64_t{entry.compressedSize} * kDeflateLargestRatio;
+  // An empty entry has no last byte to check the CRC at; its CRC is 0.
+  if (!sizesFit || (entry.size == 0 && entry.crc != 0)) return ZipError::Corrupted;
+  return ZipError::None;
+}
+
 }  // namespace
 
 // zlib's raw inflater and the compressed bytes waiting for it.
@@ -74,40 +89,9 @@ bool PackageEntryReader::fail(ZipError error) {
 }
 
 bool PackageEntryReader::open(const PackageEntryInfo& entry) {
-  if ((entry.flags & kEncryptionFlags) != 0) return fail(ZipError::Unsupported);
-  if (entry.method != kMethodStored && entry.method != kMethodDeflated) return fail(ZipError::Unsupported);
-  if (entry.compressedSize == kZip64Value || entry.size == kZip64Value || entry.localHeaderOffset == kZip64Value) {
-    return fail(ZipError::TooLarge);
-  }
-  // The data of every entry lies before the directory.
-  const uint64_t dataLimit = archive_.directoryOffset_;
-  if (uint64_t{entry.localHeaderOffset} + kLocalSize > dataLimit) return fail(ZipError::Corrupted);
-  uint8_t local[kLocalSize];
-  if (!archive_.readAt(entry.localHeaderOffset, local, kLocalSize)) return fail(archive_.error());
-  const uint32_t nameLength = load16(local + kLocalNameLength);
-  const uint16_t localFlags = load16(local + kLocalFlags);
-  dataOffset_ = uint64_t{entry.localHeaderOffset} + kLocalSize + nameLength + load16(local + kLocalExtraLength);
-  if (load32(local) != kLocalSignature || load16(local + kLocalMethod) != entry.method ||
-      nameLength != entry.name.size() || dataOffset_ + entry.compressedSize > dataLimit) {
-    return fail(ZipError::Corrupted);
-  }
-  if ((localFlags & kEncryptionFlags) != 0) return fail(ZipError::Unsupported);
-  // Written in one pass, an entry leaves these fields to a descriptor
-  // behind its data; the directory's values are the ones checked.
-  if ((localFlags & kFlagDataDescriptor) == 0 &&
-      (load32(local + kLocalCrc) != entry.crc || load32(local + kLocalCompressedSize) != entry.compressedSize ||
-       load32(local + kLocalSize32) != entry.size)) {
-    return fail(ZipError::Corrupted);
-  }
-  std::string localName(nameLength, '\0');
-  if (!archive_.readAt(entry.localHeaderOffset + kLocalSize, localName.data(), nameLength)) {
-    return fail(archive_.error());
-  }
-  const bool sizesFit = entry.method == kMethodStored
-                            ? entry.compressedSize == entry.size
-                            : uint64_t{entry.size} <= uint64_t{entry.compressedSize} * kDeflateLargestRatio;
-  // An empty entry has no last byte to check the CRC at; its CRC is 0.
-  if (localName != entry.name || !sizesFit || (entry.size == 0 && entry.crc != 0)) return fail(ZipError::Corrupted);
+  const ZipError problem = recordProblem(entry);
+  if (problem != ZipError::None) return fail(problem);
+  if (!readLocalHeader(entry)) return false;
   method_ = entry.method;
   compressedSize_ = entry.compressedSize;
   size_ = entry.size;
@@ -119,6 +103,34 @@ bool PackageEntryReader::open(const PackageEntryInfo& entry) {
   inflater_.reset();
   if (method_ == kMethodDeflated && !restartInflation()) return false;
   open_ = true;
+  return true;
+}
+
+// The local header and its name (which must be the directory's) come in
+// one read; the entry's data follows them and, like every entry's, lies
+// before the directory.
+bool PackageEntryReader::readLocalHeader(const PackageEntryInfo& entry) {
+  const uint64_t dataLimit = archive_.directoryOffset_;
+  const uint32_t headerSize = kLocalSize + static_cast<uint32_t>(entry.name.size());
+  if (uint64_t{entry.localHeaderOffset} + headerSize > dataLimit) return fail(ZipError::Corrupted);
+  std::string header(headerSize, '\0');
+  if (!archive_.readAt(entry.localHeaderOffset, header.data(), headerSize)) return fail(archive_.error());
+  const auto* local = reinterpret_cast<const uint8_t*>(header.data());
+  const uint16_t flags = load16(local + kLocalFlags);
+  dataOffset_ = uint64_t{entry.localHeaderOffset} + kLocalSize + load16(local + kLocalNameLength) +
+                load16(local + kLocalExtraLength);
+  if ((flags & kEncryptionFlags) != 0) return fail(ZipError::Unsupported);
+  // Written in one pass, an entry leaves its CRC and sizes to a descriptor
+  // behind its data; the directory's values are the ones checked then.
+  const bool fieldsAgree = (flags & kFlagDataDescriptor) != 0 ||
+                           (load32(local + kLocalCrc) == entry.crc &&
+                            load32(local + kLocalCompressedSize) == entry.compressedSize &&
+                            load32(local + kLocalSize32) == entry.size);
+  if (load32(local) != kLocalSignature || load16(local + kLocalMethod) != entry.method || !fieldsAgree ||
+      load16(local + kLocalNameLength) != entry.name.size() || header.compare(kLocalSize, headerSize, entry.name) != 0 ||
+      dataOffset_ + entry.compressedSize > dataLimit) {
+    return fail(ZipError::Corrupted);
+  }
   return true;
 }
 

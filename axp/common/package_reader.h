@@ -123,6 +123,7 @@ class PackageEntryReader {
   struct Inflater;
 
   bool fail(ZipError error);
+  bool readLocalHeader(const PackageEntryInfo& entry);
   // Fill exactly `length` bytes from the current position.
   bool readStored(uint8_t* buffer, uint32_t length);
   bool readDeflated(uint8_t* buffer, uint32_t length);

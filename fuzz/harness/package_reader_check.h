@@ -43,8 +43,12 @@ enum class Difference {
   RefusesUnsupportedEntry,
   // An end record's signature behind the real one (in a comment or a block
   // appended to the archive) whose fields fit nothing is passed over here;
-  // zziplib takes the last signature it meets and gives up.
+  // zziplib takes the last signature it meets and gives up, or reads a
+  // directory from it that does not fit before it.
   PassesOverFalseEndRecord,
+  // An archive without entries opens here, holding nothing; zziplib
+  // refuses it.
+  OpensEmptyArchive,
   // Names that differ only in the case of the second byte of a double-byte
   // character are two names here; zziplib's byte-wise comparison folds
   // them into one.
@@ -141,12 +145,17 @@ inline Comparison compareAnswers(const Answer& ours, const Answer& theirs, bool 
   Comparison result;
   if (ours.opens != theirs.opens) {
     if (theirs.opens && namedArchiveRefusal(ours.error, &result)) return result;
-    if (ours.opens && manyEndSignatures) {
-      result.differences.insert(Difference::PassesOverFalseEndRecord);
+    if (ours.opens && (manyEndSignatures || ours.names.empty())) {
+      result.differences.insert(ours.names.empty() ? Difference::OpensEmptyArchive
+                                                   : Difference::PassesOverFalseEndRecord);
       return result;
     }
     result.problem = fail("archive opens: ours %d (error %d), zziplib %d (error %d)", ours.opens, ours.error,
                           theirs.opens, theirs.error);
+    return result;
+  }
+  if (manyEndSignatures && ours.names != theirs.names) {
+    result.differences.insert(Difference::PassesOverFalseEndRecord);
     return result;
   }
   for (const auto& [name, our] : ours.entries) {
