@@ -1,10 +1,12 @@
+#include "axp/common/package_reader.h"
+
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "axp/common/package_reader.h"
+#include "axp/common/little_endian.h"
 
 namespace AXP {
 namespace {
@@ -41,12 +43,6 @@ constexpr uint64_t kDeflateLargestRatio = 1032;
 constexpr uint32_t kInputPiece = 16384;
 // Bytes skipped over by a seek go through a buffer of this size.
 constexpr uint32_t kSkipPiece = 4096;
-
-uint16_t load16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-
-uint32_t load32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(load16(bytes)) | static_cast<uint32_t>(load16(bytes + 2)) << 16;
-}
 
 // What the directory record alone tells against reading the entry.
 ZipError recordProblem(const PackageEntryInfo& entry) {
@@ -116,21 +112,21 @@ bool PackageEntryReader::readLocalHeader(const PackageEntryInfo& entry) {
   std::string header(headerSize, '\0');
   if (!archive_.readAt(entry.localHeaderOffset, header.data(), headerSize)) return fail(archive_.error());
   const auto* local = reinterpret_cast<const uint8_t*>(header.data());
-  const uint16_t flags = load16(local + kLocalFlags);
-  dataOffset_ = uint64_t{entry.localHeaderOffset} + kLocalSize + load16(local + kLocalNameLength) +
-                load16(local + kLocalExtraLength);
+  const uint16_t flags = loadLittleEndian16(local + kLocalFlags);
+  dataOffset_ = uint64_t{entry.localHeaderOffset} + kLocalSize + loadLittleEndian16(local + kLocalNameLength) +
+                loadLittleEndian16(local + kLocalExtraLength);
   if ((flags & kEncryptionFlags) != 0) return fail(ZipError::Unsupported);
   // Written in one pass, an entry leaves its CRC and sizes to a descriptor
   // behind its data; the directory's values are the ones checked then.
   const bool fieldsAgree = (flags & kFlagDataDescriptor) != 0 ||
-                           (load32(local + kLocalCrc) == entry.crc &&
-                            load32(local + kLocalCompressedSize) == entry.compressedSize &&
-                            load32(local + kLocalSize32) == entry.size);
-  if (load32(local) != kLocalSignature || load16(local + kLocalMethod) != entry.method || !fieldsAgree ||
-      load16(local + kLocalNameLength) != entry.name.size() || header.compare(kLocalSize, headerSize, entry.name) != 0 ||
-      dataOffset_ + entry.compressedSize > dataLimit) {
-    return fail(ZipError::Corrupted);
-  }
+                           (loadLittleEndian32(local + kLocalCrc) == entry.crc &&
+                            loadLittleEndian32(local + kLocalCompressedSize) == entry.compressedSize &&
+                            loadLittleEndian32(local + kLocalSize32) == entry.size);
+  const bool sameEntry = loadLittleEndian32(local) == kLocalSignature &&
+                         loadLittleEndian16(local + kLocalMethod) == entry.method &&
+                         loadLittleEndian16(local + kLocalNameLength) == entry.name.size() &&
+                         header.compare(kLocalSize, headerSize, entry.name) == 0;
+  if (!sameEntry || !fieldsAgree || dataOffset_ + entry.compressedSize > dataLimit) return fail(ZipError::Corrupted);
   return true;
 }
 
@@ -197,11 +193,14 @@ bool PackageEntryReader::readDeflated(uint8_t* buffer, uint32_t length) {
   return true;
 }
 
+bool PackageEntryReader::usable() {
+  if (!open_) return archive_.fail(ZipError::NoEntry);
+  // A failure leaves the error it had in the archive.
+  return !failed_;
+}
+
 int64_t PackageEntryReader::read(void* buffer, uint32_t length) {
-  if (!open_ || failed_) {
-    if (!open_) archive_.fail(ZipError::NoEntry);
-    return -1;
-  }
+  if (!usable()) return -1;
   const uint32_t count = std::min(length, size_ - position_);
   if (count == 0) return 0;
   auto* bytes = static_cast<uint8_t*>(buffer);
@@ -220,10 +219,7 @@ bool PackageEntryReader::skipTo(uint32_t position) {
 }
 
 bool PackageEntryReader::seek(uint32_t position) {
-  if (!open_ || failed_) {
-    if (!open_) archive_.fail(ZipError::NoEntry);
-    return false;
-  }
+  if (!usable()) return false;
   if (position > size_) return archive_.fail(ZipError::SeekFailed);
   // Bytes past the CRC's reach are read through, so that the check still
   // covers every byte of the entry.

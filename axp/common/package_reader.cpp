@@ -5,6 +5,7 @@
 #include <new>
 
 #include "axp/common/error_record.h"
+#include "axp/common/little_endian.h"
 #include "axp/common/name_text.h"
 
 namespace AXP {
@@ -49,12 +50,6 @@ constexpr uint32_t kCentralLocalOffset = 42;
 
 constexpr uint64_t kLargestPackage = 0xFFFFFFFF;
 
-uint16_t load16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-
-uint32_t load32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(load16(bytes)) | static_cast<uint32_t>(load16(bytes + 2)) << 16;
-}
-
 // Names are compared as the texts callers pass: up to a first zero byte.
 std::string indexKey(const std::string& name) { return normalizeName(name.c_str(), true, false); }
 
@@ -68,16 +63,16 @@ struct EndRecord {
 
 ZipError checkEndRecord(const uint8_t* window, uint64_t at, uint64_t windowStart, EndRecord* record) {
   const uint8_t* end = window + at;
-  const uint16_t entriesOnDisk = load16(end + kEndEntriesOnDisk);
-  record->entryCount = load16(end + kEndEntryCount);
-  record->directorySize = load32(end + kEndDirectorySize);
-  record->directoryOffset = load32(end + kEndDirectoryOffset);
+  const uint16_t entriesOnDisk = loadLittleEndian16(end + kEndEntriesOnDisk);
+  record->entryCount = loadLittleEndian16(end + kEndEntryCount);
+  record->directorySize = loadLittleEndian32(end + kEndDirectorySize);
+  record->directoryOffset = loadLittleEndian32(end + kEndDirectoryOffset);
   if (record->entryCount == kZip64Count || record->directorySize == kZip64Value ||
       record->directoryOffset == kZip64Value ||
-      (at >= kZip64LocatorSize && load32(end - kZip64LocatorSize) == kZip64LocatorSignature)) {
+      (at >= kZip64LocatorSize && loadLittleEndian32(end - kZip64LocatorSize) == kZip64LocatorSignature)) {
     return ZipError::TooLarge;
   }
-  if (load16(end + kEndDiskNumber) != 0 || load16(end + kEndDirectoryDisk) != 0 ||
+  if (loadLittleEndian16(end + kEndDiskNumber) != 0 || loadLittleEndian16(end + kEndDirectoryDisk) != 0 ||
       entriesOnDisk != record->entryCount) {
     return ZipError::Unsupported;
   }
@@ -127,6 +122,8 @@ bool PackageReader::readAt(uint64_t offset, void* buffer, uint32_t length) {
 }
 
 bool PackageReader::open(const std::string& path, const PackageIo* io) {
+  // One archive per reader: its entries are handed out by reference.
+  if (handle_ != nullptr) return fail(ZipError::OpenFailed);
   io_ = io;
   handle_ = io->open(path.c_str());
   if (handle_ == nullptr) return fail(ZipError::OpenFailed);
@@ -156,7 +153,7 @@ bool PackageReader::findEndRecord(uint64_t fileSize, std::vector<uint8_t>* windo
   if (!readAt(*windowStart, window->data(), span)) return false;
   ZipError nearest = ZipError::NoEndRecord;
   for (uint64_t at = span - kEndSize + 1; at-- > 0;) {
-    if (load32(window->data() + at) != kEndSignature) continue;
+    if (loadLittleEndian32(window->data() + at) != kEndSignature) continue;
     EndRecord record;
     const ZipError error = checkEndRecord(window->data(), at, *windowStart, &record);
     if (error == ZipError::None) {
@@ -185,20 +182,22 @@ bool PackageReader::parseDirectory(const uint8_t* bytes, uint32_t length, uint32
   index_.reserve(count);
   uint32_t at = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    if (length - at < kCentralSize || load32(bytes + at) != kCentralSignature) return fail(ZipError::Corrupted);
     const uint8_t* record = bytes + at;
-    const uint32_t nameLength = load16(record + kCentralNameLength);
-    const uint32_t recordSize = kCentralSize + nameLength + load16(record + kCentralExtraLength) +
-                                load16(record + kCentralCommentLength);
+    if (length - at < kCentralSize || loadLittleEndian32(record) != kCentralSignature) {
+      return fail(ZipError::Corrupted);
+    }
+    const uint32_t nameLength = loadLittleEndian16(record + kCentralNameLength);
+    const uint32_t recordSize = kCentralSize + nameLength + loadLittleEndian16(record + kCentralExtraLength) +
+                                loadLittleEndian16(record + kCentralCommentLength);
     if (length - at < recordSize) return fail(ZipError::Corrupted);
     PackageEntryInfo entry;
     entry.name.assign(reinterpret_cast<const char*>(record + kCentralSize), nameLength);
-    entry.flags = load16(record + kCentralFlags);
-    entry.method = load16(record + kCentralMethod);
-    entry.crc = load32(record + kCentralCrc);
-    entry.compressedSize = load32(record + kCentralCompressedSize);
-    entry.size = load32(record + kCentralSize32);
-    entry.localHeaderOffset = load32(record + kCentralLocalOffset);
+    entry.flags = loadLittleEndian16(record + kCentralFlags);
+    entry.method = loadLittleEndian16(record + kCentralMethod);
+    entry.crc = loadLittleEndian32(record + kCentralCrc);
+    entry.compressedSize = loadLittleEndian32(record + kCentralCompressedSize);
+    entry.size = loadLittleEndian32(record + kCentralSize32);
+    entry.localHeaderOffset = loadLittleEndian32(record + kCentralLocalOffset);
     // The first of several names that compare equal keeps the key.
     index_.emplace(indexKey(entry.name), i);
     entries_.push_back(std::move(entry));

@@ -58,8 +58,8 @@ class PackageReader {
   PackageReader& operator=(const PackageReader&) = delete;
 
   // Opens the archive at `path` through `io` (which must outlive the
-  // reader) and reads its directory. False with error() set. Reports
-  // nothing to the error record: callers choose whether to.
+  // reader) and reads its directory; once per reader. False with error()
+  // set. Reports nothing to the error record: callers choose whether to.
   bool open(const std::string& path, const PackageIo* io);
 
   // The most recent failure of the archive or of an entry read from it.
@@ -123,6 +123,8 @@ class PackageEntryReader {
   struct Inflater;
 
   bool fail(ZipError error);
+  // False when the entry is not open or has failed.
+  bool usable();
   bool readLocalHeader(const PackageEntryInfo& entry);
   // Fill exactly `length` bytes from the current position.
   bool readStored(uint8_t* buffer, uint32_t length);

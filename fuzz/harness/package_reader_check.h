@@ -61,41 +61,36 @@ struct Comparison {
 };
 
 // Why this reader refused what zziplib read, by the reason it gave.
-inline bool namedArchiveRefusal(int error, Comparison* result) {
-  switch (static_cast<AXP::ZipError>(error)) {
-    case AXP::ZipError::TooShort:
-    case AXP::ZipError::NoEndRecord:
-      result->differences.insert(Difference::RefusesCutEndRecord);
-      return true;
-    case AXP::ZipError::Corrupted:
-    case AXP::ZipError::BadDirectory:
-      result->differences.insert(Difference::RefusesDamagedDirectory);
-      return true;
-    case AXP::ZipError::Unsupported:
-      result->differences.insert(Difference::RefusesSplitArchive);
-      return true;
-    case AXP::ZipError::TooLarge:
-      result->differences.insert(Difference::RefusesZip64);
-      return true;
-    default:
-      return false;
-  }
-}
+struct Refusal {
+  AXP::ZipError error;
+  Difference difference;
+};
 
-inline bool namedEntryRefusal(int error, Comparison* result) {
-  switch (static_cast<AXP::ZipError>(error)) {
-    case AXP::ZipError::Corrupted:
-      result->differences.insert(Difference::RefusesDamagedEntry);
-      return true;
-    case AXP::ZipError::Unsupported:
-      result->differences.insert(Difference::RefusesUnsupportedEntry);
-      return true;
-    case AXP::ZipError::TooLarge:
-      result->differences.insert(Difference::RefusesZip64);
-      return true;
-    default:
-      return false;
+constexpr Refusal kArchiveRefusals[] = {
+    {AXP::ZipError::TooShort, Difference::RefusesCutEndRecord},
+    {AXP::ZipError::NoEndRecord, Difference::RefusesCutEndRecord},
+    {AXP::ZipError::Corrupted, Difference::RefusesDamagedDirectory},
+    {AXP::ZipError::BadDirectory, Difference::RefusesDamagedDirectory},
+    {AXP::ZipError::Unsupported, Difference::RefusesSplitArchive},
+    {AXP::ZipError::TooLarge, Difference::RefusesZip64},
+};
+
+constexpr Refusal kEntryRefusals[] = {
+    {AXP::ZipError::Corrupted, Difference::RefusesDamagedEntry},
+    {AXP::ZipError::Unsupported, Difference::RefusesUnsupportedEntry},
+    {AXP::ZipError::TooLarge, Difference::RefusesZip64},
+};
+
+// Adds the difference a refusal with `error` names; false when it names
+// none.
+template <size_t count>
+bool namedRefusal(const Refusal (&refusals)[count], int error, Comparison* result) {
+  for (const Refusal& refusal : refusals) {
+    if (static_cast<int>(refusal.error) != error) continue;
+    result->differences.insert(refusal.difference);
+    return true;
   }
+  return false;
 }
 
 inline bool hasLeadByte(const std::string& name) {
@@ -126,7 +121,7 @@ inline Finding compareEntry(const std::string& name, const EntryAnswer& our, con
     return fail("entry %s: only ours delivers (zziplib error %d, %zu of %u bytes)", name.c_str(), their.error,
                 their.bytes.size(), their.size);
   }
-  if (our.found && !deliveredWhole(our) && deliveredWhole(their) && !namedEntryRefusal(our.error, result)) {
+  if (our.found && !deliveredWhole(our) && deliveredWhole(their) && !namedRefusal(kEntryRefusals, our.error, result)) {
     return fail("entry %s: ours refuses with error %d", name.c_str(), our.error);
   }
   return {};
@@ -144,7 +139,7 @@ inline bool manyEndSignatures(const uint8_t* data, size_t size) {
 inline Comparison compareAnswers(const Answer& ours, const Answer& theirs, bool manyEndSignatures) {
   Comparison result;
   if (ours.opens != theirs.opens) {
-    if (theirs.opens && namedArchiveRefusal(ours.error, &result)) return result;
+    if (theirs.opens && namedRefusal(kArchiveRefusals, ours.error, &result)) return result;
     if (ours.opens && (manyEndSignatures || ours.names.empty())) {
       result.differences.insert(ours.names.empty() ? Difference::OpensEmptyArchive
                                                    : Difference::PassesOverFalseEndRecord);

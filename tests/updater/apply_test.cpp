@@ -7,6 +7,7 @@
 #include "axp/common/error_record.h"
 #include "package_samples.h"
 #include "support/temp_dir.h"
+#include "support/zip_layout.h"
 #include "test_packages.h"
 
 namespace {
@@ -238,7 +239,7 @@ TEST(Apply, AnEntryDamagedBeforeSealingFailsAndLeavesItsTargetAlone) {
     ASSERT_TRUE(writePackage(package, {{"(command)", lzmaPacked(command + "\n")},
                                        {entryName, lzmaPacked(sampleBytes(5000, 31, true))}}));
     std::string archive = readFile(package);
-    const package_samples::ArchiveLayout layout = package_samples::layoutOf(archive);
+    const testing_support::ZipLayout layout = testing_support::zipLayout(archive);
     archive[layout.dataBegin[1] + 100] ^= 0x04;
     writeFile(package, archive);
     ASSERT_TRUE(sealPackage(package));

@@ -11,11 +11,12 @@
 #include "fuzz/harness/package_reader_check.h"
 #include "package_samples.h"
 #include "support/temp_dir.h"
+#include "support/zip_layout.h"
 
 namespace {
 
 using fuzzing::readers::Difference;
-using package_samples::ArchiveLayout;
+using testing_support::ZipLayout;
 using testing_support::TempDir;
 
 using Differences = std::set<Difference>;
@@ -44,16 +45,16 @@ TEST(PackageDifferential, SoundArchivesReadAlike) {
                           "archive written in one pass"),
             Differences{});
   // Duplicate names and names differing in ASCII case: both find the first.
-  EXPECT_EQ(differencesOf(package_samples::archiveOf(dir, {{"A.txt", "first"}, {"a.txt", "second"}, {"a.txt", "third"}}),
-                          "duplicates"),
-            Differences{});
+  const std::string duplicates =
+      package_samples::archiveOf(dir, {{"A.txt", "first"}, {"a.txt", "second"}, {"a.txt", "third"}});
+  EXPECT_EQ(differencesOf(duplicates, "duplicates"), Differences{});
 }
 
 TEST(PackageDifferential, CommentsAndDataAfterTheEnd) {
   TempDir dir;
   const std::string archive = package_samples::sampleArchive(dir);
-  EXPECT_EQ(differencesOf(package_samples::withComment(archive, std::string(1000, 'c')), "comment"), Differences{});
-  EXPECT_EQ(differencesOf(package_samples::withComment(archive, std::string(65535, 'c')), "longest comment"),
+  EXPECT_EQ(differencesOf(testing_support::withZipComment(archive, std::string(1000, 'c')), "comment"), Differences{});
+  EXPECT_EQ(differencesOf(testing_support::withZipComment(archive, std::string(65535, 'c')), "longest comment"),
             Differences{});
   for (size_t appended : {size_t{4}, size_t{30000}, size_t{65536 - 22}, size_t{70000}}) {
     EXPECT_EQ(differencesOf(archive + std::string(appended, 'T'), "appended " + std::to_string(appended)),
@@ -79,7 +80,7 @@ TEST(PackageDifferential, TruncatedArchivesNeverOpenHalfRead) {
 TEST(PackageDifferential, FlippedBytesAreRefusedWhereZziplibDeliversThem) {
   TempDir dir;
   const std::string archive = package_samples::sampleArchive(dir);
-  const ArchiveLayout layout = package_samples::layoutOf(archive);
+  const ZipLayout layout = testing_support::zipLayout(archive);
   // A high bit flipped into a name makes a lead byte of it.
   const Differences named = {Difference::RefusesCutEndRecord, Difference::RefusesDamagedDirectory,
                              Difference::RefusesSplitArchive, Difference::RefusesZip64,
@@ -105,13 +106,13 @@ TEST(PackageDifferential, FlippedBytesAreRefusedWhereZziplibDeliversThem) {
 TEST(PackageDifferential, LyingSizesAreRefused) {
   TempDir dir;
   const std::string archive = package_samples::sampleArchive(dir);
-  const ArchiveLayout layout = package_samples::layoutOf(archive);
+  const ZipLayout layout = testing_support::zipLayout(archive);
   for (size_t entry = 0; entry < layout.central.size(); ++entry) {
     for (uint32_t claim : {0u, 1u, 4096u, 0x7FFFFFFFu}) {
       // Both records tell the same lie, so only the data can give it away.
       for (bool compressed : {false, true}) {
         std::string lying = archive;
-        package_samples::claimSize(&lying, layout, entry, compressed, claim);
+        testing_support::claimZipSize(&lying, layout, entry, compressed, claim);
         const std::string label = "entry " + std::to_string(entry) + (compressed ? " packed " : " size ") +
                                   std::to_string(claim);
         const Differences found = differencesOf(lying, label);

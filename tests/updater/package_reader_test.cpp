@@ -10,13 +10,14 @@
 #include "axp/common/scrambled_io.h"
 #include "package_samples.h"
 #include "support/temp_dir.h"
+#include "support/zip_layout.h"
 
 namespace {
 
 using AXP::PackageEntryReader;
 using AXP::PackageReader;
 using AXP::ZipError;
-using package_samples::ArchiveLayout;
+using testing_support::ZipLayout;
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
@@ -89,7 +90,7 @@ TEST(PackageReader, EntriesReadInPiecesAndSeekBackAndForth) {
 TEST(PackageReader, ACrcMismatchFailsTheReadThatReachesTheLastByte) {
   TempDir dir;
   std::string archive = package_samples::sampleArchive(dir);
-  const ArchiveLayout layout = package_samples::layoutOf(archive);
+  const ZipLayout layout = testing_support::zipLayout(archive);
   // Entry 3 is 3000 stored bytes; one in the middle is changed.
   archive[layout.dataBegin[3] + 1500] ^= 0x10;
   writeFile(dir.file("a.zip"), archive);
@@ -112,7 +113,7 @@ TEST(PackageReader, ACrcMismatchFailsTheReadThatReachesTheLastByte) {
 TEST(PackageReader, RefusalsCarryTheirErrorNumbers) {
   TempDir dir;
   const std::string archive = package_samples::sampleArchive(dir);
-  const ArchiveLayout layout = package_samples::layoutOf(archive);
+  const ZipLayout layout = testing_support::zipLayout(archive);
   const size_t end = layout.endRecord;
   auto patched = [&](size_t at, std::string bytes) {
     std::string copy = archive;

@@ -1,5 +1,6 @@
 #include "package_archive.h"
 
+#include "axp/common/little_endian.h"
 #include "axp/common/package_reader.h"
 #include "axp/updater/lzma_entry.h"
 #include "platform/path.h"
@@ -7,11 +8,6 @@
 
 namespace axptool {
 namespace {
-
-uint32_t readLittleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 // The updater tells a scrambled package from a plain archive; its I/O
 // tables are process-wide and outlive it.
@@ -31,7 +27,7 @@ bool dataSize(AXP::PackageReader& archive, const AXP::PackageEntryInfo& info, ui
   if (!entry.open(info) || entry.read(header, sizeof header) < static_cast<int64_t>(AXP::kLzmaUnpackedSizeOffset + 4)) {
     return AXP::reportZipError(archive.error());
   }
-  if (AXP::isLzmaEntry(header, info.size)) *size = readLittleEndian32(header + AXP::kLzmaUnpackedSizeOffset);
+  if (AXP::isLzmaEntry(header, info.size)) *size = AXP::loadLittleEndian32(header + AXP::kLzmaUnpackedSizeOffset);
   return true;
 }
 
