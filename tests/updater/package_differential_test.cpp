@@ -17,6 +17,7 @@ namespace {
 
 using fuzzing::readers::Difference;
 using testing_support::ZipLayout;
+using testing_support::readFile;
 using testing_support::TempDir;
 
 using Differences = std::set<Difference>;
@@ -48,6 +49,28 @@ TEST(PackageDifferential, SoundArchivesReadAlike) {
   const std::string duplicates =
       package_samples::archiveOf(dir, {{"A.txt", "first"}, {"a.txt", "second"}, {"a.txt", "third"}});
   EXPECT_EQ(differencesOf(duplicates, "duplicates"), Differences{});
+}
+
+// An archive of another writer: entry comments and extra fields, a folder
+// entry, both methods at the highest level; and an archive with no entries.
+TEST(PackageDifferential, ArchivesOfAnotherWriterReadAlike) {
+  if (!updater_testing::havePython()) GTEST_SKIP() << "python3 is not installed";
+  TempDir dir;
+  const std::string path = dir.file("python.zip");
+  ASSERT_TRUE(updater_testing::runPython(
+      "import zipfile\n"
+      "with zipfile.ZipFile('" + path + "', 'w', compresslevel=9) as z:\n"
+      "    for i, method in enumerate([zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED] * 3):\n"
+      "        info = zipfile.ZipInfo('dir/entry%d.txt' % i)\n"
+      "        info.compress_type = method\n"
+      "        info.comment = b'comment of entry %d' % i\n"
+      "        info.extra = b'\\x99\\x99\\x04\\x00abcd'\n"
+      "        z.writestr(info, ('entry %d ' % i) * (i * 500 + 1))\n"
+      "    z.writestr('dir/', '')\n"
+      "    z.comment = b'archive comment'\n"));
+  EXPECT_EQ(differencesOf(readFile(path), "python archive"), Differences{});
+  EXPECT_EQ(differencesOf("PK\x05\x06" + std::string(18, '\0'), "no entries"),
+            Differences{Difference::OpensEmptyArchive});
 }
 
 TEST(PackageDifferential, CommentsAndDataAfterTheEnd) {

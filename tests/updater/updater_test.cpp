@@ -98,10 +98,12 @@ TEST(Updater, PackagesWithoutCommandsOpenEmpty) {
   std::string empty = folder.file("empty.zip");
   std::string none = folder.file("none.zip");
   std::string packedEmpty = folder.file("packed-empty.zip");
+  std::string noEntries = folder.file("no-entries.zip");
   ASSERT_TRUE(writePackage(empty, {{"(command)", ""}}));
   ASSERT_TRUE(writePackage(none, {{"readme.txt", "hello"}}));
   ASSERT_TRUE(writePackage(packedEmpty, {{"(COMMAND)", lzmaPacked("\r\n\r\n")}}));
-  for (const std::string& package : {empty, none, packedEmpty}) {
+  ASSERT_TRUE(writePackage(noEntries, {}));
+  for (const std::string& package : {empty, none, packedEmpty, noEntries}) {
     UpdaterHandle updater = newUpdater();
     EXPECT_TRUE(updater->openPackage(package.c_str())) << package;
     EXPECT_EQ(updater->getOperationCount(), 0) << package;
