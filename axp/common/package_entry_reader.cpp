@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "axp/common/little_endian.h"

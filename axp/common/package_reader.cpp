@@ -1,7 +1,6 @@
 #include "axp/common/package_reader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "axp/common/error_record.h"
