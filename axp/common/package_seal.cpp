@@ -92,7 +92,7 @@ bool appendChecksumTrailer(const std::string& path) {
   return true;
 }
 
-bool checkChecksumTrailer(const std::string& path) {
+bool readTrailerState(const std::string& path, TrailerState* state) {
   uint32_t checksum = 0;
   if (!crcFile(path, &checksum, true)) return false;
   platform::File file;
@@ -100,7 +100,10 @@ bool checkChecksumTrailer(const std::string& path) {
     reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
     return false;
   }
-  if (file.size() < static_cast<int64_t>(kChecksumTrailerSize)) return false;
+  if (file.size() < static_cast<int64_t>(kChecksumTrailerSize)) {
+    *state = TrailerState::TooShort;
+    return true;
+  }
   if (!file.seek(-static_cast<int32_t>(kChecksumTrailerSize), platform::SeekFrom::End)) {
     reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
     return false;
@@ -111,7 +114,13 @@ bool checkChecksumTrailer(const std::string& path) {
     reportError(ReadFailed, kTrailerReadFailedMessage, platform::lastSystemError());
     return false;
   }
-  return decodeTrailer(trailer) == checksum;
+  *state = decodeTrailer(trailer) == checksum ? TrailerState::Matches : TrailerState::Differs;
+  return true;
+}
+
+bool checkChecksumTrailer(const std::string& path) {
+  TrailerState state = TrailerState::Differs;
+  return readTrailerState(path, &state) && state == TrailerState::Matches;
 }
 
 }  // namespace AXP

@@ -2,9 +2,11 @@
 // saving it back as the packed file "(list)" and verifying it.
 #include <string>
 
+#include "axp/common/error_record.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
+#include "pack_messages.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
@@ -67,14 +69,25 @@ void PackFile::eraseListEntry(const char* name) { list_.files.erase(name); }
 // saved is written where openFile finds the old one).
 bool PackFile::hasList() const { return find(kListFileName) >= 0; }
 
+bool PackFile::reportListProblem(int32_t code) const {
+  reportError(code, messages::kListInPack, kListFileName, path_.c_str());
+  return false;
+}
+
 bool PackFile::loadList() {
-  if (!hasList()) return false;
+  if (!hasList()) return reportListProblem(NotFound);
   StreamHandle stream(openStream(kListFileName));
-  if (stream == nullptr || stream->eof()) return false;
+  if (stream == nullptr) return false;
+  if (stream->eof()) return reportListProblem(BadData);
   resetList();
   uint32_t summary = 0;
   int32_t count = 0;
-  if (!readListHead(stream.get(), &summary, &count)) return false;
+  // A head that ends early or does not parse (a list without rows ends
+  // right after it) is reported as bad data; a failed read has reported.
+  if (!readListHead(stream.get(), &summary, &count)) {
+    if (!stream->failed()) reportListProblem(BadData);
+    return false;
+  }
   list_.summary = summary;
   list_.count = count;
   while (!stream->eof()) {
@@ -96,15 +109,22 @@ bool PackFile::loadList() {
 // so packs saving their lists at the same time cannot mix them up.
 bool PackFile::saveList() {
   const std::string text = formatList(&list_);
-  const ScratchFile scratch(platform::createUniqueTempFile(platform::tempFolder(), kTempPrefix));
-  if (scratch.path().empty()) return false;
+  const std::string folder = platform::tempFolder();
+  const ScratchFile scratch(platform::createUniqueTempFile(folder, kTempPrefix));
+  if (scratch.path().empty()) {
+    reportError(OpenFailed, messages::kOpenPack, (folder + kTempPrefix).c_str(), platform::lastSystemError());
+    return false;
+  }
   {
     platform::File file;
+    if (!file.open(scratch.path(), platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
+      reportError(OpenFailed, messages::kOpenPack, scratch.path().c_str(), platform::lastSystemError());
+      return false;
+    }
     uint32_t done = 0;
-    if (!file.open(scratch.path(), platform::Access::ReadWrite,
-                   platform::Disposition::ExistingOnly) ||
-        !file.write(text.data(), static_cast<uint32_t>(text.size()), &done) ||
-        done != text.size() || !file.close()) {
+    if (!file.write(text.data(), static_cast<uint32_t>(text.size()), &done) || done != text.size() ||
+        !file.close()) {
+      reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
       return false;
     }
   }

@@ -168,20 +168,30 @@ bool PackFile::create(const char* path) {
   return true;
 }
 
-void PackFile::close() {
+bool PackFile::close() {
   // Each stream's close takes it off the list.
   while (!streams_.empty()) streams_.front()->close();
+  // The first failure is the one reported; the closing goes on after it.
+  bool closed = true;
   if (header_.editFlag != 0) {
     header_.editFlag = 0;
-    writeHeader();
+    closed = writeHeader();
   }
   if (file_.isOpen()) {
-    file_.flush();
-    file_.close();
+    if (!readOnly_ && closed) {
+      closed = flushFile();
+    } else if (!readOnly_) {
+      file_.flush();
+    }
+    if (!file_.close() && closed) {
+      reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
+      closed = false;
+    }
   }
   readHandles_.clear();
   clearTables();
   readOnly_ = true;
+  return closed;
 }
 
 void PackFile::clearTables() {

@@ -11,6 +11,7 @@
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/line_reader.h"
+#include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
@@ -231,6 +232,7 @@ bool PackFile::buildListFromMaster(const char* masterListPath) {
   resetList();
   platform::File master;
   if (!master.open(masterListPath, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kOpenPack, masterListPath, platform::lastSystemError());
     return false;
   }
   LineReader reader(&master, kMasterLineCapacity - 1);
@@ -254,7 +256,10 @@ bool PackFile::buildListFromMaster(const char* masterListPath) {
     }
     const std::string name = line.substr(0, line.find(kListSeparator));
     FileInfo info;
-    if (!equalsIgnoringCase(name, kListFileName) && exists(name.c_str()) &&
+    // Presence is asked as openFile finds a name: a removed entry earlier in
+    // the name's probe chain must not hide a file the pack holds, or the
+    // file would be left out of the list and then released as unreferenced.
+    if (!equalsIgnoringCase(name, kListFileName) && find(normalizeName(name, true, true)) >= 0 &&
         measureFile(name.c_str(), &info)) {
       list_.files.emplace(name, info);
       taken = true;

@@ -41,8 +41,12 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
     return false;
   }
   std::unique_ptr<char[]> listText(new (std::nothrow) char[kListBufferSize]());
+  if (listText == nullptr) {
+    reportError(LibraryError, messages::kOutOfMemory);
+    return false;
+  }
   std::string path = ".";
-  if (listText == nullptr || !appendPath(&path, packPath)) return false;
+  if (!appendPath(&path, packPath)) return false;
   auto pack = std::make_unique<PackFile>();
   if (!pack->open(path.c_str(), false) || !pack->insertContents(data, size, name, true, true)) {
     return false;
@@ -50,9 +54,13 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
   const uint32_t newChecksum = crcBuffer(data, size);
 
   StreamHandle list(pack->openStream(kListFileName));
-  if (list == nullptr || list->size() >= kListBufferSize) return false;
+  if (list == nullptr) return false;
+  if (list->size() >= kListBufferSize) return pack->reportListProblem(BadData);
   const uint32_t length = list->size();
-  if (list->read(listText.get(), length) != length) return false;
+  if (list->read(listText.get(), length) != length) {
+    if (!list->failed()) reportError(ReadFailed, messages::kShortRead, kListFileName);
+    return false;
+  }
 
   // Positions come from the stream itself, so "\r\n" line ends and empty
   // lines do not shift them; only eight-digit fields are overwritten.
@@ -66,9 +74,7 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
     const uint32_t rowStart = list->tell();
     const std::string line = readListLine(list.get(), kCheckLineCapacity);
     if (line.empty()) continue;
-    if (splitString(line, &fields, std::string(1, kListSeparator), false, false) != kListFields) {
-      return false;
-    }
+    if (!splitListRow(line, &fields)) return false;
     if (std::strncmp(fields[0].c_str(), name, nameLength) != 0) continue;
     if (!summaryPatchable || fields[1].size() != kHexDigits || fields[2].size() != kHexDigits) {
       break;
@@ -82,8 +88,8 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
     break;
   }
   list.reset();
-  pack->insertContents(listText.get(), length, kListFileName, true, true);
-  return true;
+  // A row left unpatched would make the pack fail its integrity check.
+  return pack->insertContents(listText.get(), length, kListFileName, true, true) && pack->close();
 }
 
 }  // namespace AXP

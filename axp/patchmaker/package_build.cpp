@@ -12,7 +12,6 @@
 #include "axp/updater/command_list.h"
 #include "command_scratch.h"
 #include "entry_source.h"
-#include "error_snapshot.h"
 #include "ordered_packer.h"
 #include "platform/file.h"
 
@@ -71,14 +70,13 @@ class PackageWriter {
 
   // Adds the entries of `plan` and its command list to `archive`; on
   // failure the workers are stopped and the first failure in plan order
-  // is what the record holds.
+  // is what the record holds (a worker's failure is handed over by the
+  // packer; workers report into records of their own).
   bool addAll(const PatchPlan& plan, Archive* archive) {
     archive_ = archive;
     total_ = plan.size();
     if (writeEntries(plan)) return true;
-    const ErrorSnapshot failure;
     packer_.stop();
-    failure.restore();
     return false;
   }
 

@@ -126,8 +126,10 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
   for (const PatchCommand* command : turn.insertions) {
     if (!applyPackCommand(pack.get(), *command, progress)) return false;
   }
-  if (maintainLists_) pack->saveList();
-  return true;  // releasing the pack closes it
+  // A list that cannot be saved is stale, and a pack whose edit mark cannot
+  // be cleared refuses to open read-only: both fail the apply.
+  if (maintainLists_ && !pack->saveList()) return false;
+  return pack->close();
 }
 
 bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,

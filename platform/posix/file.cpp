@@ -26,6 +26,16 @@ bool fail(int error) {
   return false;
 }
 
+// A file whose owner may not write it. Windows refuses to open a file for
+// writing while its read-only attribute is set, whoever asks; POSIX lets
+// the superuser write through the permission bits. Writers follow the
+// Windows rule on every system, so a read-only file stays unchanged for
+// every user.
+bool isWriteProtected(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
+}
+
 int openFlags(Access access, Disposition disposition) {
   int flags = O_CLOEXEC | (access == Access::Read ? O_RDONLY : O_RDWR);
   if (disposition == Disposition::CreateAlways) flags |= O_CREAT | O_TRUNC;
@@ -49,9 +59,13 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::open(const std::string& path, Access access, Disposition disposition) {
   close();
+  const std::string onDisk = resolvePath(path);
+  if (access == Access::ReadWrite && disposition != Disposition::CreateNew && isWriteProtected(onDisk)) {
+    return fail(EACCES);
+  }
   int fd;
   do {
-    fd = ::open(resolvePath(path).c_str(), openFlags(access, disposition), kNewFileMode);
+    fd = ::open(onDisk.c_str(), openFlags(access, disposition), kNewFileMode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return fail(errno);
   // A folder opens for reading on POSIX, but it is no file to read.

@@ -257,6 +257,35 @@ TEST(Integrity, RepairRebuildsTheListFromTheMasterList) {
   EXPECT_FALSE(pack.exists("b.txt"));  // its row came after another pack's rows
 }
 
+// A file behind a removed entry of its probe chain is still present when
+// the list is rebuilt from the master list; it must not be dropped from the
+// list and then released as unreferenced.
+TEST(Integrity, RebuiltListKeepsAFileBehindARemovedEntry) {
+  TempDir dir;
+  const std::string path = dir.file("Scene.axp");
+  const auto [removed, kept] = namesSharingStart();
+  buildPack(path, {{removed, "old"}}, false);
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    ASSERT_TRUE(pack.insertContents("kept", 4, kept.c_str(), true, true));
+    ASSERT_TRUE(pack.removeContents(removed.c_str(), true));
+    ASSERT_FALSE(pack.exists(kept.c_str())) << "the removed entry must hide the file from exists()";
+  }
+  writeList(path, "00000000\n7\n");
+  const std::string master = dir.file("master.txt");
+  testing_support::writeFile(master, "header\n" + kept + "|1|2|Scene.axp\n");
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    ASSERT_TRUE(pack.repairFromList(master.c_str())) << AXP::getLastErrorMessage();
+  }
+  ASSERT_TRUE(checkPack(path)) << AXP::getLastErrorMessage();
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), true));
+  EXPECT_EQ(readPacked(&pack, kept.c_str()), "kept");
+}
+
 // updatePackedFile patches one row of another pack's list in place and
 // leaves the rows around it intact.
 TEST(Integrity, UpdatePackedFilePatchesOneRow) {

@@ -126,14 +126,7 @@ TEST(PackEdit, NamesRemovalAndReinsertion) {
 // Two names of one probe chain; removing the first, whose block index is
 // 0, leaves a zero word that ends the presence tests early.
 TEST(PackEdit, DeletedEntryWithBlockZeroHidesFromExists) {
-  std::map<uint32_t, std::string> byStart;
-  std::string first, second;
-  for (int i = 0; second.empty(); ++i) {
-    const std::string name = "n" + std::to_string(i);
-    const uint32_t start = AXP::startPosition(AXP::hashName(name).start);
-    auto [it, added] = byStart.emplace(start, name);
-    if (!added) first = it->second, second = name;
-  }
+  const auto [first, second] = namesSharingStart();
   TempDir dir;
   AXP::PackFile pack;
   ASSERT_TRUE(pack.create(dir.file("p.axp").c_str()));

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "axp/pack/pack_file.h"
 #include "support/temp_dir.h"
@@ -47,6 +48,17 @@ inline std::string readPacked(AXP::IPakFile* pack, const char* name) {
   stream->close();
   bytes.resize(got);
   return bytes;
+}
+
+// Two names whose probe chains start at the same hash position, in the
+// order a table walk meets them once both are inserted in that order.
+inline std::pair<std::string, std::string> namesSharingStart() {
+  std::map<uint32_t, std::string> byStart;
+  for (int i = 0;; ++i) {
+    const std::string name = "n" + std::to_string(i);
+    auto [it, added] = byStart.emplace(AXP::startPosition(AXP::hashName(name).start), name);
+    if (!added) return {it->second, name};
+  }
 }
 
 // All bytes of a file, read in one piece.

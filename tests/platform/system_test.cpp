@@ -10,38 +10,15 @@
 
 #include "platform/file.h"
 #include "platform/terminal.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using testing_support::ScopedEnvironment;
 using testing_support::TempDir;
 
 // Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    hadValue_ = old != nullptr;
-    if (hadValue_) old_ = old;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (hadValue_) {
-      ::setenv(name_, old_.c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool hadValue_ = false;
-  std::string old_;
-};
 
 TEST(System, TempFolderEndsWithASeparator) {
   {

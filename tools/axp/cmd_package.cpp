@@ -42,7 +42,7 @@ bool seal(const cli::ParsedArguments& arguments) {
   // Without its trailer the scrambled file is of no use: give the plain
   // bytes back, and report why sealing failed rather than any failure of
   // the way back.
-  cli::ErrorSnapshot failure;
+  AXP::ErrorSnapshot failure;
   AXP::toggleScrambling(path, false);
   failure.restore();
   return false;

@@ -10,7 +10,7 @@
 #include "cli/progress_bar.h"
 #include "extract_path.h"
 #include "pack_list.h"
-#include "pack_reporting.h"
+#include "axp/common/error_messages.h"
 #include "packed_file_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -74,11 +74,11 @@ bool extractOne(AXP::PackFile* pack, const Target& target) {
   if (!makeParentFolder(target.path)) return false;
   platform::File out;
   if (!out.open(target.path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    AXP::reportError(AXP::OpenFailed, kFileErrorMessage, target.path.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::OpenFailed, AXP::messages::kFileError, target.path.c_str(), platform::lastSystemError());
     return false;
   }
   if (copyOut(pack, target, &out)) return true;
-  cli::ErrorSnapshot failure;
+  AXP::ErrorSnapshot failure;
   out.close();
   platform::deleteFile(target.path);
   failure.restore();

@@ -48,13 +48,12 @@ struct ListInfo {
 class PackFile : public IPakFile {
  public:
   PackFile();
-  virtual ~PackFile();
   PackFile(const PackFile&) = delete;
   PackFile& operator=(const PackFile&) = delete;
 
   bool open(const char* path, bool readOnly) override;
   bool create(const char* path) override;
-  void close() override;
+  bool close() override;
   bool existsByHash(const NameHash& hash) override;
   bool exists(const char* name) override;
   int32_t findEntryByHash(const NameHash& hash, EntryInfo* info) override;
@@ -77,6 +76,8 @@ class PackFile : public IPakFile {
   // True when the (list) inside the pack agrees with its own summary line
   // and row count.
   virtual bool verifyList();
+  // After verifyList: the slot order callers of the interface build on.
+  virtual ~PackFile();
 
   // Read-only views of the open pack, for reporting tools.
   const std::string& path() const { return path_; }
@@ -151,6 +152,8 @@ class PackFile : public IPakFile {
   // The list (list_file.cpp).
   void resetList();
   bool hasList() const;
+  // Reports `code` "(list) in <pack path>"; false.
+  bool reportListProblem(int32_t code) const;
   bool measureFile(const char* name, FileInfo* info);
   void updateListEntry(const char* name);
   void eraseListEntry(const char* name);
