@@ -4,7 +4,7 @@
 #include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
-#include "platform/registry.h"
+#include "host/registry.h"
 
 namespace qelt {
 namespace {
@@ -48,13 +48,13 @@ bool readInstalledVersion(const std::string& folder, bool checkRange, PatchState
 
 bool InstallationFinder::tryRegistry(PatchState* state) const {
   std::string value;
-  if (!platform::readRegistryValue(kRegistryHive, kRegistryKey, kRegistryValue, &value) ||
+  if (!host::readRegistryValue(kRegistryHive, kRegistryKey, kRegistryValue, &value) ||
       value.size() > AXP::kMaxPath) {
     return false;
   }
   // The installer wrote a Windows path ("C:\Games\QELT"); here it lies
   // under the Wine prefix's drive folders.
-  std::string folder = platform::mapWindowsPath(value);
+  std::string folder = host::mapWindowsPath(value);
   if (!readInstalledVersion(folder, true, state)) return false;
   state->installDir = folder;
   return true;

@@ -16,7 +16,7 @@
 #include "frontend/patch_program.h"
 #include "frontend/unattended_host.h"
 #include "frontend_fixtures.h"
-#include "platform/process.h"
+#include "host/process.h"
 #include "platform/system.h"
 #include "support/temp_dir.h"
 
@@ -207,7 +207,7 @@ TEST_F(PatchFlowTest, RetryAfterTheClientClosedGoesOn) {
   }
   bool seen = false;
   for (int waited = 0; !seen && waited < kPatienceMilliseconds; waited += kPollMilliseconds) {
-    seen = platform::isProgramRunning(clientName);
+    seen = host::isProgramRunning(clientName);
     if (!seen) platform::sleepMilliseconds(kPollMilliseconds);
   }
   ASSERT_TRUE(seen);

@@ -10,6 +10,7 @@
 #include "frontend/container_writer.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "host/process.h"
 #include "platform/system.h"
 #include "standard_output.h"
 
@@ -26,7 +27,7 @@ const char kDefaultStubName[] = "qelt-patch";
 // The patch program beside this tool; just its name when the tool's own
 // path is unknown.
 std::string defaultStub() {
-  std::string folder = platform::executablePath();
+  std::string folder = host::executablePath();
   if (!platform::removeFileSpec(&folder)) return kDefaultStubName;
   return platform::pathAppend(folder, kDefaultStubName);
 }
