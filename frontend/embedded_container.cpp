@@ -5,9 +5,9 @@
 
 #include "axp/common/file_util.h"
 #include "axp/updater/lzma_entry.h"
+#include "axp/updater/updater.h"
 #include "frontend/container_format.h"
 #include "frontend/entry_extract.h"
-#include "frontend/updater_handle.h"
 #include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -100,8 +100,8 @@ bool unpackNotes(std::string* text) {
 std::optional<std::string> readReleaseNotes(const std::string& packagePath, const std::string& notesPath) {
   std::optional<std::string> notes;
   std::string text;
-  UpdaterHandle updater = makeUpdater();
-  if (extractEntryToFile(updater.get(), packagePath, kNotesEntry, notesPath, kMaxReleaseNotes) &&
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (updater && extractEntryToFile(updater.get(), packagePath, kNotesEntry, notesPath, kMaxReleaseNotes) &&
       readWholeFile(notesPath, kMaxReleaseNotes, &text) && unpackNotes(&text)) {
     notes = std::move(text);
   }

@@ -4,7 +4,10 @@
 #include <array>
 
 #include "axp/common/checksum.h"
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/scrambled_io.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
@@ -121,6 +124,19 @@ bool readTrailerState(const std::string& path, TrailerState* state) {
 bool checkChecksumTrailer(const std::string& path) {
   TrailerState state = TrailerState::Differs;
   return readTrailerState(path, &state) && state == TrailerState::Matches;
+}
+
+bool copyAndSealPackage(const std::string& sourcePath, const std::string& targetPath) {
+  if (sourcePath.empty() || targetPath.empty()) {
+    reportError(BadArgument, kNoMessage);
+    return false;
+  }
+  if (comparePaths(sourcePath, targetPath) != 0 && !platform::copyFile(sourcePath, targetPath, false)) {
+    reportError(WriteFailed, messages::kFileWriteError, targetPath.c_str(), platform::lastSystemError());
+    return false;
+  }
+  const bool sealed = checkChecksumTrailer(targetPath);
+  return toggleScrambling(targetPath, sealed) && appendChecksumTrailer(targetPath);
 }
 
 }  // namespace AXP

@@ -9,6 +9,7 @@
 #include "data_stream.h"
 #include "list_text.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 
 namespace AXP {
 
@@ -22,7 +23,7 @@ void PackFile::markReferenced(const std::string& name, std::vector<bool>* hashRe
 }
 
 bool PackFile::checkIntegrity() {
-  if (!file_.isOpen()) {
+  if (!storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -44,7 +45,7 @@ bool PackFile::checkIntegrity() {
 // rows number as many as the list says.
 bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
                                 std::vector<bool>* blockReferenced) {
-  StreamHandle list(openStream(kListFileName));
+  DataStreamHandle list(openStream(kListFileName));
   if (list == nullptr) return false;
   list->skipLine();
   int32_t listedCount = 0;
@@ -59,7 +60,7 @@ bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
     parseHex(fields[1], &listedSize);
     parseHex(fields[2], &listedChecksum);
     const char* name = fields[0].c_str();
-    StreamHandle file(openStream(name));
+    DataStreamHandle file(openStream(name));
     if (file == nullptr) return false;
     if (file->size() != listedSize) {
       reportError(BadData, messages::kSizeDiffers, name, static_cast<int32_t>(file->size()),

@@ -49,7 +49,7 @@ void PackFile::resetList() { list_ = ListInfo{}; }
 
 bool PackFile::measureFile(const char* name, FileInfo* info) {
   *info = FileInfo{};
-  StreamHandle stream(openStream(name));
+  DataStreamHandle stream(openStream(name));
   uint32_t checksum = 0;
   if (stream == nullptr || !stream->checksum(&checksum)) return false;
   *info = FileInfo{stream->size(), checksum};
@@ -76,7 +76,7 @@ bool PackFile::reportListProblem(int32_t code) const {
 
 bool PackFile::loadList() {
   if (!hasList()) return reportListProblem(NotFound);
-  StreamHandle stream(openStream(kListFileName));
+  DataStreamHandle stream(openStream(kListFileName));
   if (stream == nullptr) return false;
   if (stream->eof()) return reportListProblem(BadData);
   resetList();
@@ -133,7 +133,7 @@ bool PackFile::saveList() {
 
 bool PackFile::verifyList() {
   if (!hasList()) return false;
-  StreamHandle stream(openStream(kListFileName));
+  DataStreamHandle stream(openStream(kListFileName));
   uint32_t listedSummary = 0;
   int32_t listedCount = 0;
   if (stream == nullptr || !readListHead(stream.get(), &listedSummary, &listedCount)) {

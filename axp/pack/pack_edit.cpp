@@ -21,6 +21,7 @@
 #include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
@@ -35,7 +36,7 @@ constexpr uint32_t kCopyChunk = 4096;
 bool PackFile::insertContents(const void* source, uint32_t size, const char* name,
                               bool fromMemory, bool flush) {
   const char* sourcePath = static_cast<const char*>(source);
-  if (isMissing(name) || !file_.isOpen() ||
+  if (isMissing(name) || !storage_->file.isOpen() ||
       (fromMemory ? source == nullptr : isMissing(sourcePath))) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -198,7 +199,7 @@ bool PackFile::writeData(uint32_t offset, uint32_t allocated, const void* source
 
 bool PackFile::writeDataFromMemory(uint32_t offset, uint32_t allocated, const void* buffer,
                                    uint32_t length) {
-  if (buffer == nullptr || !file_.isOpen()) {
+  if (buffer == nullptr || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -211,7 +212,7 @@ bool PackFile::writeDataFromMemory(uint32_t offset, uint32_t allocated, const vo
 }
 
 bool PackFile::writeDataFromFile(uint32_t offset, uint32_t allocated, const char* path) {
-  if (isMissing(path) || !file_.isOpen()) {
+  if (isMissing(path) || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -242,7 +243,7 @@ bool PackFile::writeDataFromFile(uint32_t offset, uint32_t allocated, const char
 }
 
 bool PackFile::removeContents(const char* name, bool flush) {
-  if (isMissing(name) || !file_.isOpen()) {
+  if (isMissing(name) || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }

@@ -10,6 +10,7 @@
 #include "hash_index.h"
 #include "pack_layout.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/system.h"
 
 namespace AXP {
@@ -33,7 +34,10 @@ PackHeader newPackHeader() {
 
 }  // namespace
 
-PackFile::PackFile() : hashTable_(kHashTableEntries), index_(std::make_unique<HashIndex>()) {}
+PackFile::PackFile()
+    : storage_(std::make_unique<PackStorage>()), hashTable_(kHashTableEntries), index_(std::make_unique<HashIndex>()) {}
+
+bool PackFile::isOpen() const { return storage_->file.isOpen(); }
 
 PackFile::~PackFile() { close(); }
 
@@ -46,7 +50,7 @@ bool PackFile::open(const char* path, bool readOnly) {
   path_ = path;
   readOnly_ = readOnly;
   const auto access = readOnly ? platform::Access::Read : platform::Access::ReadWrite;
-  if (!file_.open(path_, access, platform::Disposition::ExistingOnly)) {
+  if (!storage_->file.open(path_, access, platform::Disposition::ExistingOnly)) {
     reportError(OpenFailed, messages::kOpenPack, path, platform::lastSystemError());
     return openFailed();
   }
@@ -62,7 +66,7 @@ bool PackFile::open(const char* path, bool readOnly) {
 // A pack that failed to open is left closed without writing anything to it,
 // so the failure stays the last error and a damaged pack stays as it was.
 bool PackFile::openFailed() {
-  file_.close();
+  storage_->file.close();
   clearTables();
   readOnly_ = true;
   return false;
@@ -76,12 +80,12 @@ bool PackFile::openFailed() {
 // whose tables cannot be read again is left closed without a write.
 void PackFile::reloadTables() {
   clearTables();
-  if (!file_.seek(0, platform::SeekFrom::Begin) || !readTables()) openFailed();
+  if (!storage_->file.seek(0, platform::SeekFrom::Begin) || !readTables()) openFailed();
 }
 
 bool PackFile::readTables() {
   uint32_t done = 0;
-  if (!file_.read(&header_, kHeaderSize, &done) || done != kHeaderSize) {
+  if (!storage_->file.read(&header_, kHeaderSize, &done) || done != kHeaderSize) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
@@ -89,7 +93,7 @@ bool PackFile::readTables() {
     reportError(PackInEdit, messages::kNone);
     return false;
   }
-  const int64_t fileSize = file_.size();
+  const int64_t fileSize = storage_->file.size();
   if (fileSize < 0) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
@@ -134,12 +138,12 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
 
 bool PackFile::readAt(uint32_t offset, void* buffer, uint32_t length) {
   if (offset >= kPackOffsetLimit ||
-      !file_.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
     reportError(SeekFailed, messages::kTableSeek, path_.c_str(), static_cast<int32_t>(offset));
     return false;
   }
   uint32_t done = 0;
-  if (!file_.read(buffer, length, &done) || done != length) {
+  if (!storage_->file.read(buffer, length, &done) || done != length) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
@@ -154,7 +158,7 @@ bool PackFile::create(const char* path) {
   close();
   path_ = path;
   readOnly_ = false;
-  if (!file_.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+  if (!storage_->file.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
     reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
     return openFailed();
   }
@@ -177,18 +181,18 @@ bool PackFile::close() {
     header_.editFlag = 0;
     closed = writeHeader();
   }
-  if (file_.isOpen()) {
+  if (storage_->file.isOpen()) {
     if (!readOnly_ && closed) {
       closed = flushFile();
     } else if (!readOnly_) {
-      file_.flush();
+      storage_->file.flush();
     }
-    if (!file_.close() && closed) {
+    if (!storage_->file.close() && closed) {
       reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
       closed = false;
     }
   }
-  readHandles_.clear();
+  storage_->readHandles.clear();
   clearTables();
   readOnly_ = true;
   return closed;
@@ -205,7 +209,7 @@ void PackFile::clearTables() {
 }
 
 bool PackFile::writeHeader() {
-  if (!file_.isOpen()) {
+  if (!storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -213,7 +217,7 @@ bool PackFile::writeHeader() {
     reportError(OpenFailed, messages::kConstMode);
     return false;
   }
-  if (!file_.seek(0, platform::SeekFrom::Begin)) {
+  if (!storage_->file.seek(0, platform::SeekFrom::Begin)) {
     reportError(SeekFailed, messages::kHeaderSeek);
     return false;
   }
@@ -221,7 +225,7 @@ bool PackFile::writeHeader() {
 }
 
 bool PackFile::writeHashEntry(uint32_t position) {
-  if (position >= kHashTableEntries || !file_.isOpen()) {
+  if (position >= kHashTableEntries || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -234,7 +238,7 @@ bool PackFile::writeHashEntry(uint32_t position) {
 }
 
 bool PackFile::writeBlockEntry(uint32_t index) {
-  if (index >= blocks_.size() || !file_.isOpen()) {
+  if (index >= blocks_.size() || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -258,7 +262,7 @@ bool PackFile::setEditFlag(uint32_t value) {
 
 bool PackFile::seekTo(uint32_t offset) {
   if (offset >= kPackOffsetLimit ||
-      !file_.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
     reportError(SeekFailed, messages::kRecordSeek, platform::lastSystemError(),
                 static_cast<int32_t>(offset));
     return false;
@@ -268,7 +272,7 @@ bool PackFile::seekTo(uint32_t offset) {
 
 bool PackFile::putBytes(const void* data, uint32_t length) {
   uint32_t done = 0;
-  return file_.write(data, length, &done) && done == length;
+  return storage_->file.write(data, length, &done) && done == length;
 }
 
 bool PackFile::putZeros(uint32_t count) {
@@ -293,7 +297,7 @@ bool PackFile::writeZeros(uint32_t count) {
 }
 
 bool PackFile::flushFile() {
-  if (file_.flush()) return true;
+  if (storage_->file.flush()) return true;
   reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
   return false;
 }
@@ -304,6 +308,7 @@ extern "C" AXP::IPakFile* axpCreatePakFile() {
   try {
     return new AXP::PackFile();
   } catch (const std::bad_alloc&) {
+    AXP::reportError(AXP::LibraryError, AXP::messages::kOutOfMemory);
     return nullptr;
   }
 }

@@ -16,6 +16,7 @@
 #include "data_stream.h"
 #include "list_text.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/path.h"
 #include "platform/system.h"
 
@@ -83,7 +84,7 @@ std::vector<BlockEntry> uncoveredSpace(std::vector<BlockEntry> blocks, uint32_t 
 }  // namespace
 
 bool PackFile::repairFromList(const char* masterListPath) {
-  if (!file_.isOpen() || isMissing(masterListPath)) {
+  if (!storage_->file.isOpen() || isMissing(masterListPath)) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -94,7 +95,7 @@ bool PackFile::repairFromList(const char* masterListPath) {
   std::vector<bool> hashReferenced(kHashTableEntries);
   std::vector<bool> blockReferenced(blocks_.size());
   {
-    StreamHandle list(openStream(kListFileName));
+    DataStreamHandle list(openStream(kListFileName));
     if (list == nullptr) return false;
     parseHex(readListLine(list.get(), kCheckLineCapacity), &listedSummary);
     parseDecimal(readListLine(list.get(), kCheckLineCapacity), &listedCount);

@@ -53,7 +53,7 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
   }
   const uint32_t newChecksum = crcBuffer(data, size);
 
-  StreamHandle list(pack->openStream(kListFileName));
+  DataStreamHandle list(pack->openStream(kListFileName));
   if (list == nullptr) return false;
   if (list->size() >= kListBufferSize) return pack->reportListProblem(BadData);
   const uint32_t length = list->size();

@@ -35,11 +35,6 @@ bool allocate(std::vector<uint8_t>* data, uint32_t size, const std::string& what
   return true;
 }
 
-// Gives a stream back to its pack when the read ends, on every path.
-struct StreamCloser {
-  void operator()(IStream* stream) const { stream->close(); }
-};
-
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>* data) {
@@ -89,7 +84,7 @@ bool EntrySource::openPack(const std::string& path) {
 bool EntrySource::loadPackedFile(const std::string& packPath, const std::string& name,
                                  std::vector<uint8_t>* data, bool* hasEntry) {
   if (!openPack(packPath)) return false;
-  std::unique_ptr<IStream, StreamCloser> stream(pack_->openFile(name.c_str()));
+  StreamHandle stream(pack_->openFile(name.c_str()));
   if (stream == nullptr) return false;
   const uint32_t size = stream->size();
   if (size == 0) {

@@ -22,12 +22,6 @@ constexpr uint32_t kLineCapacity = 1040;
 constexpr size_t kRowFields = 3;
 constexpr uint32_t kChecksumPieceBytes = 64 * 1024;
 
-// Gives a stream back to its pack when the listing ends, on every path.
-struct StreamCloser {
-  void operator()(IStream* stream) const { stream->close(); }
-};
-using StreamHandle = std::unique_ptr<IStream, StreamCloser>;
-
 bool parseRow(const std::string& line, const std::string& relativeName, FileRecord* row) {
   std::vector<std::string> fields;
   if (splitString(line, &fields, kFieldSeparator, false, false) != static_cast<int>(kRowFields)) return false;

@@ -4,6 +4,7 @@
 #include <new>
 #include <thread>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
@@ -129,7 +130,11 @@ bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) {
   return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_}, &lastPackage_);
 }
 
-PatchMaker* createPatchMaker() { return new (std::nothrow) PatchMaker(); }
+PatchMaker* createPatchMaker() {
+  PatchMaker* maker = new (std::nothrow) PatchMaker();
+  if (maker == nullptr) reportError(LibraryError, messages::kOutOfMemory);
+  return maker;
+}
 
 void destroyPatchMaker(IPatchMaker* maker) { delete static_cast<PatchMaker*>(maker); }
 

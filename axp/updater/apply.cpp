@@ -2,7 +2,6 @@
 // then the contents of each pack, then the other loose files with
 // "(version)" last. The first failure ends the apply; nothing is rolled
 // back, but every edit already made is on disk.
-#include <cerrno>
 #include <memory>
 
 #include "axp/common/error_record.h"
@@ -21,19 +20,13 @@ namespace {
 // (virus scanners, indexers); the pause lets them go before the packs are
 // opened for editing.
 constexpr uint32_t kSettleMilliseconds = 500;
-constexpr const char* kNoPackMessage = "File=%s, WinErr=%d";
 constexpr const char* kOpenMessage = "File=%s, WinErr=%d";
 constexpr const char* kMoveMessage = "File=%s, WinErr: %d";
 // The new version file is written under this suffix beside the old one.
 constexpr const char* kScratchSuffix = ".tmp";
 
-struct PackReleaser {
-  void operator()(IPakFile* pack) const { axpReleasePakFile(pack); }
-};
-using PackHandle = std::unique_ptr<IPakFile, PackReleaser>;
-
-void tell(ProgressCallback progress, const PatchCommand& command) {
-  if (progress != nullptr) progress(command.pack.c_str(), command.name.c_str(), command.op);
+void tell(const ProgressCallback& progress, const PatchCommand& command) {
+  if (progress) progress(command.pack.c_str(), command.name.c_str(), command.op);
 }
 
 // The version file names the installed version, which is how the update
@@ -64,7 +57,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
 
 }  // namespace
 
-bool Updater::apply(const char* installDir, ProgressCallback progress) {
+bool Updater::apply(const char* installDir, const ProgressCallback& progress) {
   if (installDir == nullptr || *installDir == '\0') {
     reportError(BadArgument, "");
     return false;
@@ -86,7 +79,7 @@ bool Updater::apply(const char* installDir, ProgressCallback progress) {
 }
 
 bool Updater::applyLooseCommand(const std::string& installDir, const PatchCommand& command,
-                                ProgressCallback progress) {
+                                const ProgressCallback& progress) {
   tell(progress, command);
   std::string target = installDir;
   if (!appendPath(&target, command.name)) return false;
@@ -107,14 +100,11 @@ bool Updater::applyLooseCommand(const std::string& installDir, const PatchComman
 }
 
 bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
-                            ProgressCallback progress) {
+                            const ProgressCallback& progress) {
   std::string packPath = installDir;
   if (!appendPath(&packPath, turn.packKey)) return false;
-  PackHandle pack(axpCreatePakFile());
-  if (!pack) {
-    reportError(OpenFailed, kNoPackMessage, packPath.c_str(), ENOMEM);
-    return false;
-  }
+  PakFileHandle pack = makePakFile();
+  if (!pack) return false;
   if (!pack->open(packPath.c_str(), false)) return false;
   if (maintainLists_) {
     pack->setListTracking(1);
@@ -133,7 +123,7 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
 }
 
 bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
-                               ProgressCallback progress) {
+                               const ProgressCallback& progress) {
   tell(progress, command);
   if (command.op == kOpDelete) {
     // A name the pack does not hold counts as removed.

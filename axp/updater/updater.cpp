@@ -1,5 +1,8 @@
 #include "axp/updater/updater.h"
 
+#include <new>
+
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
@@ -16,7 +19,6 @@ namespace {
 constexpr const char* kCommandEntry = "(command)";
 constexpr const char* kZipMessage = "ziperr=%d";
 constexpr const char* kNotOpenedMessage = "%s not inserted";
-constexpr const char* kCopyMessage = "File=%s, WinErr: %d";
 
 bool isEmpty(const char* text) { return text == nullptr || *text == '\0'; }
 
@@ -77,13 +79,7 @@ zzip_plugin_io_t Updater::selectIo(const char* path) {
 
 bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) {
   if (isEmpty(sourcePath) || isEmpty(targetPath)) return reportBadArgument();
-  if (comparePaths(sourcePath, targetPath) != 0 &&
-      !platform::copyFile(sourcePath, targetPath, false)) {
-    reportError(WriteFailed, kCopyMessage, targetPath, platform::lastSystemError());
-    return false;
-  }
-  bool sealed = checkChecksumTrailer(targetPath);
-  return toggleScrambling(targetPath, sealed) && appendChecksumTrailer(targetPath);
+  return copyAndSealPackage(sourcePath, targetPath);
 }
 
 void Updater::setListMaintenance(bool on) { maintainLists_ = on; }
@@ -105,7 +101,11 @@ bool Updater::extractEntry(const char* packagePath, const char* entryName, const
   return extractEntryToMemory(found->second, name, dataOut, sizeOut);
 }
 
-Updater* createUpdater() noexcept { return new Updater(); }
+Updater* createUpdater() noexcept {
+  Updater* updater = new (std::nothrow) Updater();
+  if (updater == nullptr) reportError(LibraryError, messages::kOutOfMemory);
+  return updater;
+}
 
 void destroyUpdater(IUpdater* updater) { delete static_cast<Updater*>(updater); }
 

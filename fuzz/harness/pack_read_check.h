@@ -32,17 +32,10 @@ constexpr uint32_t kReadPiece = 777;
 // Small and ordinary line buffers: lines come in pieces in the first.
 constexpr uint32_t kLineCapacities[] = {5, 1024};
 
-struct PackRelease {
-  void operator()(AXP::IPakFile* pack) const { axpReleasePakFile(pack); }
-};
-using PackHandle = std::unique_ptr<AXP::PackFile, PackRelease>;
+using PackHandle = AXP::PackFileHandle;
+using AXP::StreamHandle;
 
-inline PackHandle newPack() { return PackHandle(static_cast<AXP::PackFile*>(axpCreatePakFile())); }
-
-struct StreamClose {
-  void operator()(AXP::IStream* stream) const { stream->close(); }
-};
-using StreamHandle = std::unique_ptr<AXP::IStream, StreamClose>;
+inline PackHandle newPack() { return AXP::makePackFile(); }
 
 // The first field of every row of the pack's (list), as far as it reads.
 inline std::vector<std::string> listedNames(AXP::PackFile& pack) {

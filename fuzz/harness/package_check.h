@@ -32,10 +32,7 @@ constexpr char kPackName[] = "data/a.axp";
 constexpr char kPackedFile[] = "x.txt";
 constexpr char kPackedText[] = "the packed file";
 
-struct UpdaterRelease {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterRelease>;
+using AXP::UpdaterHandle;
 
 // What the progress callback was told, pack and name per command.
 inline std::vector<std::string>& reported() {

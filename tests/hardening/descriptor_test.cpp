@@ -146,10 +146,7 @@ TEST(Descriptors, PackFailuresCloseWhatTheyOpened) {
   });
 }
 
-struct UpdaterReleaser {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
+using AXP::UpdaterHandle;
 
 // Opens `package` in a fresh updater and runs `use` on it; the updater is
 // gone (its archives closed) before the descriptors are counted.

@@ -176,10 +176,7 @@ std::string lzmaEntry(uint32_t unpackedSize, uint32_t dictionary, const std::str
   return entry + stream;
 }
 
-struct UpdaterReleaser {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
+using AXP::UpdaterHandle;
 
 UpdaterHandle openedPackage(const std::string& package) {
   UpdaterHandle updater(AXP::createUpdater());

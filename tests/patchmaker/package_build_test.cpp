@@ -27,10 +27,7 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-struct MakerDeleter {
-  void operator()(AXP::PatchMaker* maker) const { AXP::destroyPatchMaker(maker); }
-};
-using Maker = std::unique_ptr<AXP::PatchMaker, MakerDeleter>;
+using Maker = AXP::PatchMakerHandle;
 
 // Points the temporary folder at a folder of the test while it runs, so
 // that the builder's scratch files can be counted.

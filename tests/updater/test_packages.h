@@ -11,15 +11,8 @@
 
 namespace updater_testing {
 
-struct UpdaterReleaser {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
-
-struct PackReleaser {
-  void operator()(AXP::IPakFile* pack) const { axpReleasePakFile(pack); }
-};
-using PackHandle = std::unique_ptr<AXP::IPakFile, PackReleaser>;
+using UpdaterHandle = AXP::UpdaterHandle;
+using PackHandle = AXP::PakFileHandle;
 
 struct PackageEntry {
   std::string name;

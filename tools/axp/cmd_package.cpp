@@ -11,12 +11,12 @@
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "axp/updater/apply_plan.h"
+#include "axp/updater/updater.h"
 #include "cli/error_report.h"
 #include "command_groups.h"
 #include "package_archive.h"
 #include "package_seal_check.h"
 #include "standard_output.h"
-#include "updater_handle.h"
 
 namespace axptool {
 namespace {
@@ -79,7 +79,8 @@ bool listEntries(const cli::ParsedArguments& arguments) {
 bool catEntry(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
   const std::string& entry = arguments.positionals()[1];
-  UpdaterHandle updater = newUpdater();
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater) return false;
   bool holds = false;
   if (!updater->openPackage(package.c_str()) || !packageHoldsEntry(package, entry, &holds)) return false;
   if (!holds) {
@@ -105,7 +106,8 @@ bool writeCommands(const std::vector<const AXP::PatchCommand*>& commands) {
 
 bool printCommands(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
-  UpdaterHandle updater = newUpdater();
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater) return false;
   const bool maintainLists = arguments.has(kMaintainLists);
   updater->setListMaintenance(maintainLists);
   if (!updater->openPackage(package.c_str())) return false;

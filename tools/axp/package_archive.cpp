@@ -5,8 +5,8 @@
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
 #include "axp/updater/lzma_entry.h"
+#include "axp/updater/updater.h"
 #include "platform/path.h"
-#include "updater_handle.h"
 
 namespace axptool {
 namespace {
@@ -38,7 +38,7 @@ class ArchiveDirectory {
   // The updater tells a scrambled package from a plain archive; its I/O
   // tables are process-wide and outlive it.
   bool open(const std::string& packagePath) {
-    zzip_plugin_io_t io = newUpdater()->selectIo(packagePath.c_str());
+    zzip_plugin_io_t io = AXP::makeUpdater()->selectIo(packagePath.c_str());
     zzip_error_t error = ZZIP_NO_ERROR;
     directory_ = zzip_dir_open_ext_io(platform::resolvePath(packagePath).c_str(), &error, nullptr, io);
     return directory_ != nullptr || reportZipError(static_cast<int>(error));

@@ -16,6 +16,13 @@ constexpr uint32_t kChecksumTrailerSize = 4;
 // `*out` left at 0xFFFFFFFF, false.
 bool crcFile(const std::string& path, uint32_t* out, bool skipTrailer);
 
+// Copies `sourcePath` over `targetPath` (unless both name one file; a failed
+// copy is code 5 "File=%s, WinErr: %d" with the target), then toggles the
+// target's scrambling, dropping its old trailer when it carried a valid
+// one, and seals it with a fresh trailer. The builder's packages and the
+// updater's copyAndSeal go through it.
+bool copyAndSealPackage(const std::string& sourcePath, const std::string& targetPath);
+
 // Appends the checksum of the whole file to its end.
 bool appendChecksumTrailer(const std::string& path);
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "axp/pack/name_hash.h"
 #include "axp/pack/pack_format.h"
@@ -83,7 +84,21 @@ class IPakFile {
 
 }  // namespace AXP
 
-// A new, closed PackFile; null when it cannot be allocated.
+// A new, closed PackFile; null, reported as code 14 "out of memory", when
+// it cannot be allocated.
 extern "C" AXP::IPakFile* axpCreatePakFile();
 // Destroys a pack made by axpCreatePakFile (closing it); null is ignored.
 extern "C" void axpReleasePakFile(AXP::IPakFile* pak);
+
+namespace AXP {
+
+// A pack owned for one scope, released (and so closed) through
+// axpReleasePakFile.
+struct PakFileRelease {
+  void operator()(IPakFile* pack) const { axpReleasePakFile(pack); }
+};
+using PakFileHandle = std::unique_ptr<IPakFile, PakFileRelease>;
+// axpCreatePakFile, owned; empty when the memory cannot be had.
+inline PakFileHandle makePakFile() { return PakFileHandle(axpCreatePakFile()); }
+
+}  // namespace AXP
