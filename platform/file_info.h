@@ -22,6 +22,11 @@ void refreshTimeZone();
 // time cannot be represented.
 bool toLocalTime(int64_t seconds, std::tm* local);
 
+// Seconds since 1970-01-01 UTC of a broken-down local time (its fields
+// normalised as the C library's mktime does); -1 when it cannot be
+// represented.
+int64_t fromLocalTime(const std::tm& local);
+
 // The present moment, in seconds since 1970-01-01 UTC, from the current
 // Env.
 int64_t currentTime();

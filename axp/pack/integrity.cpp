@@ -1,10 +1,12 @@
 // Checking a pack against its (list): every row must name a packed file of
 // exactly its size and checksum, and nothing in use may lie outside the
 // list.
+#include <new>
 #include <vector>
 
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
@@ -22,7 +24,7 @@ void PackFile::markReferenced(const std::string& name, std::vector<bool>* hashRe
   if (index < blockReferenced->size()) (*blockReferenced)[index] = true;
 }
 
-bool PackFile::checkIntegrity() {
+bool PackFile::checkIntegrity() try {
   if (!storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -39,6 +41,8 @@ bool PackFile::checkIntegrity() {
   std::vector<bool> blockReferenced(blocks_.size());
   return checkListedFiles(&hashReferenced, &blockReferenced) &&
          checkUnreferenced(hashReferenced, blockReferenced);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // Every row names a packed file of exactly its size and checksum, and the

@@ -1,8 +1,10 @@
 // The (list) kept in memory: loading it from the pack, following edits,
 // saving it back as the packed file "(list)" and verifying it.
+#include <new>
 #include <string>
 
 #include "axp/common/error_record.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
@@ -74,7 +76,7 @@ bool PackFile::reportListProblem(int32_t code) const {
   return false;
 }
 
-bool PackFile::loadList() {
+bool PackFile::loadList() try {
   if (!hasList()) return reportListProblem(NotFound);
   DataStreamHandle stream(openStream(kListFileName));
   if (stream == nullptr) return false;
@@ -103,11 +105,13 @@ bool PackFile::loadList() {
     list_.files.emplace(line.substr(0, first), info);
   }
   return !stream->failed();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // The list goes through a scratch file of a name no other process holds,
 // so packs saving their lists at the same time cannot mix them up.
-bool PackFile::saveList() {
+bool PackFile::saveList() try {
   const std::string text = formatList(&list_);
   const std::string folder = platform::tempFolder();
   const ScratchFile scratch(platform::createUniqueTempFile(folder, kTempPrefix));
@@ -129,9 +133,11 @@ bool PackFile::saveList() {
     }
   }
   return insertContents(scratch.path().c_str(), 0, kListFileName, false, true);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool PackFile::verifyList() {
+bool PackFile::verifyList() try {
   if (!hasList()) return false;
   DataStreamHandle stream(openStream(kListFileName));
   uint32_t listedSummary = 0;
@@ -154,6 +160,8 @@ bool PackFile::verifyList() {
     ++count;
   }
   return !stream->failed() && summary == listedSummary && count == listedCount;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 }  // namespace AXP

@@ -6,6 +6,7 @@
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
+#include "axp/common/out_of_memory.h"
 #include "data_stream.h"
 #include "hash_index.h"
 #include "pack_layout.h"
@@ -41,7 +42,7 @@ bool PackFile::isOpen() const { return storage_->file.isOpen(); }
 
 PackFile::~PackFile() { close(); }
 
-bool PackFile::open(const char* path, bool readOnly) {
+bool PackFile::open(const char* path, bool readOnly) try {
   if (isMissing(path)) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -61,6 +62,8 @@ bool PackFile::open(const char* path, bool readOnly) {
   header_.version = kPackVersion;
   if (!writeHeader() || !flushFile()) return openFailed();
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // A pack that failed to open is left closed without writing anything to it,
@@ -150,7 +153,7 @@ bool PackFile::readAt(uint32_t offset, void* buffer, uint32_t length) {
   return true;
 }
 
-bool PackFile::create(const char* path) {
+bool PackFile::create(const char* path) try {
   if (isMissing(path)) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -170,6 +173,8 @@ bool PackFile::create(const char* path) {
     return openFailed();
   }
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 bool PackFile::close() {

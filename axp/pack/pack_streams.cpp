@@ -1,10 +1,12 @@
 // Streams over packed files: each thread reads through a read-only handle
 // of its own, so streams of different threads never share a file position.
 #include <memory>
+#include <new>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "pack_messages.h"
@@ -29,7 +31,11 @@ platform::File* readHandleOfThisThread(PackStorage* storage, const std::string& 
 
 }  // namespace
 
-IStream* PackFile::openFile(const char* name) { return openStream(name); }
+IStream* PackFile::openFile(const char* name) try {
+  return openStream(name);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(static_cast<IStream*>(nullptr));
+}
 
 DataStream* PackFile::openStream(const char* name) {
   std::lock_guard<std::mutex> guard(lock_);
@@ -61,7 +67,7 @@ void PackFile::releaseStream(DataStream* stream) {
   delete stream;
 }
 
-uint32_t PackFile::getFileSize(const char* name) {
+uint32_t PackFile::getFileSize(const char* name) try {
   if (isMissing(name)) {
     reportError(BadArgument, messages::kNone);
     return 0;
@@ -76,6 +82,8 @@ uint32_t PackFile::getFileSize(const char* name) {
     return 0;
   }
   return blocks_[hashTable_[position].blockIndex()].size;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(0u);
 }
 
 }  // namespace AXP

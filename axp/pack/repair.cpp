@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <new>
 #include <vector>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/line_reader.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
@@ -83,7 +85,7 @@ std::vector<BlockEntry> uncoveredSpace(std::vector<BlockEntry> blocks, uint32_t 
 
 }  // namespace
 
-bool PackFile::repairFromList(const char* masterListPath) {
+bool PackFile::repairFromList(const char* masterListPath) try {
   if (!storage_->file.isOpen() || isMissing(masterListPath)) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -105,6 +107,8 @@ bool PackFile::repairFromList(const char* masterListPath) {
   const bool listAgrees = list_.count == listedCount && list_.summary == listedSummary;
   if (!listAgrees && !saveList()) return false;
   return setEditFlag(0);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // Keeps the rows whose packed file matches them and removes the packed

@@ -11,6 +11,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
@@ -35,7 +36,7 @@ void putHex(char* at, uint32_t value) {
 }  // namespace
 
 bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t nameLength,
-                                const void* data, uint32_t size) {
+                                const void* data, uint32_t size) try {
   if (isMissing(packPath)) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -90,6 +91,8 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
   list.reset();
   // A row left unpatched would make the pack fail its integrity check.
   return pack->insertContents(listText.get(), length, kListFileName, true, true) && pack->close();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 }  // namespace AXP

@@ -8,6 +8,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "catalogue_file.h"
 #include "folder_scan.h"
 #include "package_build.h"
@@ -53,7 +54,7 @@ PatchMaker::PatchMaker() : packingThreads_(std::max(1u, std::thread::hardware_co
 
 PatchMaker::~PatchMaker() = default;
 
-bool PatchMaker::addVersion(const char* folder, const char* version) {
+bool PatchMaker::addVersion(const char* folder, const char* version) try {
   if (isMissing(folder)) {
     reportError(BadArgument, kNoMessage);
     return false;
@@ -69,25 +70,31 @@ bool PatchMaker::addVersion(const char* folder, const char* version) {
                           : catalogueVersion(cataloguePath, version, progress_, &record));
   if (registered) versions_.emplace(key, std::move(record));
   return registered;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-const char* PatchMaker::getVersion(const char* folder) {
+const char* PatchMaker::getVersion(const char* folder) try {
   if (isMissing(folder)) {
     reportError(BadArgument, kNoMessage);
     return nullptr;
   }
   const VersionRecord* record = findRecord(folder);
   return record == nullptr ? kNoVersion : record->version.c_str();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(static_cast<const char*>(nullptr));
 }
 
 bool PatchMaker::makePatch(const char* oldFolder, const char* newFolder, const char* packagePath,
-                           const PatchFilter& filter) {
+                           const PatchFilter& filter) try {
   if (isMissing(packagePath)) {
     reportError(BadArgument, kNoMessage);
     return false;
   }
   PatchPlan plan;
   return planPatch(oldFolder, newFolder, filter, &plan) && writePackage(plan, packagePath);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 bool PatchMaker::reservedOperation(const char* first, const char* second) {
@@ -109,7 +116,7 @@ VersionRecord* PatchMaker::findRecord(const char* folder) {
 }
 
 bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const PatchFilter& filter,
-                           PatchPlan* plan) {
+                           PatchPlan* plan) try {
   if (isMissing(oldFolder) || isMissing(newFolder)) {
     reportError(BadArgument, kNoMessage);
     return false;
@@ -120,14 +127,18 @@ bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const P
   if (newVersion == nullptr) return false;
   AXP::planPatch(*oldVersion, *newVersion, filter, plan);
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) {
+bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) try {
   if (isMissing(packagePath)) {
     reportError(BadArgument, kNoMessage);
     return false;
   }
   return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_}, &lastPackage_);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 PatchMaker* createPatchMaker() {

@@ -3,9 +3,11 @@
 // "(version)" last. The first failure ends the apply; nothing is rolled
 // back, but every edit already made is on disk.
 #include <memory>
+#include <new>
 
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pak_file.h"
 #include "axp/updater/apply_plan.h"
 #include "axp/updater/updater.h"
@@ -57,7 +59,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
 
 }  // namespace
 
-bool Updater::apply(const char* installDir, const ProgressCallback& progress) {
+bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
   if (installDir == nullptr || *installDir == '\0') {
     reportError(BadArgument, "");
     return false;
@@ -76,6 +78,8 @@ bool Updater::apply(const char* installDir, const ProgressCallback& progress) {
     if (!applyLooseCommand(root, *command, progress)) return false;
   }
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 bool Updater::applyLooseCommand(const std::string& installDir, const PatchCommand& command,

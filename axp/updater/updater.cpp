@@ -6,6 +6,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "entry_extractor.h"
@@ -39,12 +40,14 @@ Updater::~Updater() {
   }
 }
 
-bool Updater::verifyChecksum(const char* path) {
+bool Updater::verifyChecksum(const char* path) try {
   if (isEmpty(path)) return reportBadArgument();
   return checkChecksumTrailer(path);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool Updater::openPackage(const char* packagePath) {
+bool Updater::openPackage(const char* packagePath) try {
   if (isEmpty(packagePath)) return reportBadArgument();
   std::string key = packageKey(packagePath);
   if (openPackages_.count(key) != 0) return true;
@@ -64,22 +67,28 @@ bool Updater::openPackage(const char* packagePath) {
   if (!extractEntry(packagePath, kCommandEntry, nullptr, &text, nullptr)) return false;
   mergeCommandList(reinterpret_cast<const char*>(text), packagePath, maintainLists_, &commands_);
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 int Updater::getOperationCount() { return commands_.operationCount(); }
 
-bool Updater::computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) {
+bool Updater::computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) try {
   if (isEmpty(path) || checksumOut == nullptr) return reportBadArgument();
   return crcFile(path, checksumOut, excludeTrailer);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 zzip_plugin_io_t Updater::selectIo(const char* path) {
   return isScrambledZip(path == nullptr ? "" : path) ? scrambledIo() : zzip_get_default_io();
 }
 
-bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) {
+bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) try {
   if (isEmpty(sourcePath) || isEmpty(targetPath)) return reportBadArgument();
   return copyAndSealPackage(sourcePath, targetPath);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 void Updater::setListMaintenance(bool on) { maintainLists_ = on; }
@@ -87,7 +96,7 @@ void Updater::setListMaintenance(bool on) { maintainLists_ = on; }
 bool Updater::getListMaintenance() { return maintainLists_; }
 
 bool Updater::extractEntry(const char* packagePath, const char* entryName, const char* targetPath,
-                           const uint8_t** dataOut, uint32_t* sizeOut) {
+                           const uint8_t** dataOut, uint32_t* sizeOut) try {
   if (isEmpty(packagePath) || isEmpty(entryName) || (targetPath == nullptr && dataOut == nullptr)) {
     return reportBadArgument();
   }
@@ -99,6 +108,8 @@ bool Updater::extractEntry(const char* packagePath, const char* entryName, const
   std::string name = normalizeName(entryName, false, true);
   if (targetPath != nullptr) return extractEntryToFile(found->second, name, targetPath, sizeOut);
   return extractEntryToMemory(found->second, name, dataOut, sizeOut);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 Updater* createUpdater() noexcept {

@@ -49,4 +49,10 @@ bool toLocalTime(int64_t seconds, std::tm* local) {
   return false;
 }
 
+int64_t fromLocalTime(const std::tm& local) {
+  std::tm fields = local;
+  std::lock_guard<std::mutex> guard(posix::timeZoneLock());
+  return static_cast<int64_t>(::mktime(&fields));
+}
+
 }  // namespace platform
