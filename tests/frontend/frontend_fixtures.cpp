@@ -1,8 +1,5 @@
 #include "frontend_fixtures.h"
 
-#include "axp/common/package_seal.h"
-#include "axp/common/scrambled_io.h"
-#include "axp/patchmaker/zip_writer.h"
 #include "frontend/container_format.h"
 #include "support/temp_dir.h"
 
@@ -18,23 +15,7 @@ std::string littleEndian(uint32_t value) {
 }  // namespace
 
 bool writeSealedPackage(const std::string& path, const std::vector<PackageEntry>& entries) {
-  AXP::ArchiveHandle* archive = AXP::createArchive(path.c_str(), 0, AXP::kTargetPath);
-  if (archive == nullptr) return false;
-  // The writer takes no empty memory block: empty entries come from an
-  // empty file.
-  testing_support::TempDir folder;
-  const std::string emptyFile = folder.file("empty");
-  testing_support::writeFile(emptyFile, "");
-  bool added = true;
-  for (const PackageEntry& entry : entries) {
-    bool empty = entry.data.empty();
-    added = added &&
-            AXP::addToArchive(archive, entry.name.c_str(), empty ? emptyFile.c_str() : entry.data.data(),
-                              static_cast<uint32_t>(entry.data.size()), empty ? AXP::kSourcePath : AXP::kSourceMemory,
-                              AXP::kMethodDeflate) == AXP::kZipSuccess;
-  }
-  return AXP::closeArchive(archive) == AXP::kZipSuccess && added && AXP::toggleScrambling(path, false) &&
-         AXP::appendChecksumTrailer(path);
+  return AXP::writePackageFile(path, entries, true, AXP::kMethodDeflate);
 }
 
 std::string stubBytes() {

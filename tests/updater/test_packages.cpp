@@ -6,43 +6,20 @@
 #include <random>
 
 #include "axp/common/package_seal.h"
-#include "axp/common/scrambled_io.h"
-#include "axp/patchmaker/zip_writer.h"
-#include "axp/updater/lzma_entry.h"
+#include "axp/patchmaker/package_writer.h"
 #include "support/temp_dir.h"
 
 namespace updater_testing {
 
 bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries) {
-  AXP::ArchiveHandle* archive =
-      AXP::createArchive(path.c_str(), 0, AXP::kTargetPath);
-  if (archive == nullptr) return false;
-  // The writer takes no empty memory block: empty entries come from an
-  // empty file.
-  testing_support::TempDir folder;
-  std::string emptyFile = folder.file("empty");
-  testing_support::writeFile(emptyFile, "");
-  bool added = true;
-  for (const PackageEntry& entry : entries) {
-    bool empty = entry.data.empty();
-    added = added && AXP::addToArchive(archive, entry.name.c_str(),
-                                       empty ? emptyFile.c_str() : entry.data.data(),
-                                       static_cast<uint32_t>(entry.data.size()),
-                                       empty ? AXP::kSourcePath : AXP::kSourceMemory,
-                                       AXP::kMethodStore) == AXP::kZipSuccess;
-  }
-  return AXP::closeArchive(archive) == AXP::kZipSuccess && added;
+  return AXP::writePackageFile(path, entries, false);
 }
 
-bool sealPackage(const std::string& path) {
-  return AXP::toggleScrambling(path, false) && AXP::appendChecksumTrailer(path);
-}
+bool sealPackage(const std::string& path) { return AXP::copyAndSealPackage(path, path); }
 
 std::string lzmaPacked(const std::string& data) {
-  const uint8_t* entry = nullptr;
-  uint32_t size = 0;
-  if (!AXP::packLzma(data.data(), static_cast<uint32_t>(data.size()), &entry, &size)) return "";
-  return std::string(reinterpret_cast<const char*>(entry), size);
+  std::string entry;
+  return AXP::packEntry(data, &entry) ? entry : std::string();
 }
 
 bool havePython() { return std::system("python3 -c pass >/dev/null 2>&1") == 0; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "axp/pack/pak_file.h"
+#include "axp/patchmaker/package_writer.h"
 #include "axp/updater/updater.h"
 
 namespace updater_testing {
@@ -14,10 +15,7 @@ namespace updater_testing {
 using UpdaterHandle = AXP::UpdaterHandle;
 using PackHandle = AXP::PakFileHandle;
 
-struct PackageEntry {
-  std::string name;
-  std::string data;
-};
+using AXP::PackageEntry;
 
 // Writes a ZIP archive of the entries, stored, in the given order.
 bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries);
