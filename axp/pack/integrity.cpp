@@ -55,15 +55,15 @@ bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
   int32_t listedCount = 0;
   parseDecimal(readListLine(list.get(), kCheckLineCapacity), &listedCount);
   int32_t count = 0;
-  std::vector<std::string> fields;
+  ListRowFields fields;
   while (!list->eof()) {
     const std::string line = readListLine(list.get(), kCheckLineCapacity);
-    if (!splitListRow(line, &fields)) return false;
+    if (!checkListRow(line, &fields)) return false;
     uint32_t listedSize = 0;
     uint32_t listedChecksum = 0;
-    parseHex(fields[1], &listedSize);
-    parseHex(fields[2], &listedChecksum);
-    const char* name = fields[0].c_str();
+    parseHex(fields.size, &listedSize);
+    parseHex(fields.checksum, &listedChecksum);
+    const char* name = fields.name.c_str();
     DataStreamHandle file(openStream(name));
     if (file == nullptr) return false;
     if (file->size() != listedSize) {
@@ -80,7 +80,7 @@ bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
       reportError(BadData, messages::kChecksumDiffers, name, checksum, listedChecksum);
       return false;
     }
-    markReferenced(fields[0], hashReferenced, blockReferenced);
+    markReferenced(fields.name, hashReferenced, blockReferenced);
     ++count;
   }
   if (list->failed()) return false;

@@ -93,16 +93,14 @@ bool PackFile::loadList() try {
   list_.summary = summary;
   list_.count = count;
   while (!stream->eof()) {
-    const std::string line = readListLine(stream.get(), kListLineCapacity);
-    const size_t first = line.find(kListSeparator);
-    if (first == std::string::npos) continue;
-    const size_t second = line.find(kListSeparator, first + 1);
-    if (second == std::string::npos) break;
+    const ListRowFields fields = splitListRow(readListLine(stream.get(), kListLineCapacity));
+    if (fields.separators == 0) continue;
+    if (fields.separators == 1) break;
     FileInfo info;
-    parseHex(line.substr(first + 1, second - first - 1), &info.size);
-    parseHex(line.substr(second + 1), &info.checksum);
+    parseHex(fields.size, &info.size);
+    parseHex(fields.checksum, &info.checksum);
     // The first row of a name wins.
-    list_.files.emplace(line.substr(0, first), info);
+    list_.files.emplace(fields.name, info);
   }
   return !stream->failed();
 } catch (const std::bad_alloc&) {
@@ -150,12 +148,10 @@ bool PackFile::verifyList() try {
   while (!stream->eof()) {
     const std::string line = readListLine(stream.get(), kListLineCapacity);
     if (line.empty()) continue;
-    const size_t first = line.find(kListSeparator);
-    const size_t second =
-        first == std::string::npos ? first : line.find(kListSeparator, first + 1);
-    if (second == std::string::npos) break;
+    const ListRowFields fields = splitListRow(line);
+    if (fields.separators < 2) break;
     uint32_t checksum = 0;
-    parseHex(line.substr(second + 1), &checksum);
+    parseHex(fields.checksum, &checksum);
     summary ^= checksum;
     ++count;
   }

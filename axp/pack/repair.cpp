@@ -116,21 +116,21 @@ bool PackFile::repairFromList(const char* masterListPath) try {
 bool PackFile::repairListedFiles(DataStream* list, std::vector<bool>* hashReferenced,
                                  std::vector<bool>* blockReferenced) {
   resetList();
-  std::vector<std::string> fields;
+  ListRowFields fields;
   while (!list->eof()) {
     const std::string line = readListLine(list, kCheckLineCapacity);
-    if (!splitListRow(line, &fields)) return false;
+    if (!checkListRow(line, &fields)) return false;
     FileInfo listed;
-    parseHex(fields[1], &listed.size);
-    parseHex(fields[2], &listed.checksum);
+    parseHex(fields.size, &listed.size);
+    parseHex(fields.checksum, &listed.checksum);
     FileInfo measured;
-    if (!measureFile(fields[0].c_str(), &measured) || measured.size != listed.size ||
+    if (!measureFile(fields.name.c_str(), &measured) || measured.size != listed.size ||
         measured.checksum != listed.checksum) {
-      removeContents(fields[0].c_str(), true);
+      removeContents(fields.name.c_str(), true);
       continue;
     }
-    markReferenced(fields[0], hashReferenced, blockReferenced);
-    list_.files.emplace(fields[0], listed);
+    markReferenced(fields.name, hashReferenced, blockReferenced);
+    list_.files.emplace(fields.name, listed);
     list_.summary ^= listed.checksum;
     ++list_.count;
   }

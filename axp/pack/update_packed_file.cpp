@@ -70,19 +70,19 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
   uint32_t summary = 0;
   const bool summaryPatchable = summaryLine.size() == kHexDigits && parseHex(summaryLine, &summary);
   readListLine(list.get(), kCheckLineCapacity);
-  std::vector<std::string> fields;
+  ListRowFields fields;
   while (!list->eof()) {
     const uint32_t rowStart = list->tell();
     const std::string line = readListLine(list.get(), kCheckLineCapacity);
     if (line.empty()) continue;
-    if (!splitListRow(line, &fields)) return false;
-    if (std::strncmp(fields[0].c_str(), name, nameLength) != 0) continue;
-    if (!summaryPatchable || fields[1].size() != kHexDigits || fields[2].size() != kHexDigits) {
+    if (!checkListRow(line, &fields)) return false;
+    if (std::strncmp(fields.name.c_str(), name, nameLength) != 0) continue;
+    if (!summaryPatchable || fields.size.size() != kHexDigits || fields.checksum.size() != kHexDigits) {
       break;
     }
     uint32_t oldChecksum = 0;
-    parseHex(fields[2], &oldChecksum);
-    char* sizeField = listText.get() + rowStart + fields[0].size() + 1;
+    parseHex(fields.checksum, &oldChecksum);
+    char* sizeField = listText.get() + rowStart + fields.name.size() + 1;
     putHex(sizeField, size);
     putHex(sizeField + kHexDigits + 1, newChecksum);
     putHex(listText.get(), summary ^ oldChecksum ^ newChecksum);

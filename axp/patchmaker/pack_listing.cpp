@@ -7,6 +7,7 @@
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_file.h"
 #include "record_fields.h"
 
@@ -19,15 +20,14 @@ constexpr char kListUnreadableMessage[] = "%s in %s";
 // Line buffer of a "(list)" row; a longer row comes in pieces, which do
 // not split into a row.
 constexpr uint32_t kLineCapacity = 1040;
-constexpr size_t kRowFields = 3;
 constexpr uint32_t kChecksumPieceBytes = 64 * 1024;
 
 bool parseRow(const std::string& line, const std::string& relativeName, FileRecord* row) {
-  std::vector<std::string> fields;
-  if (splitString(line, &fields, kFieldSeparator, false, false) != static_cast<int>(kRowFields)) return false;
-  row->name = fields[0];
+  const ListRowFields fields = splitListRow(line);
+  if (!isWholeRow(fields)) return false;
+  row->name = fields.name;
   row->pack = relativeName;
-  return !row->name.empty() && parseHexField(fields[1], &row->size) && parseHexField(fields[2], &row->crc);
+  return !row->name.empty() && parseHexField(fields.size, &row->size) && parseHexField(fields.checksum, &row->crc);
 }
 
 // The checksum of the whole list, taken piece by piece: the list's size

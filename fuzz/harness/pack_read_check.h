@@ -13,6 +13,7 @@
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_file.h"
 #include "fuzz/harness/sandbox.h"
 #include "fuzz/harness/sparse_pack.h"
@@ -44,9 +45,8 @@ inline std::vector<std::string> listedNames(AXP::PackFile& pack) {
   if (!list) return names;
   char line[1024];
   while (!list->eof() && names.size() < kMaxListedNames) {
-    const std::string text(line, list->readLine(line, sizeof line));
-    const size_t bar = text.find('|');
-    if (bar != std::string::npos && bar > 0) names.push_back(text.substr(0, bar));
+    const AXP::ListRowFields fields = AXP::splitListRow(std::string(line, list->readLine(line, sizeof line)));
+    if (fields.separators > 0 && !fields.name.empty()) names.push_back(fields.name);
   }
   return names;
 }

@@ -1,8 +1,7 @@
 #include "package_builder.h"
 
-#include <cstdio>
-
 #include "axp/common/checksum.h"
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_format.h"
 
 namespace crash_testing {
@@ -11,12 +10,6 @@ namespace {
 std::string packed(const std::string& data) {
   std::string entry;
   return AXP::packEntry(data, &entry) ? entry : std::string();
-}
-
-std::string hex8(uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", value);
-  return text;
 }
 
 }  // namespace
@@ -41,9 +34,9 @@ std::string listText(const std::map<std::string, std::string>& contents) {
     const uint32_t checksum = AXP::crcBuffer(bytes.data(), bytes.size());
     summary ^= checksum;
     ++count;
-    rows += name + "|" + hex8(static_cast<uint32_t>(bytes.size())) + "|" + hex8(checksum) + "\n";
+    rows += AXP::formatListRow(name, static_cast<uint32_t>(bytes.size()), checksum);
   }
-  return hex8(summary) + "\n" + std::to_string(count) + "\n" + rows;
+  return AXP::formatListHead(summary, count) + rows;
 }
 
 }  // namespace crash_testing

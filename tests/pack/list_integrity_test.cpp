@@ -6,6 +6,7 @@
 
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
+#include "axp/pack/list_rows.h"
 #include "pack_test_support.h"
 
 namespace {
@@ -33,6 +34,24 @@ void writeList(const std::string& path, const std::string& text) {
 bool checkPack(const std::string& path) {
   AXP::PackFile pack;
   return pack.open(path.c_str(), true) && pack.checkIntegrity();
+}
+
+// Every reader of (list) rows cuts them here: the checksum field runs to
+// the end of the line, and the separators are counted for the readers that
+// need exactly three fields.
+TEST(ListRows, CutAtTheirSeparatorsAndWrittenAsSaved) {
+  AXP::ListRowFields row = AXP::splitListRow("Data\\a.txt|0000000A|0000000B");
+  EXPECT_TRUE(AXP::isWholeRow(row));
+  EXPECT_EQ(row.name + "/" + row.size + "/" + row.checksum, "Data\\a.txt/0000000A/0000000B");
+  row = AXP::splitListRow("a|1|2|3");
+  EXPECT_EQ(row.separators, 3u);
+  EXPECT_EQ(row.checksum, "2|3");
+  EXPECT_FALSE(AXP::isWholeRow(row));
+  row = AXP::splitListRow("a|1");
+  EXPECT_EQ(row.separators, 1u);
+  EXPECT_EQ(row.size, "1");
+  EXPECT_EQ(AXP::splitListRow("plain").name, "plain");
+  EXPECT_EQ(AXP::formatListHead(0xFFFFFFFF, 0) + AXP::formatListRow("x", 1, 0xAB), "FFFFFFFF\n0\nx|00000001|000000AB\n");
 }
 
 TEST(ListFile, SavedListTextAndOrder) {
