@@ -1,7 +1,7 @@
 #include "frontend/game_launcher.h"
 
-#include "platform/path.h"
 #include "host/process.h"
+#include "platform/path.h"
 
 namespace qelt {
 namespace {

@@ -2,9 +2,9 @@
 
 #include "axp/common/file_util.h"
 #include "frontend/version_key.h"
+#include "host/registry.h"
 #include "platform/file.h"
 #include "platform/path.h"
-#include "host/registry.h"
 
 namespace qelt {
 namespace {

@@ -10,8 +10,8 @@
 #include "frontend/terminal_host.h"
 #include "frontend/unattended_host.h"
 #include "host/process.h"
-#include "platform/system.h"
 #include "host/terminal.h"
+#include "platform/system.h"
 
 namespace {
 

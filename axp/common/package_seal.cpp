@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "axp/common/byte_order.h"
 #include "axp/common/checksum.h"
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
@@ -26,13 +27,9 @@ constexpr uint32_t kPieceBytes = 4096;
 using Trailer = std::array<uint8_t, kChecksumTrailerSize>;
 
 Trailer encodeTrailer(uint32_t checksum) {
-  return {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8), static_cast<uint8_t>(checksum >> 16),
-          static_cast<uint8_t>(checksum >> 24)};
-}
-
-uint32_t decodeTrailer(const Trailer& trailer) {
-  return static_cast<uint32_t>(trailer[0]) | static_cast<uint32_t>(trailer[1]) << 8 |
-         static_cast<uint32_t>(trailer[2]) << 16 | static_cast<uint32_t>(trailer[3]) << 24;
+  Trailer trailer;
+  writeLittleEndian32(trailer.data(), checksum);
+  return trailer;
 }
 
 bool reportChecksumFailure() {
@@ -117,7 +114,7 @@ bool readTrailerState(const std::string& path, TrailerState* state) {
     reportError(ReadFailed, kTrailerReadFailedMessage, platform::lastSystemError());
     return false;
   }
-  *state = decodeTrailer(trailer) == checksum ? TrailerState::Matches : TrailerState::Differs;
+  *state = readLittleEndian32(trailer.data()) == checksum ? TrailerState::Matches : TrailerState::Differs;
   return true;
 }
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "axp/updater/lzma_entry.h"
 #include "axp/common/error_record.h"
+#include "axp/updater/lzma_entry.h"
 
 namespace AXP {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "host/process.h"
 #include "platform/file.h"
 #include "platform/path.h"
-#include "host/process.h"
 #include "platform/system.h"
 
 namespace host {

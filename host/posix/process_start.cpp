@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/path.h"
 #include "host/process.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace host {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/path.h"
 #include "host/registry.h"
+#include "platform/path.h"
 
 namespace host {
 namespace {

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/path.h"
 #include "host/registry.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace host {

@@ -1,6 +1,7 @@
 #include "frontend_fixtures.h"
 
-#include "frontend/container_format.h"
+#include "axp/common/byte_order.h"
+#include "axp/common/patch_container.h"
 #include "support/temp_dir.h"
 
 namespace frontend_testing {
@@ -8,7 +9,7 @@ namespace {
 
 std::string littleEndian(uint32_t value) {
   uint8_t bytes[4];
-  qelt::encodeLittleEndian32(value, bytes);
+  AXP::writeLittleEndian32(bytes, value);
   return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
@@ -19,8 +20,8 @@ bool writeSealedPackage(const std::string& path, const std::vector<PackageEntry>
 }
 
 std::string stubBytes() {
-  std::string record(qelt::kContainerMarkerText);
-  record.resize(qelt::kMarkerFieldSize + qelt::kStartFieldSize, '\0');
+  std::string record(AXP::kContainerMarkerText);
+  record.resize(AXP::kMarkerFieldSize + AXP::kStartFieldSize, '\0');
   return std::string(
              "\x7f"
              "ELF stand-in code ") +

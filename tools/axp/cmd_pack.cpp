@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/pack/pack_file.h"
 #include "command_groups.h"
@@ -12,7 +13,6 @@
 #include "pack_extract.h"
 #include "pack_info.h"
 #include "pack_list.h"
-#include "axp/common/error_messages.h"
 #include "packed_file_reader.h"
 #include "platform/file.h"
 #include "platform/system.h"

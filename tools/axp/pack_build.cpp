@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
@@ -12,7 +13,6 @@
 #include "cli/progress_bar.h"
 #include "directory_files.h"
 #include "pack_list.h"
-#include "axp/common/error_messages.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "axp/common/checksum.h"
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "cli/error_report.h"
 #include "cli/progress_bar.h"
 #include "extract_path.h"
 #include "pack_list.h"
-#include "axp/common/error_messages.h"
 #include "packed_file_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"
