@@ -1,6 +1,7 @@
 #include "frontend/installation.h"
 
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "frontend/version_key.h"
 #include "host/registry.h"
 #include "platform/file.h"
@@ -9,7 +10,6 @@
 namespace qelt {
 namespace {
 
-const char kVersionFileName[] = "(version)";
 const char kVersionSeparator = '|';
 const char kLineEnd = '\n';
 constexpr uint32_t kMaxFirstLine = 259;
@@ -36,7 +36,7 @@ bool readFirstLine(const std::string& path, std::string* line) {
 }  // namespace
 
 bool readInstalledVersion(const std::string& folder, bool checkRange, PatchState* state) {
-  std::string path = platform::pathAppend(folder, kVersionFileName);
+  std::string path = platform::pathAppend(folder, AXP::kVersionFileName);
   std::string line;
   if (path.size() > AXP::kMaxPath || !readFirstLine(path, &line)) return false;
   size_t separator = line.find(kVersionSeparator);

@@ -15,12 +15,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kChecksumFailedMessage[] = "winErr=%d";
-// Opening and positioning failures name the file.
-constexpr char kFileFailedMessage[] = "File=%s, WinErr=%d";
-constexpr char kTrailerWriteFailedMessage[] = "winErr: %d";
-constexpr char kTrailerReadFailedMessage[] = "WinErr=%d";
-constexpr char kNoMessage[] = "";
 // Bytes checksummed per read.
 constexpr uint32_t kPieceBytes = 4096;
 
@@ -33,7 +27,7 @@ Trailer encodeTrailer(uint32_t checksum) {
 }
 
 bool reportChecksumFailure() {
-  reportError(ReadFailed, kChecksumFailedMessage, platform::lastSystemError());
+  reportError(ReadFailed, messages::kChecksumError, platform::lastSystemError());
   return false;
 }
 
@@ -66,18 +60,18 @@ bool crcFile(const std::string& path, uint32_t* out, bool skipTrailer) {
 
 bool appendChecksumTrailer(const std::string& path) {
   if (path.empty()) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   uint32_t checksum = 0;
   if (!crcFile(path, &checksum, false)) return false;
   platform::File file;
   if (!file.open(path, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   if (!file.seek(0, platform::SeekFrom::End)) {
-    reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(SeekFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   const Trailer trailer = encodeTrailer(checksum);
@@ -86,7 +80,7 @@ bool appendChecksumTrailer(const std::string& path) {
   // leaves an unsealed file: both are write failures.
   if (!file.write(trailer.data(), kChecksumTrailerSize, &written) || written != kChecksumTrailerSize ||
       !file.close()) {
-    reportError(WriteFailed, kTrailerWriteFailedMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
     return false;
   }
   return true;
@@ -97,7 +91,7 @@ bool readTrailerState(const std::string& path, TrailerState* state) {
   if (!crcFile(path, &checksum, true)) return false;
   platform::File file;
   if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   if (file.size() < static_cast<int64_t>(kChecksumTrailerSize)) {
@@ -105,13 +99,13 @@ bool readTrailerState(const std::string& path, TrailerState* state) {
     return true;
   }
   if (!file.seek(-static_cast<int32_t>(kChecksumTrailerSize), platform::SeekFrom::End)) {
-    reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(SeekFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   Trailer trailer;
   uint32_t done = 0;
   if (!file.read(trailer.data(), kChecksumTrailerSize, &done) || done != kChecksumTrailerSize) {
-    reportError(ReadFailed, kTrailerReadFailedMessage, platform::lastSystemError());
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   *state = readLittleEndian32(trailer.data()) == checksum ? TrailerState::Matches : TrailerState::Differs;
@@ -125,7 +119,7 @@ bool checkChecksumTrailer(const std::string& path) {
 
 bool copyAndSealPackage(const std::string& sourcePath, const std::string& targetPath) {
   if (sourcePath.empty() || targetPath.empty()) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   if (comparePaths(sourcePath, targetPath) != 0 && !platform::copyFile(sourcePath, targetPath, false)) {

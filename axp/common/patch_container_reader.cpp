@@ -15,7 +15,6 @@ namespace {
 constexpr uint32_t kCopyBlock = 1024;
 // Seeks take signed 32-bit distances.
 constexpr uint32_t kLargestContainerStart = 0x7FFFFFFF;
-constexpr char kSeekFailed[] = "File=%s, WinErr=%d";
 
 bool readExactly(platform::File& file, void* buffer, uint32_t length) {
   uint32_t got = 0;
@@ -53,7 +52,7 @@ bool ContainerReader::open(const std::string& programPath, uint32_t start) {
     return false;
   }
   if (start > kLargestContainerStart || !program.seek(static_cast<int32_t>(start), platform::SeekFrom::Begin)) {
-    reportError(SeekFailed, kSeekFailed, programPath.c_str(), platform::lastSystemError());
+    reportError(SeekFailed, messages::kFileError, programPath.c_str(), platform::lastSystemError());
     return false;
   }
   if (!readVersionText(program, &fromVersion_) || !readVersionText(program, &toVersion_)) {

@@ -16,7 +16,6 @@
 namespace AXP {
 namespace {
 
-const char kReadFailed[] = "file=%s";
 const char kBadVersion[] = "Version=%s(32 bytes or more, or not usable in a file name)";
 const char kNotSealed[] = "File=%s(not a sealed package)";
 const char kMarkerCount[] = "File=%s(%zu container start records, expected 1)";
@@ -80,7 +79,7 @@ bool appendFile(platform::File& source, const std::string& sourcePath, platform:
   for (;;) {
     uint32_t got = 0;
     if (!source.read(block.data(), kCopyBlock, &got)) {
-      reportError(ReadFailed, kReadFailed, sourcePath.c_str());
+      reportError(ReadFailed, messages::kFileReadError, sourcePath.c_str());
       return false;
     }
     if (got == 0) return true;
@@ -104,7 +103,7 @@ bool setStartRecord(platform::File& out, const std::string& outPath, const std::
   uint32_t got = 0;
   if (!seekTo(out, outPath, field, platform::SeekFrom::Begin)) return false;
   if (!out.read(value, kStartFieldSize, &got) || got != kStartFieldSize) {
-    reportError(ReadFailed, kReadFailed, outPath.c_str());
+    reportError(ReadFailed, messages::kFileReadError, outPath.c_str());
     return false;
   }
   if (readLittleEndian32(value) != 0) {

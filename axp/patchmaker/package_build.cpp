@@ -6,6 +6,7 @@
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "axp/patchmaker/package_writer.h"
 #include "axp/updater/command_list.h"
@@ -17,8 +18,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kCommandEntryName[] = "(command)";
-constexpr char kNoMessage[] = "";
 
 class PlanWriter {
  public:
@@ -48,7 +47,7 @@ class PlanWriter {
     }
     std::vector<uint8_t> list;
     if (!scratch_.finish(&list)) return false;
-    if (!queue(kCommandEntryName, std::move(list))) return false;
+    if (!queue(kCommandListName, std::move(list))) return false;
     while (packer_.pending() > 0) {
       if (!addOldest()) return false;
     }
@@ -67,7 +66,7 @@ class PlanWriter {
     if (!packageEntryName(line, &entryName)) return false;
     // Readers look the command list up ignoring case; a file under that
     // name would be taken for it.
-    if (normalizeName(entryName, true, false) == kCommandEntryName) {
+    if (normalizeName(entryName, true, false) == kCommandListName) {
       reportError(BadData, messages::kName, command.name.c_str());
       return false;
     }
@@ -90,7 +89,7 @@ class PlanWriter {
         !archive_->add(entry.name, entry.bytes.data(), static_cast<uint32_t>(entry.bytes.size()))) {
       return false;
     }
-    if (entry.name != kCommandEntryName) {
+    if (entry.name != kCommandListName) {
       summary_->entries += 1;
       summary_->bytesIn += entry.unpackedSize;
       summary_->bytesPacked += entry.bytes.size();
@@ -119,7 +118,7 @@ bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const P
                   PackageSummary* summary) {
   *summary = PackageSummary();
   if (packagePath.empty()) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   PackageWriter archive;

@@ -11,7 +11,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kArchiveMessage[] = "XZIP=%d";
 // The ZIP writer takes no empty memory block; an empty entry is read from an
 // empty scratch file of this prefix.
 constexpr char kEmptySourcePrefix[] = "~axp-empty-";
@@ -56,7 +55,7 @@ bool PackageWriter::finish(bool seal) {
 
 bool PackageWriter::succeeded(uint32_t result) {
   if (result == kZipSuccess) return true;
-  reportError(LibraryError, kArchiveMessage, static_cast<int>(result));
+  reportError(LibraryError, messages::kArchiveError, static_cast<int>(result));
   return false;
 }
 

@@ -17,9 +17,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kNoMessage[] = "";
-constexpr char kPathMessage[] = "%s";
-constexpr char kVersionMessage[] = "%s";
 // What getVersion answers for a folder that is not registered.
 constexpr char kNoVersion[] = "";
 
@@ -33,14 +30,14 @@ std::string folderKey(const char* folder) { return normalizeName(folder, true, t
 bool dropCatalogue(const std::string& folder, const std::string& cataloguePath) {
   const bool dropped = platform::pathExists(cataloguePath) ? platform::deleteFile(cataloguePath)
                                                            : platform::isDirectory(folder);
-  if (!dropped) reportError(OpenFailed, kPathMessage, cataloguePath.c_str());
+  if (!dropped) reportError(OpenFailed, messages::kName, cataloguePath.c_str());
   return dropped;
 }
 
 bool catalogueVersion(const std::string& cataloguePath, const char* version, const MakeProgress& progress,
                       VersionRecord* record) {
   if (!isCatalogueVersion(version)) {
-    reportError(BadArgument, kVersionMessage, version);
+    reportError(BadArgument, messages::kName, version);
     return false;
   }
   record->version = version;
@@ -56,7 +53,7 @@ PatchMaker::~PatchMaker() = default;
 
 bool PatchMaker::addVersion(const char* folder, const char* version) try {
   if (isMissing(folder)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   const std::string key = folderKey(folder);
@@ -65,7 +62,7 @@ bool PatchMaker::addVersion(const char* folder, const char* version) try {
   record.folder = folder;
   std::string cataloguePath = record.folder;
   const bool registered =
-      appendPath(&cataloguePath, kCatalogueFileName) &&
+      appendPath(&cataloguePath, kVersionFileName) &&
       (isMissing(version) ? readCatalogue(cataloguePath, &record)
                           : catalogueVersion(cataloguePath, version, progress_, &record));
   if (registered) versions_.emplace(key, std::move(record));
@@ -76,7 +73,7 @@ bool PatchMaker::addVersion(const char* folder, const char* version) try {
 
 const char* PatchMaker::getVersion(const char* folder) try {
   if (isMissing(folder)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return nullptr;
   }
   const VersionRecord* record = findRecord(folder);
@@ -88,7 +85,7 @@ const char* PatchMaker::getVersion(const char* folder) try {
 bool PatchMaker::makePatch(const char* oldFolder, const char* newFolder, const char* packagePath,
                            const PatchFilter& filter) try {
   if (isMissing(packagePath)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   PatchPlan plan;
@@ -98,7 +95,7 @@ bool PatchMaker::makePatch(const char* oldFolder, const char* newFolder, const c
 }
 
 bool PatchMaker::reservedOperation(const char* first, const char* second) {
-  if (isMissing(first) || isMissing(second)) reportError(BadArgument, kNoMessage);
+  if (isMissing(first) || isMissing(second)) reportError(BadArgument, messages::kNone);
   return false;
 }
 
@@ -111,14 +108,14 @@ const VersionRecord* PatchMaker::findVersion(const char* folder) const {
 VersionRecord* PatchMaker::findRecord(const char* folder) {
   const auto found = versions_.find(folderKey(folder));
   if (found != versions_.end()) return &found->second;
-  reportError(VersionNotFound, kPathMessage, folder);
+  reportError(VersionNotFound, messages::kName, folder);
   return nullptr;
 }
 
 bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const PatchFilter& filter,
                            PatchPlan* plan) try {
   if (isMissing(oldFolder) || isMissing(newFolder)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   VersionRecord* oldVersion = findRecord(oldFolder);
@@ -133,7 +130,7 @@ bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const P
 
 bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) try {
   if (isMissing(packagePath)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_}, &lastPackage_);

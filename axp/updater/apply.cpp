@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/out_of_memory.h"
@@ -22,8 +23,6 @@ namespace {
 // (virus scanners, indexers); the pause lets them go before the packs are
 // opened for editing.
 constexpr uint32_t kSettleMilliseconds = 500;
-constexpr const char* kOpenMessage = "File=%s, WinErr=%d";
-constexpr const char* kMoveMessage = "File=%s, WinErr: %d";
 // The new version file is written under this suffix beside the old one.
 constexpr const char* kScratchSuffix = ".tmp";
 
@@ -40,7 +39,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
   if (platform::pathExists(target)) {
     platform::File old;
     if (!old.open(target, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-      reportError(OpenFailed, kOpenMessage, target.c_str(), platform::lastSystemError());
+      reportError(OpenFailed, messages::kFileError, target.c_str(), platform::lastSystemError());
       return false;
     }
   }
@@ -50,7 +49,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
     return false;
   }
   if (!platform::moveFile(scratch, target)) {
-    reportError(WriteFailed, kMoveMessage, target.c_str(), platform::lastSystemError());
+    reportError(WriteFailed, messages::kFileWriteError, target.c_str(), platform::lastSystemError());
     platform::deleteFile(scratch);
     return false;
   }

@@ -5,6 +5,7 @@
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "axp/common/out_of_memory.h"
 #include "axp/common/package_seal.h"
@@ -17,8 +18,6 @@
 namespace AXP {
 namespace {
 
-constexpr const char* kCommandEntry = "(command)";
-constexpr const char* kZipMessage = "ziperr=%d";
 constexpr const char* kNotOpenedMessage = "%s not inserted";
 
 bool isEmpty(const char* text) { return text == nullptr || *text == '\0'; }
@@ -57,14 +56,14 @@ bool Updater::openPackage(const char* packagePath) try {
   ZZIP_DIR* archive =
       zzip_dir_open_ext_io(platform::resolvePath(packagePath).c_str(), &error, nullptr, io);
   if (archive == nullptr) {
-    reportError(LibraryError, kZipMessage, static_cast<int>(error));
+    reportError(LibraryError, messages::kZipError, static_cast<int>(error));
     return false;
   }
   openPackages_[key] = archive;
   // The list is extracted whole before any line is read, so a failed
   // extraction adds no commands.
   const uint8_t* text = nullptr;
-  if (!extractEntry(packagePath, kCommandEntry, nullptr, &text, nullptr)) return false;
+  if (!extractEntry(packagePath, kCommandListName, nullptr, &text, nullptr)) return false;
   mergeCommandList(reinterpret_cast<const char*>(text), packagePath, maintainLists_, &commands_);
   return true;
 } catch (const std::bad_alloc&) {

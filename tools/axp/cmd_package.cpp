@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
@@ -24,7 +25,6 @@ namespace {
 const char kSkipTrailer[] = "skip-trailer";
 const char kAlreadyScrambled[] = "File=%s(already scrambled)";
 const char kMaintainLists[] = "maintain-lists";
-const char kEntryMissing[] = "%s in %s";
 
 const std::string& fileArgument(const cli::ParsedArguments& arguments) { return arguments.positionals()[0]; }
 
@@ -84,7 +84,7 @@ bool catEntry(const cli::ParsedArguments& arguments) {
   bool holds = false;
   if (!updater->openPackage(package.c_str()) || !packageHoldsEntry(package, entry, &holds)) return false;
   if (!holds) {
-    AXP::reportError(AXP::NotFound, kEntryMissing, entry.c_str(), package.c_str());
+    AXP::reportError(AXP::NotFound, AXP::messages::kPartOf, entry.c_str(), package.c_str());
     return false;
   }
   const uint8_t* data = nullptr;

@@ -1,5 +1,6 @@
 #include "pack_list.h"
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
@@ -10,7 +11,6 @@
 namespace axptool {
 namespace {
 
-const char kListInPack[] = "%s in %s";
 const char kUnlistableName[] = "File=%s(cannot be listed)";
 const char kReservedName[] = "File=%s(reserved name)";
 const char kForbiddenInName[] = "|\r\n";
@@ -126,7 +126,7 @@ bool checkPackableName(const std::string& name) {
 }
 
 void reportListProblem(int32_t code, const AXP::PackFile& pack) {
-  AXP::reportError(code, kListInPack, AXP::kListFileName, pack.path().c_str());
+  AXP::reportError(code, AXP::messages::kPartOf, AXP::kListFileName, pack.path().c_str());
 }
 
 }  // namespace axptool

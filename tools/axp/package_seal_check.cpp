@@ -1,12 +1,12 @@
 #include "package_seal_check.h"
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/package_seal.h"
 
 namespace axptool {
 namespace {
 
-const char kTooSmall[] = "File=%s(too small)";
 const char kTrailerMismatch[] = "File=%s(checksum trailer mismatch)";
 
 }  // namespace
@@ -18,7 +18,7 @@ bool checkPackageSeal(const std::string& path) {
     case AXP::TrailerState::Matches:
       return true;
     case AXP::TrailerState::TooShort:
-      AXP::reportError(AXP::BadArgument, kTooSmall, path.c_str());
+      AXP::reportError(AXP::BadArgument, AXP::messages::kTooSmall, path.c_str());
       return false;
     case AXP::TrailerState::Differs:
       break;

@@ -24,5 +24,16 @@ constexpr char kChecksumError[] = "winErr=%d";
 constexpr char kPartOf[] = "%s in %s";
 constexpr char kTooSmall[] = "File=%s(too small)";
 constexpr char kOutOfMemory[] = "out of memory";
+// A file read short: name or path.
+constexpr char kFileReadError[] = "file=%s";
+// A packed file that differs from its (list) row: name, its size or
+// checksum, the listed one.
+constexpr char kSizeDiffers[] = "file=%s, sizedif(%d!=%d)";
+constexpr char kChecksumDiffers[] = "file=%s, crcdif(%u!=%u)";
+// Result numbers of the libraries: the ZIP reader's, the LZMA coder's, the
+// ZIP writer's.
+constexpr char kZipError[] = "ziperr=%d";
+constexpr char kLzmaError[] = "LZMA=%d";
+constexpr char kArchiveError[] = "XZIP=%d";
 
 }  // namespace AXP::messages
