@@ -134,19 +134,18 @@ inline Finding examine(const std::string& path, const std::string& masterPath) {
 // The input is a u16 length, a master list of that many bytes, and the
 // description of a pack (sparse_pack.h) named "data.axp".
 inline Finding checkPackList(const uint8_t* data, size_t size) {
-  static Sandbox sandbox;
-  if (!sandbox.ready()) return fail("no sandbox");
-  sandbox.clear();
-  TempFolderRedirect redirect(sandbox.file("tmp"));
+  testing_support::MemoryEnv& ground = memoryGround();
+  ground.clear();
+  const platform::ScopedEnv inUse(&ground);
   InputReader input(data, size);
   const std::string_view master = input.bytes(input.u16());
-  const std::string masterPath = sandbox.file("master.txt");
-  const std::string path = sandbox.file("pack/data.axp");
-  if (!writeFile(masterPath, master) || !writeSparsePack(input.rest(), path)) return fail("cannot write the inputs");
-  const int descriptors = openDescriptors();
+  const std::string masterPath = "/master.txt";
+  const std::string path = "/pack/data.axp";
+  ground.putFile(masterPath, std::string(master));
+  ground.putFile(path, sparsePackBytes(input.rest()));
   Finding found = pack_list::examine(path, masterPath);
-  if (found.empty() && openDescriptors() != descriptors) found = fail("a file was left open");
-  if (found.empty() && !viewTree(sandbox.file("tmp")).empty()) found = fail("a scratch file was left behind");
+  if (found.empty() && ground.openFiles() != 0) found = fail("a file was left open");
+  if (found.empty() && ground.snapshot("/tmp").size() != 1) found = fail("a scratch file was left behind");
   return found;
 }
 

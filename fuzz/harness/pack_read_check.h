@@ -158,7 +158,7 @@ inline std::vector<AXP::NameHash> tableHashes(AXP::PackFile& pack) {
   return hashes;
 }
 
-inline Finding examine(const std::string& path) {
+inline Finding examine(const std::string& path, const std::string& file) {
   PackHandle pack = newPack();
   if (!pack->open(path.c_str(), true)) {
     const int32_t code = AXP::getLastErrorCode();
@@ -167,7 +167,6 @@ inline Finding examine(const std::string& path) {
     }
     return {};
   }
-  const std::string file = readFile(path).value_or("");
   std::vector<std::string> names = fixedNames();
   for (const std::string& listed : listedNames(*pack)) names.push_back(listed);
   for (const std::string& name : names) {
@@ -185,15 +184,14 @@ inline Finding examine(const std::string& path) {
 
 // The input describes a pack (sparse_pack.h).
 inline Finding checkPackRead(const uint8_t* data, size_t size) {
-  static Sandbox sandbox;
-  if (!sandbox.ready()) return fail("no sandbox");
-  const std::string path = sandbox.file("read.axp");
-  if (!writeSparsePack(std::string_view(reinterpret_cast<const char*>(data), size), path)) {
-    return fail("cannot write the pack");
-  }
-  const int descriptors = openDescriptors();
-  Finding found = pack_read::examine(path);
-  if (found.empty() && openDescriptors() != descriptors) found = fail("a file was left open");
+  testing_support::MemoryEnv& ground = memoryGround();
+  ground.clear();
+  const platform::ScopedEnv inUse(&ground);
+  const std::string path = "/read.axp";
+  const std::string pack = sparsePackBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+  ground.putFile(path, pack);
+  Finding found = pack_read::examine(path, pack);
+  if (found.empty() && ground.openFiles() != 0) found = fail("a file was left open");
   return found;
 }
 

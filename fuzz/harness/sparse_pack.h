@@ -15,11 +15,7 @@
 // header may point elsewhere. Missing bytes read as zero.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -28,32 +24,27 @@
 
 namespace fuzzing {
 
-// Writes the pack `description` stands for at `path`; the unused tables are
-// holes, so writing costs little.
-inline bool writeSparsePack(std::string_view description, const std::string& path) {
+// The bytes of the pack `description` stands for; bytes the description
+// lacks are zero.
+inline std::string sparsePackBytes(std::string_view description) {
   InputReader input(reinterpret_cast<const uint8_t*>(description.data()), description.size());
   const std::string_view header = input.bytes(AXP::kHeaderSize);
   const uint32_t cut = input.u32();
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  // The file starts empty, so bytes the description lacks are holes that
-  // read as zero.
-  auto put = [fd](std::string_view bytes, uint64_t offset) {
-    return ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes.size());
+  std::string pack(AXP::kNewPackSize, '\0');
+  auto put = [&pack](std::string_view bytes, uint64_t offset) {
+    if (pack.size() < offset + bytes.size()) pack.resize(offset + bytes.size(), '\0');
+    pack.replace(offset, bytes.size(), bytes);
   };
-  bool written = put(header, 0);
-  for (uint16_t n = input.u16(); n > 0 && written && input.remaining() > 0; --n) {
+  put(header, 0);
+  for (uint16_t n = input.u16(); n > 0 && input.remaining() > 0; --n) {
     const uint32_t position = input.u16() % AXP::kHashTableEntries;
-    written = put(input.bytes(AXP::kRecordSize), AXP::kHashTableOffset + AXP::kRecordSize * position);
+    put(input.bytes(AXP::kRecordSize), AXP::kHashTableOffset + AXP::kRecordSize * position);
   }
   const uint16_t blocks = input.u16();
-  written = written && put(input.bytes(size_t{blocks} * AXP::kRecordSize), AXP::kBlockTableOffset);
-  const std::string_view data = input.rest();
-  const off_t length = static_cast<off_t>(AXP::kNewPackSize + data.size());
-  written = written && put(data, AXP::kDataAreaOffset) && ::ftruncate(fd, cut != 0 && cut < length ? cut : length) == 0;
-  return ::close(fd) == 0 && written;
+  put(input.bytes(size_t{blocks} * AXP::kRecordSize), AXP::kBlockTableOffset);
+  put(input.rest(), AXP::kDataAreaOffset);
+  if (cut != 0 && cut < pack.size()) pack.resize(cut);
+  return pack;
 }
 
 inline void appendLittleEndian(std::string* out, uint32_t value, size_t bytes) {
