@@ -13,6 +13,7 @@
 #include "axp/updater/updater.h"
 #include "hardening_support.h"
 #include "package_builder.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -59,9 +60,9 @@ TEST(OutOfMemory, PackUpdaterAndBuilderAnswerWithAFailure) {
     pack.setListTracking(1);
     ASSERT_TRUE(pack.insertContents("first", 5, "a.txt", true, true) && pack.saveList());
   }
-  const std::string pristineBytes = crash_testing::readBytes(pristine);
-  crash_testing::writeBytes(master, "head\na.txt|1|2|p.axp\n");
-  const auto layOutPack = [&] { crash_testing::writeBytes(packPath, pristineBytes); };
+  const std::string pristineBytes = testing_support::readFile(pristine);
+  testing_support::writeFile(master, "head\na.txt|1|2|p.axp\n");
+  const auto layOutPack = [&] { testing_support::writeFile(packPath, pristineBytes); };
   expectOutOfMemoryAnswered("pack edit", layOutPack, [&] {
     AXP::PackFileHandle pack = AXP::makePackFile();
     return pack && pack->open(packPath.c_str(), false) && pack->loadList() &&
@@ -72,7 +73,7 @@ TEST(OutOfMemory, PackUpdaterAndBuilderAnswerWithAFailure) {
   const std::string package = folder.file("patch.zip");
   const std::string install = folder.file("game");
   ASSERT_TRUE(crash_testing::writeSealedPackage(package, "0||x.txt\n0|p.axp|y.txt\n", {{"x.txt", "x"}, {"p.axp/y.txt", "y"}}));
-  const auto layOutInstallation = [&] { crash_testing::writeBytes(install + "/p.axp", pristineBytes); };
+  const auto layOutInstallation = [&] { testing_support::writeFile(install + "/p.axp", pristineBytes); };
   expectOutOfMemoryAnswered("apply", layOutInstallation, [&] {
     AXP::UpdaterHandle updater = AXP::makeUpdater();
     return updater && updater->openPackage(package.c_str()) && updater->apply(install.c_str(), nullptr);
@@ -81,8 +82,8 @@ TEST(OutOfMemory, PackUpdaterAndBuilderAnswerWithAFailure) {
   const std::string oldFolder = folder.file("v1");
   const std::string newFolder = folder.file("v2");
   const std::string built = folder.file("built.zip");
-  crash_testing::writeBytes(oldFolder + "/a.txt", "old");
-  crash_testing::writeBytes(newFolder + "/a.txt", "new");
+  testing_support::writeFile(oldFolder + "/a.txt", "old");
+  testing_support::writeFile(newFolder + "/a.txt", "new");
   expectOutOfMemoryAnswered("build", [] {}, [&] {
     AXP::PatchMakerHandle maker = AXP::makePatchMaker();
     if (!maker) return false;

@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/system.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -46,19 +48,8 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 // Points WINEPREFIX at a fresh fake prefix for one test.
 class WinePrefix : public testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("WINEPREFIX");
-    if (old != nullptr) saved_ = old;
-    hadPrefix_ = old != nullptr;
-    ::setenv("WINEPREFIX", prefix_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadPrefix_) {
-      ::setenv("WINEPREFIX", saved_.c_str(), 1);
-    } else {
-      ::unsetenv("WINEPREFIX");
-    }
-  }
+  void SetUp() override { winePrefix_.emplace("WINEPREFIX", prefix_.path().c_str()); }
+  void TearDown() override { winePrefix_.reset(); }
 
   std::string read(const std::string& key, const std::string& name) {
     std::string value = "untouched";
@@ -67,8 +58,7 @@ class WinePrefix : public testing::Test {
   }
 
   TempDir prefix_;
-  std::string saved_;
-  bool hadPrefix_ = false;
+  std::optional<testing_support::ScopedEnvironment> winePrefix_;
 };
 
 TEST_F(WinePrefix, ReadsTheThirtyTwoBitViewFirst) {

@@ -36,14 +36,14 @@ TEST(PackEdit, AllocationSplitsAndReusesBlocks) {
   EXPECT_EQ(pack.header().dataUsed, 512u);
   EXPECT_EQ(pack.header().freeBytes, 0u);
   EXPECT_EQ(headerOnDisk(path).dataUsed, 512u);
-  EXPECT_EQ(fileBytes(path).size(), kData + 512);
+  EXPECT_EQ(readFile(path).size(), kData + 512);
 
   // Same allocated size: rewritten in place, block size only.
   ASSERT_TRUE(insert(&pack, "f", std::string(400, 'b')));
   EXPECT_EQ(blockOf(&pack, "f").offset, kData);
   EXPECT_EQ(blockOf(&pack, "f").size, 400u);
   EXPECT_EQ(pack.header().blockCount, 1u);
-  EXPECT_EQ(fileBytes(path).substr(kData, 512), std::string(400, 'b') + std::string(112, '\0'));
+  EXPECT_EQ(readFile(path).substr(kData, 512), std::string(400, 'b') + std::string(112, '\0'));
 
   // Smaller: the freed block is reused and its rest split off.
   ASSERT_TRUE(insert(&pack, "f", std::string(100, 'c')));
@@ -200,7 +200,7 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
   TempDir dir;
   const std::string path = dir.file("p.axp");
   craftFullPack(path, 256, false);
-  std::string before = fileBytes(path);
+  std::string before = readFile(path);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));
@@ -214,10 +214,10 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
     EXPECT_FALSE(insert(&pack, "g", std::string(256, 'g')));
     EXPECT_EQ(readPacked(&pack, "f"), std::string(256, 'f'));
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 
   craftFullPack(path, 1024, true);
-  before = fileBytes(path);
+  before = readFile(path);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));
@@ -225,7 +225,7 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
     EXPECT_EQ(AXP::getLastErrorCode(), AXP::NoBlock);
     EXPECT_EQ(pack.header().freeBytes, 1024u);
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));

@@ -21,7 +21,7 @@ TEST(PackLifecycle, CreateGivesAnEmptyPackMarkedWhileOpen) {
   pack.close();
   pack.close();  // harmless
 
-  const std::string bytes = fileBytes(path);
+  const std::string bytes = readFile(path);
   ASSERT_EQ(bytes.size(), AXP::kNewPackSize);
   const AXP::PackHeader header = headerOnDisk(path);
   EXPECT_EQ(header.magic, 0x4B505841u);
@@ -65,7 +65,7 @@ TEST(PackLifecycle, ReadOnlyPackRefusesEveryWrite) {
   TempDir dir;
   const std::string path = dir.file("p.axp");
   buildPack(path, {{"a.txt", "abc"}});
-  const std::string before = fileBytes(path);
+  const std::string before = readFile(path);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), true));
@@ -79,7 +79,7 @@ TEST(PackLifecycle, ReadOnlyPackRefusesEveryWrite) {
     EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
     EXPECT_STREQ(AXP::getLastErrorMessage(), "Const Mode");
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 }
 
 TEST(PackLifecycle, FactoryFunctions) {

@@ -61,18 +61,11 @@ inline std::pair<std::string, std::string> namesSharingStart() {
   }
 }
 
-// All bytes of a file, read in one piece.
-inline std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::string bytes(in ? static_cast<size_t>(in.tellg()) : 0, '\0');
-  in.seekg(0);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
-}
+using testing_support::readFile;
 
 inline AXP::PackHeader headerOnDisk(const std::string& path) {
   AXP::PackHeader header{};
-  const std::string bytes = fileBytes(path);
+  const std::string bytes = readFile(path);
   if (bytes.size() >= sizeof header) std::memcpy(&header, bytes.data(), sizeof header);
   return header;
 }
