@@ -142,7 +142,7 @@ inline Finding checkPackList(const uint8_t* data, size_t size) {
   const std::string masterPath = "/master.txt";
   const std::string path = "/pack/data.axp";
   ground.putFile(masterPath, std::string(master));
-  ground.putFile(path, sparsePackBytes(input.rest()));
+  putSparsePack(ground, path, input.rest());
   Finding found = pack_list::examine(path, masterPath);
   if (found.empty() && ground.openFiles() != 0) found = fail("a file was left open");
   if (found.empty() && ground.snapshot("/tmp").size() != 1) found = fail("a scratch file was left behind");

@@ -188,9 +188,8 @@ inline Finding checkPackRead(const uint8_t* data, size_t size) {
   ground.clear();
   const platform::ScopedEnv inUse(&ground);
   const std::string path = "/read.axp";
-  const std::string pack = sparsePackBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-  ground.putFile(path, pack);
-  Finding found = pack_read::examine(path, pack);
+  putSparsePack(ground, path, std::string_view(reinterpret_cast<const char*>(data), size));
+  Finding found = pack_read::examine(path, ground.fileBytes(path).value_or(""));
   if (found.empty() && ground.openFiles() != 0) found = fail("a file was left open");
   return found;
 }

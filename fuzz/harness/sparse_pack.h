@@ -24,27 +24,25 @@
 
 namespace fuzzing {
 
-// The bytes of the pack `description` stands for; bytes the description
-// lacks are zero.
-inline std::string sparsePackBytes(std::string_view description) {
+// Puts the pack `description` stands for at `path` of the in-memory
+// ground; bytes the description lacks are holes that read as zero, so a
+// pack costs only the pages its records and data touch.
+inline void putSparsePack(testing_support::MemoryEnv& ground, const std::string& path,
+                          std::string_view description) {
   InputReader input(reinterpret_cast<const uint8_t*>(description.data()), description.size());
-  const std::string_view header = input.bytes(AXP::kHeaderSize);
+  ground.putFile(path, "");
+  ground.writeAt(path, 0, input.bytes(AXP::kHeaderSize));
   const uint32_t cut = input.u32();
-  std::string pack(AXP::kNewPackSize, '\0');
-  auto put = [&pack](std::string_view bytes, uint64_t offset) {
-    if (pack.size() < offset + bytes.size()) pack.resize(offset + bytes.size(), '\0');
-    pack.replace(offset, bytes.size(), bytes);
-  };
-  put(header, 0);
   for (uint16_t n = input.u16(); n > 0 && input.remaining() > 0; --n) {
     const uint32_t position = input.u16() % AXP::kHashTableEntries;
-    put(input.bytes(AXP::kRecordSize), AXP::kHashTableOffset + AXP::kRecordSize * position);
+    ground.writeAt(path, AXP::kHashTableOffset + AXP::kRecordSize * position, input.bytes(AXP::kRecordSize));
   }
   const uint16_t blocks = input.u16();
-  put(input.bytes(size_t{blocks} * AXP::kRecordSize), AXP::kBlockTableOffset);
-  put(input.rest(), AXP::kDataAreaOffset);
-  if (cut != 0 && cut < pack.size()) pack.resize(cut);
-  return pack;
+  ground.writeAt(path, AXP::kBlockTableOffset, input.bytes(size_t{blocks} * AXP::kRecordSize));
+  const std::string_view data = input.rest();
+  ground.writeAt(path, AXP::kDataAreaOffset, data);
+  const uint64_t length = AXP::kNewPackSize + data.size();
+  ground.resizeFile(path, cut != 0 && cut < length ? cut : length);
 }
 
 inline void appendLittleEndian(std::string* out, uint32_t value, size_t bytes) {

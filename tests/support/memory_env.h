@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/env.h"
@@ -61,7 +63,7 @@ class SparseBytes {
       const size_t offset = static_cast<size_t>(position % kPage);
       const size_t piece = std::min<size_t>(length - done, kPage - offset);
       // Zeros written into a hole leave it a hole.
-      if (pages_.count(position / kPage) == 0 && std::all_of(in + done, in + done + piece, [](uint8_t b) { return b == 0; })) {
+      if (pages_.count(position / kPage) == 0 && isZero(in + done, piece)) {
         done += piece;
         continue;
       }
@@ -87,6 +89,11 @@ class SparseBytes {
   }
 
  private:
+  static bool isZero(const uint8_t* bytes, size_t length) {
+    static const std::vector<uint8_t> zeros(kPage);
+    return std::memcmp(bytes, zeros.data(), length) == 0;
+  }
+
   std::map<uint64_t, std::vector<uint8_t>> pages_;
   uint64_t size_ = 0;
 };
@@ -112,6 +119,12 @@ class MemoryEnv : public platform::Env {
     makeFolders(parentOf(key));
     files_[key] = std::make_shared<Bytes>(bytes);
   }
+  // Writes `bytes` at `offset` of the file at `path`, which must exist;
+  // bytes between its end and `offset` read as zero.
+  void writeAt(const std::string& path, uint64_t offset, const std::string_view& bytes) {
+    files_.at(normalize(path))->write(offset, bytes.data(), bytes.size());
+  }
+  void resizeFile(const std::string& path, uint64_t length) { files_.at(normalize(path))->resize(length); }
   // The bytes of the file at `path`, as stored.
   std::optional<std::string> fileBytes(const std::string& path) const {
     auto found = files_.find(normalize(path));
