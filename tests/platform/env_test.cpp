@@ -7,13 +7,16 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/path.h"
 #include "platform/system.h"
 #include "support/fault_env.h"
+#include "support/memory_env.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testing_support::FaultEnv;
+using testing_support::MemoryEnv;
 using testing_support::TempDir;
 
 // Remembers every path the engine asks about.
@@ -66,6 +69,37 @@ TEST(Env, FaultEnvFailsTheChosenWriteAndSkipsPauses) {
   EXPECT_EQ(faults.writes(), 3u);
   EXPECT_EQ(file.size(), 4);
   platform::sleepMilliseconds(60 * 60 * 1000);  // returns at once, or the test times out
+}
+
+// The in-memory Env the fuzz targets stand on behaves as the disk does for
+// what the engine asks: names found whatever their case, writes far past
+// the end leaving holes that read as zero, moves and listings.
+TEST(Env, MemoryEnvKeepsFilesAsADiskWould) {
+  MemoryEnv memory;
+  platform::ScopedEnv inUse(&memory);
+  memory.putFile("/Game/Data/Scene.AXP", "pack");
+  EXPECT_EQ(platform::resolvePath("\\game\\data\\scene.axp"), "/Game/Data/Scene.AXP");
+  EXPECT_EQ(platform::resolvePath("/game/DATA/new.txt"), "/Game/Data/new.txt");
+  platform::File file;
+  ASSERT_TRUE(file.open("/game/data/scene.axp", platform::Access::ReadWrite, platform::Disposition::ExistingOnly));
+  uint32_t done = 0;
+  ASSERT_TRUE(file.seek(0x7FFFFFF0, platform::SeekFrom::Begin) && file.write("end", 3, &done));
+  EXPECT_EQ(file.size(), 0x7FFFFFF3);
+  char bytes[6] = {};
+  ASSERT_TRUE(file.seek(2, platform::SeekFrom::Begin) && file.read(bytes, 4, &done));
+  EXPECT_EQ(std::string(bytes, 4), std::string("ck\0\0", 4));
+  EXPECT_EQ(memory.openFiles(), 1);
+  file.close();
+  EXPECT_EQ(memory.openFiles(), 0);
+  EXPECT_TRUE(platform::moveFile("/Game/Data/Scene.AXP", "/game/old.axp"));
+  EXPECT_FALSE(platform::pathExists("/Game/Data/Scene.AXP"));
+  std::vector<platform::DirectoryEntry> entries;
+  ASSERT_TRUE(platform::listDirectory("/game", &entries));
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_TRUE(entries[0].isDirectory && entries[0].name == "Data");
+  EXPECT_EQ(entries[1].name, "old.axp");
+  EXPECT_FALSE(file.open("/game/none/x", platform::Access::ReadWrite, platform::Disposition::CreateAlways));
+  EXPECT_EQ(platform::lastSystemError(), ENOENT);
 }
 
 }  // namespace
