@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 
 #include "arguments.h"
@@ -205,7 +206,7 @@ bool PackFile::close() {
 
 void PackFile::clearTables() {
   header_ = PackHeader{};
-  std::fill(hashTable_.begin(), hashTable_.end(), HashEntry{});
+  std::memset(hashTable_.data(), 0, kHashTableSize);
   index_->clear();
   blocks_.clear();
   freeMap_.clear();

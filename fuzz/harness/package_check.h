@@ -193,6 +193,8 @@ inline Finding checkPackage(const uint8_t* data, size_t size) {
   if (found.empty() && (openDescriptors() != descriptors || ground.openFiles() != 0)) {
     found = fail("a file was left open");
   }
+  // Emptied here too, so that a run frees what it took.
+  ground.clear();
   return found;
 }
 

@@ -125,6 +125,12 @@ class MemoryEnv : public platform::Env {
     files_.at(normalize(path))->write(offset, bytes.data(), bytes.size());
   }
   void resizeFile(const std::string& path, uint64_t length) { files_.at(normalize(path))->resize(length); }
+  // The stored bytes of the file at `path`, read in place; null when there
+  // is none.
+  const SparseBytes* fileData(const std::string& path) const {
+    auto found = files_.find(normalize(path));
+    return found == files_.end() ? nullptr : found->second.get();
+  }
   // The bytes of the file at `path`, as stored.
   std::optional<std::string> fileBytes(const std::string& path) const {
     auto found = files_.find(normalize(path));
