@@ -34,10 +34,17 @@ PackHeader newPackHeader() {
   return header;
 }
 
+// A pack's table starts as a copy of this one: one copy of bytes rather
+// than 32,768 entries made one by one.
+const std::vector<HashEntry>& emptyHashTable() {
+  static const std::vector<HashEntry> table(kHashTableEntries);
+  return table;
+}
+
 }  // namespace
 
 PackFile::PackFile()
-    : storage_(std::make_unique<PackStorage>()), hashTable_(kHashTableEntries), index_(std::make_unique<HashIndex>()) {}
+    : storage_(std::make_unique<PackStorage>()), hashTable_(emptyHashTable()), index_(std::make_unique<HashIndex>()) {}
 
 bool PackFile::isOpen() const { return storage_->file.isOpen(); }
 

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "arguments.h"
@@ -46,10 +48,10 @@ uint64_t blockEnd(const BlockEntry& block) { return uint64_t{block.offset} + all
 // The records of a block table area up to the first all-zero one; beyond
 // the first `trusted`, only while each lies at or after `dataOffset` and
 // apart from every record taken before it.
-size_t countTrustedRecords(const std::vector<BlockEntry>& area, uint32_t trusted, uint32_t dataOffset) {
+size_t countTrustedRecords(const BlockEntry* area, size_t records, uint32_t trusted, uint32_t dataOffset) {
   std::map<uint64_t, uint64_t> taken;  // start -> end
   size_t count = 0;
-  for (const BlockEntry& block : area) {
+  for (const BlockEntry& block : std::span(area, records)) {
     if (block.offset == 0 && block.size == 0 && block.word == 0) break;
     const uint64_t start = block.offset;
     const uint64_t end = blockEnd(block);
@@ -186,11 +188,14 @@ void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
 // entered as free blocks: the next appended block starts at dataOffset +
 // dataUsed, which must lie behind every block.
 bool PackFile::recountHeader() {
-  std::vector<BlockEntry> area(kMaxBlockEntries);
-  if (!readAt(header_.blockTableOffset, area.data(), kMaxBlockEntries * kRecordSize)) {
+  // Read whole into storage that is not cleared first: the read fills it.
+  const std::unique_ptr<BlockEntry[]> records(new BlockEntry[kMaxBlockEntries]);
+  if (!readAt(header_.blockTableOffset, records.get(), kMaxBlockEntries * kRecordSize)) {
     return false;
   }
-  area.resize(countTrustedRecords(area, header_.blockCount, header_.dataOffset));
+  std::vector<BlockEntry> area(
+      records.get(), records.get() + countTrustedRecords(records.get(), kMaxBlockEntries, header_.blockCount,
+                                                         header_.dataOffset));
   const std::vector<BlockEntry> gaps = uncoveredSpace(area, header_.dataOffset);
   if (area.size() + gaps.size() > kMaxBlockEntries) {
     reportError(NoBlock, messages::kNone);

@@ -26,8 +26,11 @@ inline const std::vector<std::string>& fixedNames() {
   static const std::vector<std::string> names = {"(list)", "x.txt", "Data\\Scene.AXP", "data/config.ini", "abc"};
   return names;
 }
-constexpr size_t kMaxListedNames = 16;
-constexpr size_t kMaxTableHashes = 32;
+// Every name probed walks the table by the probing rules, a pass over all
+// 32,768 entries for a name that is absent; a few names of each kind reach
+// every path the lookups have.
+constexpr size_t kMaxListedNames = 6;
+constexpr size_t kMaxTableHashes = 6;
 constexpr uint32_t kProbeLead = 4;
 constexpr uint32_t kReadPiece = 777;
 // Small and ordinary line buffers: lines come in pieces in the first.
