@@ -48,18 +48,22 @@ bool Updater::verifyChecksum(const char* path) try {
 
 bool Updater::openPackage(const char* packagePath) try {
   if (isEmpty(packagePath)) return reportBadArgument();
-  std::string key = packageKey(packagePath);
+  const std::string key = packageKey(packagePath);
   if (openPackages_.count(key) != 0) return true;
   zzip_plugin_io_t io = selectIo(packagePath);
   zzip_error_t error = ZZIP_NO_ERROR;
   // The reader opens the file itself, so it gets the on-disk spelling.
-  ZZIP_DIR* archive =
-      zzip_dir_open_ext_io(platform::resolvePath(packagePath).c_str(), &error, nullptr, io);
+  const std::string onDisk = platform::resolvePath(packagePath);
+  // The package's place is made before its archive opens, so that no
+  // allocation can fail between the opening and the keeping.
+  const auto slot = openPackages_.try_emplace(key, nullptr).first;
+  ZZIP_DIR* archive = zzip_dir_open_ext_io(onDisk.c_str(), &error, nullptr, io);
   if (archive == nullptr) {
+    openPackages_.erase(slot);
     reportError(LibraryError, messages::kZipError, static_cast<int>(error));
     return false;
   }
-  openPackages_[key] = archive;
+  slot->second = archive;
   // The list is extracted whole before any line is read, so a failed
   // extraction adds no commands.
   const uint8_t* text = nullptr;
