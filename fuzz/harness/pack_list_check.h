@@ -29,8 +29,12 @@ inline bool expectedFailure(int32_t code) {
                       AXP::PackInEdit, AXP::BadArgument, AXP::HashTableFull, AXP::NoBlock});
 }
 
+// The read-only check, the repair and the check of the repaired pack share
+// the one pack object the lookup checks use (its list is reset by every
+// repair that succeeds); the edit, which starts from the list it loads,
+// makes a fresh one.
 inline Finding checkReadOnly(const std::string& path) {
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), true)) return {};
   pack->loadList();
   pack->verifyList();
@@ -45,7 +49,7 @@ inline Finding checkReadOnly(const std::string& path) {
 // repair must carry its code.
 inline Finding repair(const std::string& path, const std::string& masterPath, bool* repairedWithRows) {
   *repairedWithRows = false;
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), false)) return {};
   pack->setListTracking(1);
   pack->loadList();
@@ -58,7 +62,7 @@ inline Finding repair(const std::string& path, const std::string& masterPath, bo
 }
 
 inline Finding checkRepaired(const std::string& path) {
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), true)) {
     return fail("a repaired pack does not open read-only: code %d %s", AXP::getLastErrorCode(),
                 AXP::getLastErrorMessage());
