@@ -1,6 +1,7 @@
 # Everything a fresh Debian 12 machine needs, as root: `make test`, `make demo`.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 FUZZ_BUILD   ?= build-fuzz
@@ -13,7 +14,7 @@ FUZZ_SECONDS ?= 30
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize bench demo fuzz clean
+.PHONY: all deps configure build test test-sanitize test-tsan bench demo fuzz clean
 
 all: build
 
@@ -43,6 +44,25 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The tests that start threads, under ThreadSanitizer: the error record,
+# streams and list saves on several threads, the builder's packing
+# threads, parallel packers and the patch program's worker. Only their
+# programs are built.
+TSAN_PROGRAMS := common_tests pack_tests updater_tests patchmaker_tests frontend_tests
+TSAN_FILTER_common_tests     := ErrorRecord.*:ScramblingToggle.SameNamedFilesInDifferentFoldersToggleAtOnce
+TSAN_FILTER_pack_tests       := DataStreamTest.TwoThreadsReadOnePack:ListFile.ConcurrentSavesUseTheirOwnScratchFiles
+TSAN_FILTER_updater_tests    := LzmaEntry.PackersOfTheirOwnWorkInParallel
+TSAN_FILTER_patchmaker_tests := PackageBuildTest.*
+TSAN_FILTER_frontend_tests   := DialogTest.*:StartSignal.*:DialogChannel.*
+
+tsan_run = TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  $(TSAN_BUILD)/tests/$(1) --gtest_brief=1 --gtest_filter='$(TSAN_FILTER_$(1))'
+
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAXP_TSAN=ON -DAXP_BUILD_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_PROGRAMS)
+	$(foreach program,$(TSAN_PROGRAMS),$(call tsan_run,$(program)) &&) true
+
 bench: build
 	bash bench/run.sh $(BUILD)
 
@@ -64,4 +84,4 @@ fuzz: deps
 	bash fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

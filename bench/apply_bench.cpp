@@ -15,7 +15,7 @@
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "axp/pack/pak_file.h"
-#include "axp/patchmaker/zip_writer.h"
+#include "axp/patchmaker/package_writer.h"
 #include "axp/updater/lzma_entry.h"
 #include "axp/updater/updater.h"
 #include "platform/file.h"
@@ -65,26 +65,20 @@ const Fixture& fixture() {
     f.package = (f.folder / "patch.zip").string();
     std::mt19937 generator(7);
     std::string commands;
-    AXP::ArchiveHandle* archive = AXP::createArchive(f.package.c_str(), 0, AXP::kTargetPath);
+    std::vector<AXP::PackageEntry> entries;
     for (int i = 0; i < kFileCount; ++i) {
       std::string data = fileContents(generator);
       f.unpackedBytes += data.size();
-      const uint8_t* entry = nullptr;
-      uint32_t entrySize = 0;
-      AXP::packLzma(data.data(), static_cast<uint32_t>(data.size()), &entry, &entrySize);
-      f.entries.emplace_back(reinterpret_cast<const char*>(entry), entrySize);
-      std::string name = std::string(kPackName) + "/" + fileName(i);
-      AXP::addToArchive(archive, name.c_str(), entry, entrySize, AXP::kSourceMemory, AXP::kMethodStore);
+      std::string entry;
+      if (!AXP::packEntry(data, &entry)) std::abort();
+      f.entries.push_back(entry);
+      entries.push_back({std::string(kPackName) + "/" + fileName(i), std::move(entry)});
       commands += "0|" + std::string(kPackName) + "|" + fileName(i) + "\n";
     }
-    const uint8_t* entry = nullptr;
-    uint32_t entrySize = 0;
-    AXP::packLzma(commands.data(), static_cast<uint32_t>(commands.size()), &entry, &entrySize);
-    AXP::addToArchive(archive, "(command)", entry, entrySize, AXP::kSourceMemory, AXP::kMethodStore);
-    if (AXP::closeArchive(archive) != AXP::kZipSuccess || !AXP::toggleScrambling(f.package, false) ||
-        !AXP::appendChecksumTrailer(f.package)) {
-      std::abort();
-    }
+    std::string commandEntry;
+    if (!AXP::packEntry(commands, &commandEntry)) std::abort();
+    entries.push_back({"(command)", std::move(commandEntry)});
+    if (!AXP::writePackageFile(f.package, entries, true)) std::abort();
     return f;
   }();
   return result;

@@ -102,10 +102,7 @@ double secondsOf(const std::function<bool()>& work, bool* succeeded) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-struct MakerDeleter {
-  void operator()(AXP::PatchMaker* maker) const { AXP::destroyPatchMaker(maker); }
-};
-using Maker = std::unique_ptr<AXP::PatchMaker, MakerDeleter>;
+using Maker = AXP::PatchMakerHandle;
 
 // The two versions on disk, and a folder of the changed files alone for
 // the reference programs.

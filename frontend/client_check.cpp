@@ -1,7 +1,7 @@
 #include "frontend/client_check.h"
 
 #include "frontend/patch_texts.h"
-#include "platform/process.h"
+#include "host/process.h"
 #include "platform/system.h"
 
 namespace qelt {
@@ -12,7 +12,7 @@ constexpr uint32_t kRetryPause = 10;
 }  // namespace
 
 bool isClientRunning(DialogLink* owner, const std::string& clientProgram, bool ask) {
-  while (platform::isProgramRunning(clientProgram)) {
+  while (host::isProgramRunning(clientProgram)) {
     if (!ask || !owner->askRetry(kClientRunningText)) return true;
     platform::sleepMilliseconds(kRetryPause);
   }

@@ -1,6 +1,7 @@
 #include "frontend/container_start.h"
 
-#include "frontend/container_format.h"
+#include "axp/common/byte_order.h"
+#include "axp/common/patch_container.h"
 
 namespace qelt {
 namespace {
@@ -9,14 +10,14 @@ namespace {
 // refers to it, and read through volatile so that the value a producing
 // tool wrote into the file is the one used, not a value the compiler
 // folded in.
-__attribute__((used)) volatile ContainerStartRecord gContainerStart = {QELT_CONTAINER_MARKER, {0, 0, 0, 0}};
+__attribute__((used)) volatile AXP::ContainerStartRecord gContainerStart = {QELT_CONTAINER_MARKER, {0, 0, 0, 0}};
 
 }  // namespace
 
 uint32_t embeddedContainerStart() {
-  uint8_t start[kStartFieldSize];
-  for (size_t i = 0; i < kStartFieldSize; ++i) start[i] = gContainerStart.start[i];
-  return decodeLittleEndian32(start);
+  uint8_t start[AXP::kStartFieldSize];
+  for (size_t i = 0; i < AXP::kStartFieldSize; ++i) start[i] = gContainerStart.start[i];
+  return AXP::readLittleEndian32(start);
 }
 
 }  // namespace qelt

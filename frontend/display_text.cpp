@@ -1,6 +1,6 @@
 #include "frontend/display_text.h"
 
-#include "platform/text_encoding.h"
+#include "host/text_encoding.h"
 
 namespace qelt {
 namespace {
@@ -52,7 +52,7 @@ size_t utf8SequenceAt(const std::string& text, size_t i) {
 // Appends a stretch that is not UTF-8, read as GBK when it is GBK.
 void appendStretch(const std::string& stretch, std::string* out) {
   std::string converted;
-  if (platform::ansiToUtf8(stretch, &converted)) {
+  if (host::ansiToUtf8(stretch, &converted)) {
     *out += converted;
   } else {
     out->append(stretch.size(), kUnreadable);

@@ -1,7 +1,7 @@
 #include "frontend/game_launcher.h"
 
+#include "host/process.h"
 #include "platform/path.h"
-#include "platform/process.h"
 
 namespace qelt {
 namespace {
@@ -11,7 +11,7 @@ const char kLauncherName[] = "Launch.exe";
 }  // namespace
 
 bool launchGame(const std::string& installDir) {
-  return platform::startProcess(platform::pathAppend(installDir, kLauncherName), {}, installDir);
+  return host::startProcess(platform::pathAppend(installDir, kLauncherName), {}, installDir);
 }
 
 }  // namespace qelt

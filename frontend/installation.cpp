@@ -1,15 +1,15 @@
 #include "frontend/installation.h"
 
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "frontend/version_key.h"
+#include "host/registry.h"
 #include "platform/file.h"
 #include "platform/path.h"
-#include "platform/registry.h"
 
 namespace qelt {
 namespace {
 
-const char kVersionFileName[] = "(version)";
 const char kVersionSeparator = '|';
 const char kLineEnd = '\n';
 constexpr uint32_t kMaxFirstLine = 259;
@@ -36,7 +36,7 @@ bool readFirstLine(const std::string& path, std::string* line) {
 }  // namespace
 
 bool readInstalledVersion(const std::string& folder, bool checkRange, PatchState* state) {
-  std::string path = platform::pathAppend(folder, kVersionFileName);
+  std::string path = platform::pathAppend(folder, AXP::kVersionFileName);
   std::string line;
   if (path.size() > AXP::kMaxPath || !readFirstLine(path, &line)) return false;
   size_t separator = line.find(kVersionSeparator);
@@ -48,13 +48,13 @@ bool readInstalledVersion(const std::string& folder, bool checkRange, PatchState
 
 bool InstallationFinder::tryRegistry(PatchState* state) const {
   std::string value;
-  if (!platform::readRegistryValue(kRegistryHive, kRegistryKey, kRegistryValue, &value) ||
+  if (!host::readRegistryValue(kRegistryHive, kRegistryKey, kRegistryValue, &value) ||
       value.size() > AXP::kMaxPath) {
     return false;
   }
   // The installer wrote a Windows path ("C:\Games\QELT"); here it lies
   // under the Wine prefix's drive folders.
-  std::string folder = platform::mapWindowsPath(value);
+  std::string folder = host::mapWindowsPath(value);
   if (!readInstalledVersion(folder, true, state)) return false;
   state->installDir = folder;
   return true;

@@ -9,8 +9,9 @@
 #include "frontend/program_options.h"
 #include "frontend/terminal_host.h"
 #include "frontend/unattended_host.h"
+#include "host/process.h"
+#include "host/terminal.h"
 #include "platform/system.h"
-#include "platform/terminal.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-bool onTerminal() { return platform::isTerminal(kStandardInput) && platform::isTerminal(kStandardOutput); }
+bool onTerminal() { return host::isTerminal(kStandardInput) && host::isTerminal(kStandardOutput); }
 
 }  // namespace
 
@@ -36,14 +37,14 @@ int main(int argc, char** argv) {
     std::cout << qelt::programHelp();
     return kExitSuccess;
   }
-  qelt::PatchSettings settings{platform::executablePath(), qelt::embeddedContainerStart(), platform::tempFolder(),
+  qelt::PatchSettings settings{host::executablePath(), qelt::embeddedContainerStart(), platform::tempFolder(),
                                options.clientProgram};
   if (options.unattended || !onTerminal()) {
     qelt::UnattendedHost host(&std::cout, options.installDirs);
     return qelt::PatchProgram(settings, &host).run() ? kExitSuccess : kExitFailure;
   }
   // The dialog program ends with 0 however the player closed it.
-  qelt::TerminalHost host(&std::cout, platform::terminalColumns(kStandardOutput));
+  qelt::TerminalHost host(&std::cout, host::terminalColumns(kStandardOutput));
   qelt::PatchProgram(settings, &host).run();
   return kExitSuccess;
 }

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "axp/common/error_record.h"
+#include "axp/updater/updater.h"
 #include "frontend/apply_progress.h"
 #include "frontend/client_check.h"
 #include "frontend/embedded_container.h"
 #include "frontend/patch_texts.h"
 #include "frontend/text_format.h"
-#include "frontend/updater_handle.h"
 #include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -28,15 +28,6 @@ const char kApplyFailedFormat[] = "更新错误(code=%d,%s)";
 const char kFinished[] = "更新结束";
 const char kFiledPackagesFolder[] = "Patch";
 
-// The attempt whose package is being applied. The updater's progress
-// callback carries no context of its own; only one attempt ever applies at
-// a time.
-struct ApplyingAttempt {
-  PatchState* state = nullptr;
-  DialogLink* link = nullptr;
-};
-ApplyingAttempt gApplying;
-
 void fail(DialogLink* link, const std::string& status) {
   link->setStatus(status);
   link->reportFailure();
@@ -53,25 +44,24 @@ void filePackage(const PatchState& state) {
 
 bool applyPackage(AXP::IUpdater* updater, PatchState* state, DialogLink* link) {
   state->progressCounter = 0;
-  gApplying = {state, link};
-  bool applied = updater->apply(state->installDir.c_str(), onApplyProgress);
-  gApplying = {};
-  return applied;
+  return updater->apply(state->installDir.c_str(), [state, link](const char* pack, const char* name, int32_t kind) {
+    reportApplyProgress(state, link, pack, name, kind);
+  });
 }
 
 }  // namespace
 
-void onApplyProgress(const char* /*pack*/, const char* name, int32_t kind) {
-  PatchState* state = gApplying.state;
+void reportApplyProgress(PatchState* state, DialogLink* link, const char* /*pack*/, const char* name,
+                         int32_t kind) {
   int percent = progressPercent(state->progressCounter, state->operationCount);
   ++state->progressCounter;
-  gApplying.link->setStatus(progressText(kind, name));
-  gApplying.link->reportProgress(percent);
+  link->setStatus(progressText(kind, name));
+  link->reportProgress(percent);
 }
 
 UpdateResult runUpdate(PatchState* state, const WorkerContext& context, DialogLink* link) {
-  UpdaterHandle updater = makeUpdater();
-  if (!updater->openPackage(state->packagePath.c_str())) {
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater || !updater->openPackage(state->packagePath.c_str())) {
     link->setStatus(kPackageBroken);
     return UpdateResult::Failed;
   }

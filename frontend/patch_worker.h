@@ -36,7 +36,8 @@ enum class UpdateResult { Applied, Failed, Abandoned };
 // failure the status line names the reason.
 UpdateResult runUpdate(PatchState* state, const WorkerContext& context, DialogLink* link);
 
-// The progress callback handed to the updater's apply.
-void onApplyProgress(const char* pack, const char* name, int32_t kind);
+// What the updater's apply is told of each operation: the bar moves and the
+// status line names the file.
+void reportApplyProgress(PatchState* state, DialogLink* link, const char* pack, const char* name, int32_t kind);
 
 }  // namespace qelt

@@ -13,7 +13,7 @@
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "axp/pack/pack_file.h"
-#include "axp/patchmaker/zip_writer.h"
+#include "axp/patchmaker/package_writer.h"
 #include "axp/updater/lzma_entry.h"
 #include "fuzz/harness/sandbox.h"
 #include "fuzz/harness/sparse_pack.h"
@@ -31,10 +31,8 @@ struct Entry {
 };
 
 std::string packed(const std::string& data) {
-  const uint8_t* entry = nullptr;
-  uint32_t size = 0;
-  if (!AXP::packLzma(data.data(), static_cast<uint32_t>(data.size()), &entry, &size)) return {};
-  return std::string(reinterpret_cast<const char*>(entry), size);
+  std::string entry;
+  return AXP::packEntry(data, &entry) ? entry : std::string();
 }
 
 std::string sampleBytes(size_t count, unsigned seed) {
@@ -47,21 +45,15 @@ std::string sampleBytes(size_t count, unsigned seed) {
 std::string u16(uint32_t value) { return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)}; }
 std::string u32(uint32_t value) { return u16(value & 0xFFFF) + u16(value >> 16); }
 
-// A ZIP archive of the entries, written with the builder's writer; the
-// writer takes no empty memory block, so empty entries come from a file.
+// A ZIP archive of the entries, written with the builder's package writer.
 std::string zipArchive(const Sandbox& scratch, const std::vector<Entry>& entries) {
   const std::string path = scratch.file("archive.zip");
-  const std::string emptyFile = scratch.file("empty");
-  writeFile(emptyFile, "");
-  AXP::ArchiveHandle* archive = AXP::createArchive(path.c_str(), 0, AXP::kTargetPath);
-  if (archive == nullptr) return {};
+  AXP::PackageWriter writer;
+  if (!writer.create(path)) return {};
   for (const Entry& entry : entries) {
-    const bool empty = entry.data.empty();
-    AXP::addToArchive(archive, entry.name.c_str(), empty ? emptyFile.c_str() : entry.data.data(),
-                      static_cast<uint32_t>(entry.data.size()), empty ? AXP::kSourcePath : AXP::kSourceMemory,
-                      entry.method);
+    writer.add(entry.name, entry.data.data(), static_cast<uint32_t>(entry.data.size()), entry.method);
   }
-  AXP::closeArchive(archive);
+  writer.finish(false);
   return readFile(path).value_or("");
 }
 
@@ -69,7 +61,7 @@ std::string zipArchive(const Sandbox& scratch, const std::vector<Entry>& entries
 std::string sealed(const Sandbox& scratch, const std::string& archive) {
   const std::string path = scratch.file("sealed.xzip");
   writeFile(path, archive);
-  if (!AXP::toggleScrambling(path, false) || !AXP::appendChecksumTrailer(path)) return {};
+  if (!AXP::copyAndSealPackage(path, path)) return {};
   return readFile(path).value_or("");
 }
 

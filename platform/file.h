@@ -1,39 +1,36 @@
 // Files and folders: the operations the engine needs from the operating
-// system, named by what they do. Paths may use "\" or "/" between components;
-// a path to an existing file is found even when its letter case differs from
-// the names on disk (see path.h, resolvePath).
+// system, named by what they do. Each goes through the current Env
+// (env.h): a path to an existing file is found even when its letter case
+// differs from the names on disk (see path.h, resolvePath).
 //
 // Failures return false (or -1) and leave the system error number in
 // lastSystemError() (system.h).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace platform {
 
-enum class Access { Read, ReadWrite };
-enum class Disposition {
-  ExistingOnly,  // fail when the file does not exist
-  CreateAlways,  // create, truncating an existing file
-  CreateNew,     // create, failing when the file exists
-};
-enum class SeekFrom { Begin, Current, End };
-
-// Owns one open file; closes it when destroyed. Move-only.
+// Owns one open file of an Env; closes it when destroyed. Move-only.
 class File {
  public:
   File() = default;
+  explicit File(std::unique_ptr<OpenFile> file) : file_(std::move(file)) {}
   ~File();
-  File(File&& other) noexcept;
+  File(File&& other) noexcept = default;
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Closes any file held first. A folder cannot be opened.
+  // Closes any file held first, then opens through the current Env. A
+  // folder cannot be opened.
   bool open(const std::string& path, Access access, Disposition disposition);
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return file_ != nullptr; }
   // Closes the file; false when the system reported an error on close.
   bool close();
 
@@ -50,8 +47,8 @@ class File {
   int64_t tell() const;
   // Size in bytes, -1 on failure.
   int64_t size() const;
-  // Flushes written data to the disk (fdatasync); on a pipe or terminal
-  // there is nothing to flush and it succeeds.
+  // Flushes written data to the disk; on a pipe or terminal there is
+  // nothing to flush and it succeeds.
   bool flush();
   // Cuts or extends the file to `length` bytes.
   bool truncate(uint64_t length);
@@ -61,20 +58,17 @@ class File {
   bool duplicate(File* copy) const;
   // True for a regular disk file, false for pipes, terminals and the like.
   bool isRegularFile() const;
+  bool getInfo(FileInfo* info) const;
 
-  // Adopts a descriptor opened elsewhere (standard input or output, a pipe);
-  // the File closes it.
+  // Adopts a descriptor of the system opened elsewhere (standard input or
+  // output, a pipe); the File closes it.
   static File adopt(int descriptor);
-  // The system descriptor, for libraries that take one.
-  int descriptor() const { return fd_; }
+  // The system descriptor, for libraries that take one; -1 when the file is
+  // not open or has none.
+  int descriptor() const { return file_ ? file_->descriptor() : -1; }
 
  private:
-  int fd_ = -1;
-};
-
-struct DirectoryEntry {
-  std::string name;
-  bool isDirectory = false;
+  std::unique_ptr<OpenFile> file_;
 };
 
 bool deleteFile(const std::string& path);
@@ -92,7 +86,7 @@ bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 // Size of the file at `path`, -1 when it cannot be examined or is a folder.
 int64_t fileSize(const std::string& path);
-// True when both paths name the same existing file (same device and inode).
+// True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
 // Gives `to` the access permissions of `from`: a file written through a
 // private work file and moved over `from` keeps who may read it.

@@ -5,23 +5,10 @@
 #include <cstdint>
 #include <ctime>
 
+#include "platform/env.h"
 #include "platform/file.h"
 
 namespace platform {
-
-struct FileInfo {
-  uint64_t size = 0;
-  // Seconds since 1970-01-01 UTC. The creation time is the time the file's
-  // status last changed where the system keeps no birth time.
-  int64_t lastWriteTime = 0;
-  int64_t lastAccessTime = 0;
-  int64_t creationTime = 0;
-  bool directory = false;
-  // The owner may not write the file.
-  bool readOnly = false;
-  // The owner may run the file as a program.
-  bool executable = false;
-};
 
 // False when the system cannot examine the file (the system error is kept,
 // see system.h).
@@ -35,7 +22,13 @@ void refreshTimeZone();
 // time cannot be represented.
 bool toLocalTime(int64_t seconds, std::tm* local);
 
-// The present moment, in seconds since 1970-01-01 UTC.
+// Seconds since 1970-01-01 UTC of a broken-down local time (its fields
+// normalised as the C library's mktime does); -1 when it cannot be
+// represented.
+int64_t fromLocalTime(const std::tm& local);
+
+// The present moment, in seconds since 1970-01-01 UTC, from the current
+// Env.
 int64_t currentTime();
 
 }  // namespace platform

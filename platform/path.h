@@ -21,13 +21,16 @@ std::string::size_type findFileName(const std::string& path);
 // Index of the last component's extension ("." included); path.size() when
 // the last component has no ".".
 std::string::size_type findExtension(const std::string& path);
+// `folder` with one separator at its end, ready for a file name; an empty
+// folder (the current one) stays empty.
+std::string asFolder(const std::string& folder);
 // Removes spaces at both ends.
 void removeBlanks(std::string* path);
 // Removes one trailing separator, unless the path is just a root ("/",
 // "C:\").
 void removeTrailingSeparator(std::string* path);
 
-// The on-disk form of a path: "\" becomes "/", and each component that does
+// The on-disk form of a path, as the current Env keeps it (env.h): "\" becomes "/", and each component that does
 // not exist with that exact spelling is matched ASCII-case-insensitively
 // among the entries of its folder. Components past the first one that
 // matches nothing are kept as written (so a path to a file about to be

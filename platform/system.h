@@ -1,5 +1,5 @@
-// Process-level services: the last system error, temporary files, the
-// program's own path, sleeping.
+// Process-level services: the last system error, temporary files and
+// sleeping (the last two through the current Env, env.h).
 #pragma once
 
 #include <cstdint>
@@ -22,9 +22,6 @@ std::string tempFileName(const std::string& folder, const std::string& prefix, u
 // process holds, and returns its path; empty on failure. An empty `folder`
 // is the current folder.
 std::string createUniqueTempFile(const std::string& folder, const std::string& prefix);
-
-// Full path of the running program's file; empty on failure.
-std::string executablePath();
 
 void sleepMilliseconds(uint32_t milliseconds);
 

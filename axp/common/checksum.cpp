@@ -1,8 +1,8 @@
 #include "axp/common/checksum.h"
 
 #include <array>
-#include <bit>
-#include <cstring>
+
+#include "axp/common/byte_order.h"
 
 namespace AXP {
 namespace {
@@ -112,13 +112,6 @@ constexpr ShiftTables makeLaneShiftTables() {
 constexpr FieldTables kFieldTables = makeFieldTables();
 constexpr ShiftTables kLaneShift = makeLaneShiftTables();
 
-inline uint32_t loadLittleEndian32(const uint8_t* bytes) {
-  uint32_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
-  return word;
-}
-
 template <size_t field>
 inline uint32_t lookUp(uint32_t word) {
   constexpr int shift = kFields[field].shift % 32;
@@ -128,8 +121,8 @@ inline uint32_t lookUp(uint32_t word) {
 
 // Advances the register over one step of kStepBytes bytes.
 inline uint32_t feedStep(uint32_t state, const uint8_t* bytes) {
-  const uint32_t low = loadLittleEndian32(bytes) ^ state;
-  const uint32_t high = loadLittleEndian32(bytes + 4);
+  const uint32_t low = readLittleEndian32(bytes) ^ state;
+  const uint32_t high = readLittleEndian32(bytes + 4);
   return lookUp<0>(low) ^ lookUp<1>(low) ^ lookUp<2>(low) ^ lookUp<3>(high) ^ lookUp<4>(high) ^ lookUp<5>(high);
 }
 

@@ -2,14 +2,15 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace AXP {
 namespace {
 
-// One record per process, in static storage: reporting must work even when
+// One record per thread, in static storage: reporting must work even when
 // memory is short, so it never allocates.
-int32_t gCode = 0;
-char gMessage[kMaxErrorMessage + 1] = "";
+thread_local int32_t gCode = 0;
+thread_local char gMessage[kMaxErrorMessage + 1] = "";
 
 }  // namespace
 
@@ -27,5 +28,12 @@ void reportError(int32_t code, const char* format, ...) {
 int32_t getLastErrorCode() { return gCode; }
 
 const char* getLastErrorMessage() { return gMessage; }
+
+ErrorSnapshot::ErrorSnapshot() : code_(gCode) { std::memcpy(message_, gMessage, sizeof message_); }
+
+void ErrorSnapshot::restore() const {
+  gCode = code_;
+  std::memcpy(gMessage, message_, sizeof gMessage);
+}
 
 }  // namespace AXP

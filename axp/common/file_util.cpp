@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -9,7 +10,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kPathTooLongMessage[] = "%s";
 
 // The path as compared: blanks at both ends and a trailing separator
 // removed. The whole text is kept: cutting long paths to a fixed length
@@ -44,7 +44,7 @@ int compareIgnoringCase(const std::string& a, const std::string& b) {
 bool appendPath(std::string* path, const std::string& more) {
   std::string joined = platform::pathAppend(*path, more);
   if (joined.size() > kMaxPath) {
-    reportError(BadArgument, kPathTooLongMessage, joined.c_str());
+    reportError(BadArgument, messages::kName, joined.c_str());
     return false;
   }
   *path = std::move(joined);

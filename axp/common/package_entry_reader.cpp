@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <new>
 
-#include "axp/common/little_endian.h"
+#include "axp/common/byte_order.h"
 
 namespace AXP {
 namespace {
@@ -111,19 +111,19 @@ bool PackageEntryReader::readLocalHeader(const PackageEntryInfo& entry) {
   std::string header(headerSize, '\0');
   if (!archive_.readAt(entry.localHeaderOffset, header.data(), headerSize)) return fail(archive_.error());
   const auto* local = reinterpret_cast<const uint8_t*>(header.data());
-  const uint16_t flags = loadLittleEndian16(local + kLocalFlags);
-  dataOffset_ = uint64_t{entry.localHeaderOffset} + kLocalSize + loadLittleEndian16(local + kLocalNameLength) +
-                loadLittleEndian16(local + kLocalExtraLength);
+  const uint16_t flags = readLittleEndian16(local + kLocalFlags);
+  dataOffset_ = uint64_t{entry.localHeaderOffset} + kLocalSize + readLittleEndian16(local + kLocalNameLength) +
+                readLittleEndian16(local + kLocalExtraLength);
   if ((flags & kEncryptionFlags) != 0) return fail(ZipError::Unsupported);
   // Written in one pass, an entry leaves its CRC and sizes to a descriptor
   // behind its data; the directory's values are the ones checked then.
   const bool fieldsAgree = (flags & kFlagDataDescriptor) != 0 ||
-                           (loadLittleEndian32(local + kLocalCrc) == entry.crc &&
-                            loadLittleEndian32(local + kLocalCompressedSize) == entry.compressedSize &&
-                            loadLittleEndian32(local + kLocalSize32) == entry.size);
-  const bool sameEntry = loadLittleEndian32(local) == kLocalSignature &&
-                         loadLittleEndian16(local + kLocalMethod) == entry.method &&
-                         loadLittleEndian16(local + kLocalNameLength) == entry.name.size() &&
+                           (readLittleEndian32(local + kLocalCrc) == entry.crc &&
+                            readLittleEndian32(local + kLocalCompressedSize) == entry.compressedSize &&
+                            readLittleEndian32(local + kLocalSize32) == entry.size);
+  const bool sameEntry = readLittleEndian32(local) == kLocalSignature &&
+                         readLittleEndian16(local + kLocalMethod) == entry.method &&
+                         readLittleEndian16(local + kLocalNameLength) == entry.name.size() &&
                          header.compare(kLocalSize, headerSize, entry.name) == 0;
   if (!sameEntry || !fieldsAgree || dataOffset_ + entry.compressedSize > dataLimit) return fail(ZipError::Corrupted);
   return true;

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <new>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
-#include "axp/common/little_endian.h"
+#include "axp/common/byte_order.h"
 #include "axp/common/name_text.h"
 
 namespace AXP {
 namespace {
-
-constexpr const char* kZipMessage = "ziperr=%d";
 
 // End of central directory record.
 constexpr uint32_t kEndSignature = 0x06054B50;
@@ -62,16 +61,16 @@ struct EndRecord {
 
 ZipError checkEndRecord(const uint8_t* window, uint64_t at, uint64_t windowStart, EndRecord* record) {
   const uint8_t* end = window + at;
-  const uint16_t entriesOnDisk = loadLittleEndian16(end + kEndEntriesOnDisk);
-  record->entryCount = loadLittleEndian16(end + kEndEntryCount);
-  record->directorySize = loadLittleEndian32(end + kEndDirectorySize);
-  record->directoryOffset = loadLittleEndian32(end + kEndDirectoryOffset);
+  const uint16_t entriesOnDisk = readLittleEndian16(end + kEndEntriesOnDisk);
+  record->entryCount = readLittleEndian16(end + kEndEntryCount);
+  record->directorySize = readLittleEndian32(end + kEndDirectorySize);
+  record->directoryOffset = readLittleEndian32(end + kEndDirectoryOffset);
   if (record->entryCount == kZip64Count || record->directorySize == kZip64Value ||
       record->directoryOffset == kZip64Value ||
-      (at >= kZip64LocatorSize && loadLittleEndian32(end - kZip64LocatorSize) == kZip64LocatorSignature)) {
+      (at >= kZip64LocatorSize && readLittleEndian32(end - kZip64LocatorSize) == kZip64LocatorSignature)) {
     return ZipError::TooLarge;
   }
-  if (loadLittleEndian16(end + kEndDiskNumber) != 0 || loadLittleEndian16(end + kEndDirectoryDisk) != 0 ||
+  if (readLittleEndian16(end + kEndDiskNumber) != 0 || readLittleEndian16(end + kEndDirectoryDisk) != 0 ||
       entriesOnDisk != record->entryCount) {
     return ZipError::Unsupported;
   }
@@ -86,7 +85,7 @@ ZipError checkEndRecord(const uint8_t* window, uint64_t at, uint64_t windowStart
 }  // namespace
 
 bool reportZipError(ZipError error) {
-  reportError(LibraryError, kZipMessage, static_cast<int>(error));
+  reportError(LibraryError, messages::kZipError, static_cast<int>(error));
   return false;
 }
 
@@ -152,7 +151,7 @@ bool PackageReader::findEndRecord(uint64_t fileSize, std::vector<uint8_t>* windo
   if (!readAt(*windowStart, window->data(), span)) return false;
   ZipError nearest = ZipError::NoEndRecord;
   for (uint64_t at = span - kEndSize + 1; at-- > 0;) {
-    if (loadLittleEndian32(window->data() + at) != kEndSignature) continue;
+    if (readLittleEndian32(window->data() + at) != kEndSignature) continue;
     EndRecord record;
     const ZipError error = checkEndRecord(window->data(), at, *windowStart, &record);
     if (error == ZipError::None) {
@@ -182,21 +181,21 @@ bool PackageReader::parseDirectory(const uint8_t* bytes, uint32_t length, uint32
   uint32_t at = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* record = bytes + at;
-    if (length - at < kCentralSize || loadLittleEndian32(record) != kCentralSignature) {
+    if (length - at < kCentralSize || readLittleEndian32(record) != kCentralSignature) {
       return fail(ZipError::Corrupted);
     }
-    const uint32_t nameLength = loadLittleEndian16(record + kCentralNameLength);
-    const uint32_t recordSize = kCentralSize + nameLength + loadLittleEndian16(record + kCentralExtraLength) +
-                                loadLittleEndian16(record + kCentralCommentLength);
+    const uint32_t nameLength = readLittleEndian16(record + kCentralNameLength);
+    const uint32_t recordSize = kCentralSize + nameLength + readLittleEndian16(record + kCentralExtraLength) +
+                                readLittleEndian16(record + kCentralCommentLength);
     if (length - at < recordSize) return fail(ZipError::Corrupted);
     PackageEntryInfo entry;
     entry.name.assign(reinterpret_cast<const char*>(record + kCentralSize), nameLength);
-    entry.flags = loadLittleEndian16(record + kCentralFlags);
-    entry.method = loadLittleEndian16(record + kCentralMethod);
-    entry.crc = loadLittleEndian32(record + kCentralCrc);
-    entry.compressedSize = loadLittleEndian32(record + kCentralCompressedSize);
-    entry.size = loadLittleEndian32(record + kCentralSize32);
-    entry.localHeaderOffset = loadLittleEndian32(record + kCentralLocalOffset);
+    entry.flags = readLittleEndian16(record + kCentralFlags);
+    entry.method = readLittleEndian16(record + kCentralMethod);
+    entry.crc = readLittleEndian32(record + kCentralCrc);
+    entry.compressedSize = readLittleEndian32(record + kCentralCompressedSize);
+    entry.size = readLittleEndian32(record + kCentralSize32);
+    entry.localHeaderOffset = readLittleEndian32(record + kCentralLocalOffset);
     // The first of several names that compare equal keeps the key.
     index_.emplace(indexKey(entry.name), i);
     entries_.push_back(std::move(entry));

@@ -3,37 +3,31 @@
 #include <algorithm>
 #include <array>
 
+#include "axp/common/byte_order.h"
 #include "axp/common/checksum.h"
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
+#include "axp/common/scrambled_io.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
 namespace AXP {
 namespace {
 
-constexpr char kChecksumFailedMessage[] = "winErr=%d";
-// Opening and positioning failures name the file.
-constexpr char kFileFailedMessage[] = "File=%s, WinErr=%d";
-constexpr char kTrailerWriteFailedMessage[] = "winErr: %d";
-constexpr char kTrailerReadFailedMessage[] = "WinErr=%d";
-constexpr char kNoMessage[] = "";
 // Bytes checksummed per read.
 constexpr uint32_t kPieceBytes = 4096;
 
 using Trailer = std::array<uint8_t, kChecksumTrailerSize>;
 
 Trailer encodeTrailer(uint32_t checksum) {
-  return {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8), static_cast<uint8_t>(checksum >> 16),
-          static_cast<uint8_t>(checksum >> 24)};
-}
-
-uint32_t decodeTrailer(const Trailer& trailer) {
-  return static_cast<uint32_t>(trailer[0]) | static_cast<uint32_t>(trailer[1]) << 8 |
-         static_cast<uint32_t>(trailer[2]) << 16 | static_cast<uint32_t>(trailer[3]) << 24;
+  Trailer trailer;
+  writeLittleEndian32(trailer.data(), checksum);
+  return trailer;
 }
 
 bool reportChecksumFailure() {
-  reportError(ReadFailed, kChecksumFailedMessage, platform::lastSystemError());
+  reportError(ReadFailed, messages::kChecksumError, platform::lastSystemError());
   return false;
 }
 
@@ -66,18 +60,18 @@ bool crcFile(const std::string& path, uint32_t* out, bool skipTrailer) {
 
 bool appendChecksumTrailer(const std::string& path) {
   if (path.empty()) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   uint32_t checksum = 0;
   if (!crcFile(path, &checksum, false)) return false;
   platform::File file;
   if (!file.open(path, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   if (!file.seek(0, platform::SeekFrom::End)) {
-    reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(SeekFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   const Trailer trailer = encodeTrailer(checksum);
@@ -86,32 +80,54 @@ bool appendChecksumTrailer(const std::string& path) {
   // leaves an unsealed file: both are write failures.
   if (!file.write(trailer.data(), kChecksumTrailerSize, &written) || written != kChecksumTrailerSize ||
       !file.close()) {
-    reportError(WriteFailed, kTrailerWriteFailedMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
     return false;
   }
   return true;
 }
 
-bool checkChecksumTrailer(const std::string& path) {
+bool readTrailerState(const std::string& path, TrailerState* state) {
   uint32_t checksum = 0;
   if (!crcFile(path, &checksum, true)) return false;
   platform::File file;
   if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
-  if (file.size() < static_cast<int64_t>(kChecksumTrailerSize)) return false;
+  if (file.size() < static_cast<int64_t>(kChecksumTrailerSize)) {
+    *state = TrailerState::TooShort;
+    return true;
+  }
   if (!file.seek(-static_cast<int32_t>(kChecksumTrailerSize), platform::SeekFrom::End)) {
-    reportError(SeekFailed, kFileFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(SeekFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   Trailer trailer;
   uint32_t done = 0;
   if (!file.read(trailer.data(), kChecksumTrailerSize, &done) || done != kChecksumTrailerSize) {
-    reportError(ReadFailed, kTrailerReadFailedMessage, platform::lastSystemError());
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
-  return decodeTrailer(trailer) == checksum;
+  *state = readLittleEndian32(trailer.data()) == checksum ? TrailerState::Matches : TrailerState::Differs;
+  return true;
+}
+
+bool checkChecksumTrailer(const std::string& path) {
+  TrailerState state = TrailerState::Differs;
+  return readTrailerState(path, &state) && state == TrailerState::Matches;
+}
+
+bool copyAndSealPackage(const std::string& sourcePath, const std::string& targetPath) {
+  if (sourcePath.empty() || targetPath.empty()) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (comparePaths(sourcePath, targetPath) != 0 && !platform::copyFile(sourcePath, targetPath, false)) {
+    reportError(WriteFailed, messages::kFileWriteError, targetPath.c_str(), platform::lastSystemError());
+    return false;
+  }
+  const bool sealed = checkChecksumTrailer(targetPath);
+  return toggleScrambling(targetPath, sealed) && appendChecksumTrailer(targetPath);
 }
 
 }  // namespace AXP

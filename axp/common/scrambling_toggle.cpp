@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/package_seal.h"
@@ -13,9 +14,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kOpenFailedMessage[] = "File=%s, WinErr=%d";
-constexpr char kTooSmallMessage[] = "File=%s(too small)";
-constexpr char kWriteFailedMessage[] = "WinErr=%d";
 // The work file is "<file name>.tmp.XXXXXX" in the temporary folder: unique,
 // so toggles of same-named files in different folders can run at once.
 constexpr char kWorkFileSuffix[] = ".tmp.";
@@ -32,11 +30,11 @@ bool openWorkFile(const std::string& path, platform::File* work, std::string* wo
   if (!appendPath(&pattern, prefix + kUniquePart)) return false;
   *workPath = platform::createUniqueTempFile(folder, prefix);
   if (workPath->empty()) {
-    reportError(OpenFailed, kOpenFailedMessage, pattern.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, pattern.c_str(), platform::lastSystemError());
     return false;
   }
   if (!work->open(*workPath, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, kOpenFailedMessage, workPath->c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, workPath->c_str(), platform::lastSystemError());
     platform::deleteFile(*workPath);
     return false;
   }
@@ -52,7 +50,7 @@ bool copyKeyed(platform::File& source, platform::File& work, uint64_t limit) {
   while (position < limit) {
     uint32_t count = 0;
     if (!source.read(buffer.data(), kWorkBufferBytes, &count)) {
-      reportError(WriteFailed, kWriteFailedMessage, platform::lastSystemError());
+      reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
       return false;
     }
     if (count == 0) break;
@@ -61,7 +59,7 @@ bool copyKeyed(platform::File& source, platform::File& work, uint64_t limit) {
     position += count;
     uint32_t written = 0;
     if (!work.write(buffer.data(), wanted, &written) || written != wanted) {
-      reportError(WriteFailed, kWriteFailedMessage, platform::lastSystemError());
+      reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
       return false;
     }
   }
@@ -73,7 +71,7 @@ bool copyKeyed(platform::File& source, platform::File& work, uint64_t limit) {
 bool toggleScrambling(const std::string& path, bool dropTrailer) {
   platform::File source;
   if (!source.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kOpenFailedMessage, path.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
     return false;
   }
   platform::File work;
@@ -83,9 +81,9 @@ bool toggleScrambling(const std::string& path, bool dropTrailer) {
   const int64_t size = source.size();
   bool copied = false;
   if (size < 0) {
-    reportError(WriteFailed, kWriteFailedMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
   } else if (dropTrailer && size <= static_cast<int64_t>(kChecksumTrailerSize)) {
-    reportError(BadArgument, kTooSmallMessage, path.c_str());
+    reportError(BadArgument, messages::kTooSmall, path.c_str());
   } else {
     const uint64_t limit = static_cast<uint64_t>(size) - (dropTrailer ? kChecksumTrailerSize : 0);
     copied = copyKeyed(source, work, limit);
@@ -93,7 +91,7 @@ bool toggleScrambling(const std::string& path, bool dropTrailer) {
   source.close();
   // A work file that does not close cleanly may not hold every byte.
   if (copied && !work.close()) {
-    reportError(WriteFailed, kWriteFailedMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
     copied = false;
   }
   if (!copied) {
@@ -105,7 +103,7 @@ bool toggleScrambling(const std::string& path, bool dropTrailer) {
   // the original had. When the move fails the work file stays, holding the
   // toggled bytes.
   if (!platform::copyPermissions(path, workPath) || !platform::moveFile(workPath, path)) {
-    reportError(WriteFailed, kWriteFailedMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   return true;

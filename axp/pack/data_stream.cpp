@@ -7,6 +7,7 @@
 
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "pack_messages.h"
 #include "platform/system.h"
@@ -126,12 +127,14 @@ bool DataStream::checksum(uint32_t* checksum) {
 
 // A checksum that cannot be read is not kept; the answer is then the
 // not-computed mark 0xFFFFFFFF and the read failure is in the error record.
-uint32_t DataStream::crc() {
+uint32_t DataStream::crc() try {
   if (crcCache_ == kNotComputed) {
     uint32_t value = kNotComputed;
     if (checksum(&value)) crcCache_ = value;
   }
   return crcCache_;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(kNotComputed);
 }
 
 void DataStream::close() {

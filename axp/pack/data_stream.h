@@ -62,10 +62,7 @@ class DataStream final : public IStream {
   bool failed_ = false;
 };
 
-// Closes a stream when it leaves scope.
-struct StreamCloser {
-  void operator()(IStream* stream) const { stream->close(); }
-};
-using StreamHandle = std::unique_ptr<DataStream, StreamCloser>;
+// A DataStream owned for one scope, given back through its close.
+using DataStreamHandle = std::unique_ptr<DataStream, StreamClose>;
 
 }  // namespace AXP

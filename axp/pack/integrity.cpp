@@ -1,14 +1,17 @@
 // Checking a pack against its (list): every row must name a packed file of
 // exactly its size and checksum, and nothing in use may lie outside the
 // list.
+#include <new>
 #include <vector>
 
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 
 namespace AXP {
 
@@ -21,8 +24,8 @@ void PackFile::markReferenced(const std::string& name, std::vector<bool>* hashRe
   if (index < blockReferenced->size()) (*blockReferenced)[index] = true;
 }
 
-bool PackFile::checkIntegrity() {
-  if (!file_.isOpen()) {
+bool PackFile::checkIntegrity() try {
+  if (!storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -38,28 +41,30 @@ bool PackFile::checkIntegrity() {
   std::vector<bool> blockReferenced(blocks_.size());
   return checkListedFiles(&hashReferenced, &blockReferenced) &&
          checkUnreferenced(hashReferenced, blockReferenced);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // Every row names a packed file of exactly its size and checksum, and the
 // rows number as many as the list says.
 bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
                                 std::vector<bool>* blockReferenced) {
-  StreamHandle list(openStream(kListFileName));
+  DataStreamHandle list(openStream(kListFileName));
   if (list == nullptr) return false;
   list->skipLine();
   int32_t listedCount = 0;
   parseDecimal(readListLine(list.get(), kCheckLineCapacity), &listedCount);
   int32_t count = 0;
-  std::vector<std::string> fields;
+  ListRowFields fields;
   while (!list->eof()) {
     const std::string line = readListLine(list.get(), kCheckLineCapacity);
-    if (!splitListRow(line, &fields)) return false;
+    if (!checkListRow(line, &fields)) return false;
     uint32_t listedSize = 0;
     uint32_t listedChecksum = 0;
-    parseHex(fields[1], &listedSize);
-    parseHex(fields[2], &listedChecksum);
-    const char* name = fields[0].c_str();
-    StreamHandle file(openStream(name));
+    parseHex(fields.size, &listedSize);
+    parseHex(fields.checksum, &listedChecksum);
+    const char* name = fields.name.c_str();
+    DataStreamHandle file(openStream(name));
     if (file == nullptr) return false;
     if (file->size() != listedSize) {
       reportError(BadData, messages::kSizeDiffers, name, static_cast<int32_t>(file->size()),
@@ -75,7 +80,7 @@ bool PackFile::checkListedFiles(std::vector<bool>* hashReferenced,
       reportError(BadData, messages::kChecksumDiffers, name, checksum, listedChecksum);
       return false;
     }
-    markReferenced(fields[0], hashReferenced, blockReferenced);
+    markReferenced(fields.name, hashReferenced, blockReferenced);
     ++count;
   }
   if (list->failed()) return false;

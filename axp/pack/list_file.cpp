@@ -1,10 +1,14 @@
 // The (list) kept in memory: loading it from the pack, following edits,
 // saving it back as the packed file "(list)" and verifying it.
+#include <new>
 #include <string>
 
+#include "axp/common/error_record.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
+#include "pack_messages.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
@@ -47,7 +51,7 @@ void PackFile::resetList() { list_ = ListInfo{}; }
 
 bool PackFile::measureFile(const char* name, FileInfo* info) {
   *info = FileInfo{};
-  StreamHandle stream(openStream(name));
+  DataStreamHandle stream(openStream(name));
   uint32_t checksum = 0;
   if (stream == nullptr || !stream->checksum(&checksum)) return false;
   *info = FileInfo{stream->size(), checksum};
@@ -67,53 +71,73 @@ void PackFile::eraseListEntry(const char* name) { list_.files.erase(name); }
 // saved is written where openFile finds the old one).
 bool PackFile::hasList() const { return find(kListFileName) >= 0; }
 
-bool PackFile::loadList() {
-  if (!hasList()) return false;
-  StreamHandle stream(openStream(kListFileName));
-  if (stream == nullptr || stream->eof()) return false;
+bool PackFile::reportListProblem(int32_t code) const {
+  reportError(code, messages::kListInPack, kListFileName, path_.c_str());
+  return false;
+}
+
+bool PackFile::loadList() try {
+  if (!hasList()) return reportListProblem(NotFound);
+  DataStreamHandle stream(openStream(kListFileName));
+  if (stream == nullptr) return false;
+  if (stream->eof()) return reportListProblem(BadData);
   resetList();
   uint32_t summary = 0;
   int32_t count = 0;
-  if (!readListHead(stream.get(), &summary, &count)) return false;
+  // A head that ends early or does not parse (a list without rows ends
+  // right after it) is reported as bad data; a failed read has reported.
+  if (!readListHead(stream.get(), &summary, &count)) {
+    if (!stream->failed()) reportListProblem(BadData);
+    return false;
+  }
   list_.summary = summary;
   list_.count = count;
   while (!stream->eof()) {
-    const std::string line = readListLine(stream.get(), kListLineCapacity);
-    const size_t first = line.find(kListSeparator);
-    if (first == std::string::npos) continue;
-    const size_t second = line.find(kListSeparator, first + 1);
-    if (second == std::string::npos) break;
+    const ListRowFields fields = splitListRow(readListLine(stream.get(), kListLineCapacity));
+    if (fields.separators == 0) continue;
+    if (fields.separators == 1) break;
     FileInfo info;
-    parseHex(line.substr(first + 1, second - first - 1), &info.size);
-    parseHex(line.substr(second + 1), &info.checksum);
+    parseHex(fields.size, &info.size);
+    parseHex(fields.checksum, &info.checksum);
     // The first row of a name wins.
-    list_.files.emplace(line.substr(0, first), info);
+    list_.files.emplace(fields.name, info);
   }
   return !stream->failed();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // The list goes through a scratch file of a name no other process holds,
 // so packs saving their lists at the same time cannot mix them up.
-bool PackFile::saveList() {
+bool PackFile::saveList() try {
   const std::string text = formatList(&list_);
-  const ScratchFile scratch(platform::createUniqueTempFile(platform::tempFolder(), kTempPrefix));
-  if (scratch.path().empty()) return false;
+  const std::string folder = platform::tempFolder();
+  const ScratchFile scratch(platform::createUniqueTempFile(folder, kTempPrefix));
+  if (scratch.path().empty()) {
+    reportError(OpenFailed, messages::kOpenPack, (folder + kTempPrefix).c_str(), platform::lastSystemError());
+    return false;
+  }
   {
     platform::File file;
+    if (!file.open(scratch.path(), platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
+      reportError(OpenFailed, messages::kOpenPack, scratch.path().c_str(), platform::lastSystemError());
+      return false;
+    }
     uint32_t done = 0;
-    if (!file.open(scratch.path(), platform::Access::ReadWrite,
-                   platform::Disposition::ExistingOnly) ||
-        !file.write(text.data(), static_cast<uint32_t>(text.size()), &done) ||
-        done != text.size() || !file.close()) {
+    if (!file.write(text.data(), static_cast<uint32_t>(text.size()), &done) || done != text.size() ||
+        !file.close()) {
+      reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
       return false;
     }
   }
   return insertContents(scratch.path().c_str(), 0, kListFileName, false, true);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool PackFile::verifyList() {
+bool PackFile::verifyList() try {
   if (!hasList()) return false;
-  StreamHandle stream(openStream(kListFileName));
+  DataStreamHandle stream(openStream(kListFileName));
   uint32_t listedSummary = 0;
   int32_t listedCount = 0;
   if (stream == nullptr || !readListHead(stream.get(), &listedSummary, &listedCount)) {
@@ -124,16 +148,16 @@ bool PackFile::verifyList() {
   while (!stream->eof()) {
     const std::string line = readListLine(stream.get(), kListLineCapacity);
     if (line.empty()) continue;
-    const size_t first = line.find(kListSeparator);
-    const size_t second =
-        first == std::string::npos ? first : line.find(kListSeparator, first + 1);
-    if (second == std::string::npos) break;
+    const ListRowFields fields = splitListRow(line);
+    if (fields.separators < 2) break;
     uint32_t checksum = 0;
-    parseHex(line.substr(second + 1), &checksum);
+    parseHex(fields.checksum, &checksum);
     summary ^= checksum;
     ++count;
   }
   return !stream->failed() && summary == listedSummary && count == listedCount;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 }  // namespace AXP

@@ -4,33 +4,49 @@
 #include <vector>
 
 #include "axp/common/error_record.h"
-#include "axp/common/name_text.h"
 #include "pack_messages.h"
 
 namespace AXP {
 namespace {
 
-constexpr char kHeaderFormat[] = "%08X\n%d\n";
+constexpr char kHeadFormat[] = "%08X\n%d\n";
 constexpr char kRowNumbersFormat[] = "|%08X|%08X\n";
 // Room for either numbers line: "%08X\n%d\n" or "|%08X|%08X\n".
 constexpr size_t kNumbersBuffer = 32;
 
 }  // namespace
 
+ListRowFields splitListRow(const std::string& line) {
+  ListRowFields fields;
+  const size_t first = line.find(kListSeparator);
+  fields.name = line.substr(0, first);
+  if (first == std::string::npos) return fields;
+  const size_t second = line.find(kListSeparator, first + 1);
+  fields.size = line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  if (second != std::string::npos) fields.checksum = line.substr(second + 1);
+  for (char c : line) fields.separators += c == kListSeparator ? 1 : 0;
+  return fields;
+}
+
+std::string formatListHead(uint32_t summary, int32_t count) {
+  char numbers[kNumbersBuffer];
+  std::snprintf(numbers, sizeof numbers, kHeadFormat, summary, count);
+  return numbers;
+}
+
+std::string formatListRow(const std::string& name, uint32_t size, uint32_t checksum) {
+  char numbers[kNumbersBuffer];
+  std::snprintf(numbers, sizeof numbers, kRowNumbersFormat, size, checksum);
+  return name + numbers;
+}
+
 std::string formatList(ListInfo* list) {
   uint32_t summary = kEmptyListSummary;
   for (const auto& [name, info] : list->files) summary ^= info.checksum;
   list->summary = summary;
   list->count = static_cast<int32_t>(list->files.size());
-
-  char numbers[kNumbersBuffer];
-  std::snprintf(numbers, sizeof numbers, kHeaderFormat, list->summary, list->count);
-  std::string text = numbers;
-  for (const auto& [name, info] : list->files) {
-    std::snprintf(numbers, sizeof numbers, kRowNumbersFormat, info.size, info.checksum);
-    text += name;
-    text += numbers;
-  }
+  std::string text = formatListHead(list->summary, list->count);
+  for (const auto& [name, info] : list->files) text += formatListRow(name, info.size, info.checksum);
   return text;
 }
 
@@ -48,12 +64,13 @@ bool parseDecimal(const std::string& text, int32_t* value) {
   return true;
 }
 
-bool splitListRow(const std::string& line, std::vector<std::string>* fields) {
+bool checkListRow(const std::string& line, ListRowFields* fields) {
   if (line.empty()) {
     reportError(BadData, messages::kListEmptyLine);
     return false;
   }
-  if (splitString(line, fields, std::string(1, kListSeparator), false, false) != kListFields) {
+  *fields = splitListRow(line);
+  if (!isWholeRow(*fields)) {
     reportError(BadData, messages::kListBadRow, line.c_str());
     return false;
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_file.h"
 #include "axp/pack/stream.h"
 
@@ -15,9 +16,6 @@ namespace AXP {
 // Line buffers of the list readers: the rows a pack writes stay shorter.
 constexpr uint32_t kListLineCapacity = 1024;
 constexpr uint32_t kCheckLineCapacity = 1040;
-
-constexpr char kListSeparator = '|';
-constexpr int kListFields = 3;  // name, size, checksum
 
 // The whole (list) text of `list`'s rows; also stores their summary and
 // count in `list`.
@@ -29,9 +27,9 @@ bool parseHex(const std::string& text, uint32_t* value);
 // Leading decimal number ("%d"); false when there is none.
 bool parseDecimal(const std::string& text, int32_t* value);
 
-// A row split into its three fields; false (reported with code 2) for an
-// empty line or one that is not three fields.
-bool splitListRow(const std::string& line, std::vector<std::string>* fields);
+// A row cut into its fields; false (reported with code 2) for an empty line
+// or one that is not three fields.
+bool checkListRow(const std::string& line, ListRowFields* fields);
 
 // One line of `stream` read with a buffer of `capacity` bytes (a longer
 // line arrives in pieces), without its line end.

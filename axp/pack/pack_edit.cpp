@@ -14,13 +14,16 @@
 // may read as a mix of both when the edit is cut short.
 #include <algorithm>
 #include <array>
+#include <new>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
@@ -33,9 +36,9 @@ constexpr uint32_t kCopyChunk = 4096;
 }  // namespace
 
 bool PackFile::insertContents(const void* source, uint32_t size, const char* name,
-                              bool fromMemory, bool flush) {
+                              bool fromMemory, bool flush) try {
   const char* sourcePath = static_cast<const char*>(source);
-  if (isMissing(name) || !file_.isOpen() ||
+  if (isMissing(name) || !storage_->file.isOpen() ||
       (fromMemory ? source == nullptr : isMissing(sourcePath))) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -67,6 +70,8 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
   // The list names every packed file but itself.
   if (listTracking_ != 0 && key != kListFileName) updateListEntry(name);
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // The list is never written over itself: it is the one packed file read
@@ -198,7 +203,7 @@ bool PackFile::writeData(uint32_t offset, uint32_t allocated, const void* source
 
 bool PackFile::writeDataFromMemory(uint32_t offset, uint32_t allocated, const void* buffer,
                                    uint32_t length) {
-  if (buffer == nullptr || !file_.isOpen()) {
+  if (buffer == nullptr || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -211,7 +216,7 @@ bool PackFile::writeDataFromMemory(uint32_t offset, uint32_t allocated, const vo
 }
 
 bool PackFile::writeDataFromFile(uint32_t offset, uint32_t allocated, const char* path) {
-  if (isMissing(path) || !file_.isOpen()) {
+  if (isMissing(path) || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -241,8 +246,8 @@ bool PackFile::writeDataFromFile(uint32_t offset, uint32_t allocated, const char
   return writeZeros(allocated - copied);
 }
 
-bool PackFile::removeContents(const char* name, bool flush) {
-  if (isMissing(name) || !file_.isOpen()) {
+bool PackFile::removeContents(const char* name, bool flush) try {
+  if (isMissing(name) || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -263,6 +268,8 @@ bool PackFile::removeContents(const char* name, bool flush) {
   if (!removeEntry(static_cast<uint32_t>(position), flush)) return false;
   if (listTracking_ != 0) eraseListEntry(name);
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // The entry keeps its hashes and block index (a deleted entry); its block

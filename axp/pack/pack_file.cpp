@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
+#include "axp/common/out_of_memory.h"
 #include "data_stream.h"
 #include "hash_index.h"
 #include "pack_layout.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/system.h"
 
 namespace AXP {
@@ -31,13 +34,23 @@ PackHeader newPackHeader() {
   return header;
 }
 
+// A pack's table starts as a copy of this one: one copy of bytes rather
+// than 32,768 entries made one by one.
+const std::vector<HashEntry>& emptyHashTable() {
+  static const std::vector<HashEntry> table(kHashTableEntries);
+  return table;
+}
+
 }  // namespace
 
-PackFile::PackFile() : hashTable_(kHashTableEntries), index_(std::make_unique<HashIndex>()) {}
+PackFile::PackFile()
+    : storage_(std::make_unique<PackStorage>()), hashTable_(emptyHashTable()), index_(std::make_unique<HashIndex>()) {}
+
+bool PackFile::isOpen() const { return storage_->file.isOpen(); }
 
 PackFile::~PackFile() { close(); }
 
-bool PackFile::open(const char* path, bool readOnly) {
+bool PackFile::open(const char* path, bool readOnly) try {
   if (isMissing(path)) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -46,7 +59,7 @@ bool PackFile::open(const char* path, bool readOnly) {
   path_ = path;
   readOnly_ = readOnly;
   const auto access = readOnly ? platform::Access::Read : platform::Access::ReadWrite;
-  if (!file_.open(path_, access, platform::Disposition::ExistingOnly)) {
+  if (!storage_->file.open(path_, access, platform::Disposition::ExistingOnly)) {
     reportError(OpenFailed, messages::kOpenPack, path, platform::lastSystemError());
     return openFailed();
   }
@@ -57,12 +70,14 @@ bool PackFile::open(const char* path, bool readOnly) {
   header_.version = kPackVersion;
   if (!writeHeader() || !flushFile()) return openFailed();
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // A pack that failed to open is left closed without writing anything to it,
 // so the failure stays the last error and a damaged pack stays as it was.
 bool PackFile::openFailed() {
-  file_.close();
+  storage_->file.close();
   clearTables();
   readOnly_ = true;
   return false;
@@ -76,12 +91,12 @@ bool PackFile::openFailed() {
 // whose tables cannot be read again is left closed without a write.
 void PackFile::reloadTables() {
   clearTables();
-  if (!file_.seek(0, platform::SeekFrom::Begin) || !readTables()) openFailed();
+  if (!storage_->file.seek(0, platform::SeekFrom::Begin) || !readTables()) openFailed();
 }
 
 bool PackFile::readTables() {
   uint32_t done = 0;
-  if (!file_.read(&header_, kHeaderSize, &done) || done != kHeaderSize) {
+  if (!storage_->file.read(&header_, kHeaderSize, &done) || done != kHeaderSize) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
@@ -89,7 +104,7 @@ bool PackFile::readTables() {
     reportError(PackInEdit, messages::kNone);
     return false;
   }
-  const int64_t fileSize = file_.size();
+  const int64_t fileSize = storage_->file.size();
   if (fileSize < 0) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
@@ -134,19 +149,19 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
 
 bool PackFile::readAt(uint32_t offset, void* buffer, uint32_t length) {
   if (offset >= kPackOffsetLimit ||
-      !file_.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
     reportError(SeekFailed, messages::kTableSeek, path_.c_str(), static_cast<int32_t>(offset));
     return false;
   }
   uint32_t done = 0;
-  if (!file_.read(buffer, length, &done) || done != length) {
+  if (!storage_->file.read(buffer, length, &done) || done != length) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   return true;
 }
 
-bool PackFile::create(const char* path) {
+bool PackFile::create(const char* path) try {
   if (isMissing(path)) {
     reportError(BadArgument, messages::kNone);
     return false;
@@ -154,7 +169,7 @@ bool PackFile::create(const char* path) {
   close();
   path_ = path;
   readOnly_ = false;
-  if (!file_.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+  if (!storage_->file.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
     reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
     return openFailed();
   }
@@ -166,27 +181,39 @@ bool PackFile::create(const char* path) {
     return openFailed();
   }
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-void PackFile::close() {
+bool PackFile::close() {
   // Each stream's close takes it off the list.
   while (!streams_.empty()) streams_.front()->close();
+  // The first failure is the one reported; the closing goes on after it.
+  bool closed = true;
   if (header_.editFlag != 0) {
     header_.editFlag = 0;
-    writeHeader();
+    closed = writeHeader();
   }
-  if (file_.isOpen()) {
-    file_.flush();
-    file_.close();
+  if (storage_->file.isOpen()) {
+    if (!readOnly_ && closed) {
+      closed = flushFile();
+    } else if (!readOnly_) {
+      storage_->file.flush();
+    }
+    if (!storage_->file.close() && closed) {
+      reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
+      closed = false;
+    }
   }
-  readHandles_.clear();
+  storage_->readHandles.clear();
   clearTables();
   readOnly_ = true;
+  return closed;
 }
 
 void PackFile::clearTables() {
   header_ = PackHeader{};
-  std::fill(hashTable_.begin(), hashTable_.end(), HashEntry{});
+  std::memset(hashTable_.data(), 0, kHashTableSize);
   index_->clear();
   blocks_.clear();
   freeMap_.clear();
@@ -195,7 +222,7 @@ void PackFile::clearTables() {
 }
 
 bool PackFile::writeHeader() {
-  if (!file_.isOpen()) {
+  if (!storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -203,7 +230,7 @@ bool PackFile::writeHeader() {
     reportError(OpenFailed, messages::kConstMode);
     return false;
   }
-  if (!file_.seek(0, platform::SeekFrom::Begin)) {
+  if (!storage_->file.seek(0, platform::SeekFrom::Begin)) {
     reportError(SeekFailed, messages::kHeaderSeek);
     return false;
   }
@@ -211,7 +238,7 @@ bool PackFile::writeHeader() {
 }
 
 bool PackFile::writeHashEntry(uint32_t position) {
-  if (position >= kHashTableEntries || !file_.isOpen()) {
+  if (position >= kHashTableEntries || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -224,7 +251,7 @@ bool PackFile::writeHashEntry(uint32_t position) {
 }
 
 bool PackFile::writeBlockEntry(uint32_t index) {
-  if (index >= blocks_.size() || !file_.isOpen()) {
+  if (index >= blocks_.size() || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -248,7 +275,7 @@ bool PackFile::setEditFlag(uint32_t value) {
 
 bool PackFile::seekTo(uint32_t offset) {
   if (offset >= kPackOffsetLimit ||
-      !file_.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
     reportError(SeekFailed, messages::kRecordSeek, platform::lastSystemError(),
                 static_cast<int32_t>(offset));
     return false;
@@ -258,7 +285,7 @@ bool PackFile::seekTo(uint32_t offset) {
 
 bool PackFile::putBytes(const void* data, uint32_t length) {
   uint32_t done = 0;
-  return file_.write(data, length, &done) && done == length;
+  return storage_->file.write(data, length, &done) && done == length;
 }
 
 bool PackFile::putZeros(uint32_t count) {
@@ -283,7 +310,7 @@ bool PackFile::writeZeros(uint32_t count) {
 }
 
 bool PackFile::flushFile() {
-  if (file_.flush()) return true;
+  if (storage_->file.flush()) return true;
   reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
   return false;
 }
@@ -294,6 +321,7 @@ extern "C" AXP::IPakFile* axpCreatePakFile() {
   try {
     return new AXP::PackFile();
   } catch (const std::bad_alloc&) {
+    AXP::reportError(AXP::LibraryError, AXP::messages::kOutOfMemory);
     return nullptr;
   }
 }

@@ -1,9 +1,11 @@
 // Name lookups of PackFile, answered from memory through the hash index.
 #include <algorithm>
+#include <new>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "hash_index.h"
 #include "pack_messages.h"
@@ -52,24 +54,28 @@ bool PackFile::existsByHash(const NameHash& hash) {
   return index_->findPresent(hashTable_.data(), hash) >= 0;
 }
 
-bool PackFile::exists(const char* name) {
+bool PackFile::exists(const char* name) try {
   if (isMissing(name)) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
   return index_->findPresent(hashTable_.data(), hashName(normalized(name))) >= 0;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 int32_t PackFile::findEntryByHash(const NameHash& hash, EntryInfo* info) {
   return describeEntry(index_->findPresent(hashTable_.data(), hash), info);
 }
 
-int32_t PackFile::findEntry(const char* name, EntryInfo* info) {
+int32_t PackFile::findEntry(const char* name, EntryInfo* info) try {
   if (isMissing(name)) {
     reportError(BadArgument, messages::kNone);
     return -1;
   }
   return describeEntry(find(normalized(name)), info);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(-1);
 }
 
 int32_t PackFile::describeEntry(int32_t position, EntryInfo* info) const {
@@ -83,7 +89,7 @@ int32_t PackFile::describeEntry(int32_t position, EntryInfo* info) const {
 }
 
 bool PackFile::getEntryRecords(const char* name, const HashEntry** hashEntry,
-                               const BlockEntry** blockEntry) {
+                               const BlockEntry** blockEntry) try {
   if (hashEntry != nullptr) *hashEntry = nullptr;
   if (blockEntry != nullptr) *blockEntry = nullptr;
   if (isMissing(name)) {
@@ -99,11 +105,13 @@ bool PackFile::getEntryRecords(const char* name, const HashEntry** hashEntry,
   if (hashEntry != nullptr) *hashEntry = &hashTable_[position];
   if (blockEntry != nullptr) *blockEntry = &blocks_[hashTable_[position].blockIndex()];
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // The name is hashed exactly as given: the entry comes from a pack that
 // stored it under that spelling.
-bool PackFile::restoreEntry(const EntryInfo* info, const char* name) {
+bool PackFile::restoreEntry(const EntryInfo* info, const char* name) try {
   if (info == nullptr || info->position >= kHashTableEntries) {
     reportError(BadEntryRecord, messages::kNone);
     return false;
@@ -137,6 +145,8 @@ bool PackFile::restoreEntry(const EntryInfo* info, const char* name) {
   if (index_->find(hashTable_.data(), hash) >= 0) return true;
   reportError(RestoreCheckFailed, messages::kNone);
   return false;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 }  // namespace AXP

@@ -3,21 +3,23 @@
 // wording is fixed.
 #pragma once
 
+#include "axp/common/error_messages.h"
+
 namespace AXP::messages {
 
-constexpr char kNone[] = "";
-constexpr char kName[] = "%s";  // a name or path
 constexpr char kConstMode[] = "Const Mode";
 
 // Opening, creating and writing packs.
-constexpr char kOpenPack[] = "File=%s, WinErr=%d";  // path, system error
-constexpr char kSystemError[] = "WinErr=%d";
-constexpr char kWriteError[] = "winErr: %d";
+inline constexpr const auto& kOpenPack = kFileError;  // path, system error
 constexpr char kTableSeek[] = "file: %s, point=%d";  // path, offset
 constexpr char kHeaderSeek[] = "point=0";
 constexpr char kRecordSeek[] = "winErr=%d, point=%d";  // system error, offset
 constexpr char kOpenSource[] = "Open file: %s, WinErr=%d";
 constexpr char kReadSource[] = "file: %s";
+
+// The (list) of a pack is missing, unreadable or too large: "(list)", pack
+// path.
+inline constexpr const auto& kListInPack = kPartOf;
 
 // Entries whose block index lies outside the block table.
 constexpr char kOpenFileOutOfRange[] = "openFile, vector subscript out of range";
@@ -35,9 +37,7 @@ constexpr char kStreamSeek[] = "pos=%d";
 constexpr char kListCheck[] = "file list check error!";
 constexpr char kListEmptyLine[] = "list file second line=0";
 constexpr char kListBadRow[] = "list file=%s";
-constexpr char kSizeDiffers[] = "file=%s, sizedif(%d!=%d)";
-constexpr char kChecksumDiffers[] = "file=%s, crcdif(%u!=%u)";
-constexpr char kShortRead[] = "file=%s";
+inline constexpr const auto& kShortRead = kFileReadError;
 constexpr char kCountDiffers[] = "file countdif(%d!=%d)";
 constexpr char kUnrefHashNode[] = "unref hashnode(%d)";
 constexpr char kUnrefBlockNode[] = "unref blocknode(%d)";

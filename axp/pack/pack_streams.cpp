@@ -1,22 +1,45 @@
 // Streams over packed files: each thread reads through a read-only handle
 // of its own, so streams of different threads never share a file position.
 #include <memory>
+#include <new>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/system.h"
 
 namespace AXP {
+namespace {
 
-IStream* PackFile::openFile(const char* name) { return openStream(name); }
+// Called with the lock held.
+platform::File* readHandleOfThisThread(PackStorage* storage, const std::string& path) {
+  const std::thread::id thread = std::this_thread::get_id();
+  auto known = storage->readHandles.find(thread);
+  if (known != storage->readHandles.end()) return &known->second;
+  platform::File handle;
+  if (!handle.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kOpenPack, path.c_str(), platform::lastSystemError());
+    return nullptr;
+  }
+  return &storage->readHandles.emplace(thread, std::move(handle)).first->second;
+}
+
+}  // namespace
+
+IStream* PackFile::openFile(const char* name) try {
+  return openStream(name);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(static_cast<IStream*>(nullptr));
+}
 
 DataStream* PackFile::openStream(const char* name) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (isMissing(name) || !file_.isOpen()) {
+  if (isMissing(name) || !storage_->file.isOpen()) {
     reportError(BadArgument, messages::kNone);
     return nullptr;
   }
@@ -29,7 +52,7 @@ DataStream* PackFile::openStream(const char* name) {
     reportError(ReadFailed, messages::kOpenFileOutOfRange);
     return nullptr;
   }
-  platform::File* handle = readHandleOfThisThread();
+  platform::File* handle = readHandleOfThisThread(storage_.get(), path_);
   if (handle == nullptr) return nullptr;
   const BlockEntry& block = blocks_[hashTable_[position].blockIndex()];
   auto stream = std::make_unique<DataStream>(this, handle, block.offset, block.size);
@@ -38,26 +61,13 @@ DataStream* PackFile::openStream(const char* name) {
   return stream.release();
 }
 
-// Called with the lock held.
-platform::File* PackFile::readHandleOfThisThread() {
-  const std::thread::id thread = std::this_thread::get_id();
-  auto known = readHandles_.find(thread);
-  if (known != readHandles_.end()) return &known->second;
-  platform::File handle;
-  if (!handle.open(path_, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, messages::kOpenPack, path_.c_str(), platform::lastSystemError());
-    return nullptr;
-  }
-  return &readHandles_.emplace(thread, std::move(handle)).first->second;
-}
-
 void PackFile::releaseStream(DataStream* stream) {
   std::lock_guard<std::mutex> guard(lock_);
   streams_.remove(stream);
   delete stream;
 }
 
-uint32_t PackFile::getFileSize(const char* name) {
+uint32_t PackFile::getFileSize(const char* name) try {
   if (isMissing(name)) {
     reportError(BadArgument, messages::kNone);
     return 0;
@@ -72,6 +82,8 @@ uint32_t PackFile::getFileSize(const char* name) {
     return 0;
   }
   return blocks_[hashTable_[position].blockIndex()].size;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(0u);
 }
 
 }  // namespace AXP

@@ -6,15 +6,21 @@
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <memory>
+#include <new>
+#include <span>
 #include <vector>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
 #include "axp/common/line_reader.h"
+#include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
 #include "pack_messages.h"
+#include "pack_storage.h"
 #include "platform/path.h"
 #include "platform/system.h"
 
@@ -42,10 +48,10 @@ uint64_t blockEnd(const BlockEntry& block) { return uint64_t{block.offset} + all
 // The records of a block table area up to the first all-zero one; beyond
 // the first `trusted`, only while each lies at or after `dataOffset` and
 // apart from every record taken before it.
-size_t countTrustedRecords(const std::vector<BlockEntry>& area, uint32_t trusted, uint32_t dataOffset) {
+size_t countTrustedRecords(const BlockEntry* area, size_t records, uint32_t trusted, uint32_t dataOffset) {
   std::map<uint64_t, uint64_t> taken;  // start -> end
   size_t count = 0;
-  for (const BlockEntry& block : area) {
+  for (const BlockEntry& block : std::span(area, records)) {
     if (block.offset == 0 && block.size == 0 && block.word == 0) break;
     const uint64_t start = block.offset;
     const uint64_t end = blockEnd(block);
@@ -81,8 +87,8 @@ std::vector<BlockEntry> uncoveredSpace(std::vector<BlockEntry> blocks, uint32_t 
 
 }  // namespace
 
-bool PackFile::repairFromList(const char* masterListPath) {
-  if (!file_.isOpen() || isMissing(masterListPath)) {
+bool PackFile::repairFromList(const char* masterListPath) try {
+  if (!storage_->file.isOpen() || isMissing(masterListPath)) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
@@ -93,7 +99,7 @@ bool PackFile::repairFromList(const char* masterListPath) {
   std::vector<bool> hashReferenced(kHashTableEntries);
   std::vector<bool> blockReferenced(blocks_.size());
   {
-    StreamHandle list(openStream(kListFileName));
+    DataStreamHandle list(openStream(kListFileName));
     if (list == nullptr) return false;
     parseHex(readListLine(list.get(), kCheckLineCapacity), &listedSummary);
     parseDecimal(readListLine(list.get(), kCheckLineCapacity), &listedCount);
@@ -103,6 +109,8 @@ bool PackFile::repairFromList(const char* masterListPath) {
   const bool listAgrees = list_.count == listedCount && list_.summary == listedSummary;
   if (!listAgrees && !saveList()) return false;
   return setEditFlag(0);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 // Keeps the rows whose packed file matches them and removes the packed
@@ -110,21 +118,21 @@ bool PackFile::repairFromList(const char* masterListPath) {
 bool PackFile::repairListedFiles(DataStream* list, std::vector<bool>* hashReferenced,
                                  std::vector<bool>* blockReferenced) {
   resetList();
-  std::vector<std::string> fields;
+  ListRowFields fields;
   while (!list->eof()) {
     const std::string line = readListLine(list, kCheckLineCapacity);
-    if (!splitListRow(line, &fields)) return false;
+    if (!checkListRow(line, &fields)) return false;
     FileInfo listed;
-    parseHex(fields[1], &listed.size);
-    parseHex(fields[2], &listed.checksum);
+    parseHex(fields.size, &listed.size);
+    parseHex(fields.checksum, &listed.checksum);
     FileInfo measured;
-    if (!measureFile(fields[0].c_str(), &measured) || measured.size != listed.size ||
+    if (!measureFile(fields.name.c_str(), &measured) || measured.size != listed.size ||
         measured.checksum != listed.checksum) {
-      removeContents(fields[0].c_str(), true);
+      removeContents(fields.name.c_str(), true);
       continue;
     }
-    markReferenced(fields[0], hashReferenced, blockReferenced);
-    list_.files.emplace(fields[0], listed);
+    markReferenced(fields.name, hashReferenced, blockReferenced);
+    list_.files.emplace(fields.name, listed);
     list_.summary ^= listed.checksum;
     ++list_.count;
   }
@@ -180,11 +188,14 @@ void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
 // entered as free blocks: the next appended block starts at dataOffset +
 // dataUsed, which must lie behind every block.
 bool PackFile::recountHeader() {
-  std::vector<BlockEntry> area(kMaxBlockEntries);
-  if (!readAt(header_.blockTableOffset, area.data(), kMaxBlockEntries * kRecordSize)) {
+  // Read whole into storage that is not cleared first: the read fills it.
+  const std::unique_ptr<BlockEntry[]> records(new BlockEntry[kMaxBlockEntries]);
+  if (!readAt(header_.blockTableOffset, records.get(), kMaxBlockEntries * kRecordSize)) {
     return false;
   }
-  area.resize(countTrustedRecords(area, header_.blockCount, header_.dataOffset));
+  std::vector<BlockEntry> area(
+      records.get(), records.get() + countTrustedRecords(records.get(), kMaxBlockEntries, header_.blockCount,
+                                                         header_.dataOffset));
   const std::vector<BlockEntry> gaps = uncoveredSpace(area, header_.dataOffset);
   if (area.size() + gaps.size() > kMaxBlockEntries) {
     reportError(NoBlock, messages::kNone);
@@ -231,6 +242,7 @@ bool PackFile::buildListFromMaster(const char* masterListPath) {
   resetList();
   platform::File master;
   if (!master.open(masterListPath, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kOpenPack, masterListPath, platform::lastSystemError());
     return false;
   }
   LineReader reader(&master, kMasterLineCapacity - 1);
@@ -254,7 +266,10 @@ bool PackFile::buildListFromMaster(const char* masterListPath) {
     }
     const std::string name = line.substr(0, line.find(kListSeparator));
     FileInfo info;
-    if (!equalsIgnoringCase(name, kListFileName) && exists(name.c_str()) &&
+    // Presence is asked as openFile finds a name: a removed entry earlier in
+    // the name's probe chain must not hide a file the pack holds, or the
+    // file would be left out of the list and then released as unreferenced.
+    if (!equalsIgnoringCase(name, kListFileName) && find(normalizeName(name, true, true)) >= 0 &&
         measureFile(name.c_str(), &info)) {
       list_.files.emplace(name, info);
       taken = true;

@@ -11,6 +11,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pack_file.h"
 #include "data_stream.h"
 #include "list_text.h"
@@ -35,24 +36,32 @@ void putHex(char* at, uint32_t value) {
 }  // namespace
 
 bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t nameLength,
-                                const void* data, uint32_t size) {
+                                const void* data, uint32_t size) try {
   if (isMissing(packPath)) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
   std::unique_ptr<char[]> listText(new (std::nothrow) char[kListBufferSize]());
+  if (listText == nullptr) {
+    reportError(LibraryError, messages::kOutOfMemory);
+    return false;
+  }
   std::string path = ".";
-  if (listText == nullptr || !appendPath(&path, packPath)) return false;
+  if (!appendPath(&path, packPath)) return false;
   auto pack = std::make_unique<PackFile>();
   if (!pack->open(path.c_str(), false) || !pack->insertContents(data, size, name, true, true)) {
     return false;
   }
   const uint32_t newChecksum = crcBuffer(data, size);
 
-  StreamHandle list(pack->openStream(kListFileName));
-  if (list == nullptr || list->size() >= kListBufferSize) return false;
+  DataStreamHandle list(pack->openStream(kListFileName));
+  if (list == nullptr) return false;
+  if (list->size() >= kListBufferSize) return pack->reportListProblem(BadData);
   const uint32_t length = list->size();
-  if (list->read(listText.get(), length) != length) return false;
+  if (list->read(listText.get(), length) != length) {
+    if (!list->failed()) reportError(ReadFailed, messages::kShortRead, kListFileName);
+    return false;
+  }
 
   // Positions come from the stream itself, so "\r\n" line ends and empty
   // lines do not shift them; only eight-digit fields are overwritten.
@@ -61,29 +70,29 @@ bool PackFile::updatePackedFile(const char* packPath, const char* name, uint32_t
   uint32_t summary = 0;
   const bool summaryPatchable = summaryLine.size() == kHexDigits && parseHex(summaryLine, &summary);
   readListLine(list.get(), kCheckLineCapacity);
-  std::vector<std::string> fields;
+  ListRowFields fields;
   while (!list->eof()) {
     const uint32_t rowStart = list->tell();
     const std::string line = readListLine(list.get(), kCheckLineCapacity);
     if (line.empty()) continue;
-    if (splitString(line, &fields, std::string(1, kListSeparator), false, false) != kListFields) {
-      return false;
-    }
-    if (std::strncmp(fields[0].c_str(), name, nameLength) != 0) continue;
-    if (!summaryPatchable || fields[1].size() != kHexDigits || fields[2].size() != kHexDigits) {
+    if (!checkListRow(line, &fields)) return false;
+    if (std::strncmp(fields.name.c_str(), name, nameLength) != 0) continue;
+    if (!summaryPatchable || fields.size.size() != kHexDigits || fields.checksum.size() != kHexDigits) {
       break;
     }
     uint32_t oldChecksum = 0;
-    parseHex(fields[2], &oldChecksum);
-    char* sizeField = listText.get() + rowStart + fields[0].size() + 1;
+    parseHex(fields.checksum, &oldChecksum);
+    char* sizeField = listText.get() + rowStart + fields.name.size() + 1;
     putHex(sizeField, size);
     putHex(sizeField + kHexDigits + 1, newChecksum);
     putHex(listText.get(), summary ^ oldChecksum ^ newChecksum);
     break;
   }
   list.reset();
-  pack->insertContents(listText.get(), length, kListFileName, true, true);
-  return true;
+  // A row left unpatched would make the pack fail its integrity check.
+  return pack->insertContents(listText.get(), length, kListFileName, true, true) && pack->close();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 }  // namespace AXP

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
 #include "axp/common/line_reader.h"
@@ -27,10 +28,6 @@ constexpr size_t kHeadFields = 2;
 constexpr size_t kEntryFields = 4;
 constexpr char kLineEnds[] = "\r\n";
 
-constexpr char kNoMessage[] = "";
-constexpr char kSystemErrorMessage[] = "WinErr=%d";
-constexpr char kLineTooLongMessage[] = "%s";
-constexpr char kPathMessage[] = "%s";
 
 // Formats one line into `text`; false when it would not fit `capacity`
 // bytes (at most kEntryLineBuffer) with its terminating zero.
@@ -74,25 +71,25 @@ bool writeCatalogue(const std::string& path, const VersionRecord& record) {
   std::string text;
   const int count = static_cast<int>(record.files.size());
   if (!appendLine(&text, kHeadLineBuffer, kHeadFormat, record.version.c_str(), count)) {
-    reportError(WriteFailed, kLineTooLongMessage, record.version.c_str());
+    reportError(WriteFailed, messages::kName, record.version.c_str());
     return false;
   }
   for (const FileRecord& row : record.files) {
     if (!appendLine(&text, kEntryLineBuffer, kEntryFormat, row.name.c_str(), row.size, row.crc, row.pack.c_str())) {
-      reportError(WriteFailed, kLineTooLongMessage, row.name.c_str());
+      reportError(WriteFailed, messages::kName, row.name.c_str());
       return false;
     }
   }
 
   platform::File file;
   if (!file.open(path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   uint32_t written = 0;
   const uint32_t size = static_cast<uint32_t>(text.size());
   if (!file.write(text.data(), size, &written) || written != size || !file.close()) {
-    reportError(WriteFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   return true;
@@ -100,19 +97,19 @@ bool writeCatalogue(const std::string& path, const VersionRecord& record) {
 
 bool readCatalogue(const std::string& path, VersionRecord* record) {
   if (path.empty()) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   platform::File file;
   if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(NotFound, kPathMessage, path.c_str());
+    reportError(NotFound, messages::kName, path.c_str());
     return false;
   }
   LineReader reader(&file, kMaxReadLine);
   std::string line;
   std::vector<std::string> pieces;
   if (!reader.next(&line) || !splitLine(line, kHeadFields, &pieces)) {
-    reportError(reader.failed() ? ReadFailed : BadData, kPathMessage, path.c_str());
+    reportError(reader.failed() ? ReadFailed : BadData, messages::kName, path.c_str());
     return false;
   }
   record->version = pieces[0];
@@ -122,18 +119,18 @@ bool readCatalogue(const std::string& path, VersionRecord* record) {
   while (reader.next(&line)) {
     FileRecord row;
     if (!splitLine(line, kEntryFields, &pieces) || !parseEntry(pieces, &row)) {
-      reportError(BadData, kPathMessage, path.c_str());
+      reportError(BadData, messages::kName, path.c_str());
       return false;
     }
     if (!row.pack.empty()) record->packKeys.insert(normalizeName(row.pack, true, true));
     record->files.push_back(std::move(row));
   }
   if (reader.failed()) {
-    reportError(ReadFailed, kPathMessage, path.c_str());
+    reportError(ReadFailed, messages::kName, path.c_str());
     return false;
   }
   if (static_cast<long long>(record->files.size()) != expected) {
-    reportError(BadData, kPathMessage, path.c_str());
+    reportError(BadData, messages::kName, path.c_str());
     return false;
   }
   return true;

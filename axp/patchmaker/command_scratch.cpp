@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "entry_source.h"
 #include "platform/system.h"
@@ -18,8 +19,6 @@ constexpr size_t kLineBuffer = 1040;
 // Lines gathered before they are written.
 constexpr size_t kFlushBytes = 64 * 1024;
 
-constexpr char kSystemErrorMessage[] = "WinErr=%d";
-constexpr char kLineTooLongMessage[] = "%s";
 
 }  // namespace
 
@@ -32,7 +31,7 @@ bool CommandScratch::create() {
   path_ = platform::createUniqueTempFile(platform::tempFolder(), kScratchPrefix);
   if (path_.empty() ||
       !file_.open(path_, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   return true;
@@ -43,7 +42,7 @@ bool CommandScratch::appendLine(const PlanCommand& command) {
   const int length =
       std::snprintf(line.data(), line.size(), kLineFormat, command.op, command.pack.c_str(), command.name.c_str());
   if (length < 0 || static_cast<size_t>(length) >= line.size()) {
-    reportError(WriteFailed, kLineTooLongMessage, command.name.c_str());
+    reportError(WriteFailed, messages::kName, command.name.c_str());
     return false;
   }
   pending_.append(line.data(), static_cast<size_t>(length));
@@ -54,7 +53,7 @@ bool CommandScratch::flush() {
   uint32_t written = 0;
   const uint32_t size = static_cast<uint32_t>(pending_.size());
   if (!file_.write(pending_.data(), size, &written) || written != size) {
-    reportError(WriteFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   pending_.clear();
@@ -64,7 +63,7 @@ bool CommandScratch::flush() {
 bool CommandScratch::finish(std::vector<uint8_t>* text) {
   if (!flush()) return false;
   if (!file_.close()) {
-    reportError(WriteFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   return readWholeFile(path_, text);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/pack/pack_file.h"
@@ -12,10 +13,8 @@
 namespace AXP {
 namespace {
 
-constexpr char kSystemErrorMessage[] = "WinErr=%d";
 constexpr char kTooLargeMessage[] = "File=%s(too large)";
 constexpr char kOutOfMemoryMessage[] = "File=%s(out of memory)";
-constexpr char kShortReadMessage[] = "%s in %s";
 
 // The applier refuses entries that unpack to more than this, so a larger
 // file is refused here, before a package nobody can apply is made.
@@ -35,22 +34,17 @@ bool allocate(std::vector<uint8_t>* data, uint32_t size, const std::string& what
   return true;
 }
 
-// Gives a stream back to its pack when the read ends, on every path.
-struct StreamCloser {
-  void operator()(IStream* stream) const { stream->close(); }
-};
-
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>* data) {
   platform::File file;
   if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   const int64_t size = file.size();
   if (size < 0) {
-    reportError(ReadFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   if (!checkEntrySize(static_cast<uint64_t>(size), path)) return false;
@@ -58,7 +52,7 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>* data) {
   if (!allocate(data, wanted, path)) return false;
   uint32_t done = 0;
   if (!file.read(data->data(), wanted, &done) || done != wanted) {
-    reportError(ReadFailed, kSystemErrorMessage, platform::lastSystemError());
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   return true;
@@ -89,7 +83,7 @@ bool EntrySource::openPack(const std::string& path) {
 bool EntrySource::loadPackedFile(const std::string& packPath, const std::string& name,
                                  std::vector<uint8_t>* data, bool* hasEntry) {
   if (!openPack(packPath)) return false;
-  std::unique_ptr<IStream, StreamCloser> stream(pack_->openFile(name.c_str()));
+  StreamHandle stream(pack_->openFile(name.c_str()));
   if (stream == nullptr) return false;
   const uint32_t size = stream->size();
   if (size == 0) {
@@ -104,7 +98,7 @@ bool EntrySource::loadPackedFile(const std::string& packPath, const std::string&
     done += count;
   }
   if (done != size) {
-    reportError(ReadFailed, kShortReadMessage, name.c_str(), packPath.c_str());
+    reportError(ReadFailed, messages::kPartOf, name.c_str(), packPath.c_str());
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/package_seal.h"
@@ -12,7 +13,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kPathMessage[] = "%s";
 // Characters no catalogued name may hold: the field separator and line
 // ends break the catalogue and command lines, and "\" separates the
 // components of relative names.
@@ -27,7 +27,7 @@ struct FoundFile {
 bool joinRelative(const std::string& prefix, const std::string& name, std::string* joined) {
   std::string result = prefix.empty() ? name : prefix + kCatalogueSeparator + name;
   if (result.size() > kMaxPath) {
-    reportError(BadArgument, kPathMessage, result.c_str());
+    reportError(BadArgument, messages::kName, result.c_str());
     return false;
   }
   *joined = std::move(result);
@@ -45,7 +45,7 @@ bool listFiles(const std::string& folder, const std::string& prefix, std::vector
     FoundFile found{folder, std::string()};
     if (!appendPath(&found.path, entry.name)) return false;
     if (entry.name.find_first_of(kForbiddenNameCharacters) != std::string::npos) {
-      reportError(BadData, kPathMessage, found.path.c_str());
+      reportError(BadData, messages::kName, found.path.c_str());
       return false;
     }
     if (!joinRelative(prefix, entry.name, &found.relativeName)) return false;
@@ -64,7 +64,7 @@ bool catalogueLooseFile(const FoundFile& file, VersionRecord* record) {
   // A file that cannot be read fails the scan (code 4 from crcFile): a
   // catalogue row made up for it would describe bytes nobody has seen.
   if (!crcFile(file.path, &row.crc, false)) {
-    if (!platform::pathExists(file.path)) reportError(NotFound, kPathMessage, file.path.c_str());
+    if (!platform::pathExists(file.path)) reportError(NotFound, messages::kName, file.path.c_str());
     return false;
   }
   row.size = diskFileSize(file.path);

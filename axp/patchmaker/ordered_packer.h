@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "axp/common/error_record.h"
 #include "axp/updater/lzma_entry.h"
-#include "error_snapshot.h"
 
 namespace AXP {
 
@@ -42,7 +42,8 @@ class OrderedPacker {
   // below capacity().
   void submit(std::string name, std::vector<uint8_t> data);
   // Waits for the oldest pending entry and moves it to `*entry`. False when
-  // its packing failed; the error record then holds that failure.
+  // its packing failed; the worker's failure is then put into the calling
+  // thread's error record.
   bool takeOldest(PackedEntry* entry);
   // Lets the entries being packed finish, drops the others and joins the
   // workers. Called once the caller gives up on a build.

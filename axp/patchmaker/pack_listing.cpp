@@ -5,35 +5,27 @@
 #include <vector>
 
 #include "axp/common/checksum.h"
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_file.h"
 #include "record_fields.h"
 
 namespace AXP {
 namespace {
 
-constexpr char kListMissingMessage[] = "%s in %s";
-constexpr char kBadRowMessage[] = "%s";
-constexpr char kListUnreadableMessage[] = "%s in %s";
 // Line buffer of a "(list)" row; a longer row comes in pieces, which do
 // not split into a row.
 constexpr uint32_t kLineCapacity = 1040;
-constexpr size_t kRowFields = 3;
 constexpr uint32_t kChecksumPieceBytes = 64 * 1024;
 
-// Gives a stream back to its pack when the listing ends, on every path.
-struct StreamCloser {
-  void operator()(IStream* stream) const { stream->close(); }
-};
-using StreamHandle = std::unique_ptr<IStream, StreamCloser>;
-
 bool parseRow(const std::string& line, const std::string& relativeName, FileRecord* row) {
-  std::vector<std::string> fields;
-  if (splitString(line, &fields, kFieldSeparator, false, false) != static_cast<int>(kRowFields)) return false;
-  row->name = fields[0];
+  const ListRowFields fields = splitListRow(line);
+  if (!isWholeRow(fields)) return false;
+  row->name = fields.name;
   row->pack = relativeName;
-  return !row->name.empty() && parseHexField(fields[1], &row->size) && parseHexField(fields[2], &row->crc);
+  return !row->name.empty() && parseHexField(fields.size, &row->size) && parseHexField(fields.checksum, &row->crc);
 }
 
 // The checksum of the whole list, taken piece by piece: the list's size
@@ -59,7 +51,7 @@ bool cataloguePack(const std::string& path, const std::string& relativeName, Ver
   if (!pack->open(path.c_str(), true)) return false;
   StreamHandle list(pack->openFile(kListFileName));
   if (list == nullptr) {
-    reportError(NotFound, kListMissingMessage, kListFileName, path.c_str());
+    reportError(NotFound, messages::kPartOf, kListFileName, path.c_str());
     return false;
   }
 
@@ -76,13 +68,13 @@ bool cataloguePack(const std::string& path, const std::string& relativeName, Ver
     // An empty line moves past its line feed; a line read that moves
     // nothing is a failed read, which would otherwise repeat for ever.
     if (list->tell() == before) {
-      reportError(ReadFailed, kListUnreadableMessage, kListFileName, path.c_str());
+      reportError(ReadFailed, messages::kPartOf, kListFileName, path.c_str());
       return false;
     }
     if (length == 0) continue;
     FileRecord row;
     if (!parseRow(line.data(), relativeName, &row)) {
-      reportError(BadData, kBadRowMessage, path.c_str());
+      reportError(BadData, messages::kName, path.c_str());
       return false;
     }
     record->files.push_back(std::move(row));
@@ -92,7 +84,7 @@ bool cataloguePack(const std::string& path, const std::string& relativeName, Ver
   listRow.name = kListFileName;
   listRow.pack = relativeName;
   if (!measureList(list.get(), &listRow)) {
-    reportError(ReadFailed, kListUnreadableMessage, kListFileName, path.c_str());
+    reportError(ReadFailed, messages::kPartOf, kListFileName, path.c_str());
     return false;
   }
   record->files.push_back(std::move(listRow));

@@ -4,81 +4,35 @@
 #include <deque>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
-#include "axp/common/package_seal.h"
-#include "axp/common/scrambled_io.h"
-#include "axp/patchmaker/zip_writer.h"
+#include "axp/patchmaker/package_writer.h"
 #include "axp/updater/command_list.h"
 #include "command_scratch.h"
 #include "entry_source.h"
-#include "error_snapshot.h"
 #include "ordered_packer.h"
 #include "platform/file.h"
 
 namespace AXP {
 namespace {
 
-constexpr char kCommandEntryName[] = "(command)";
-constexpr char kNoMessage[] = "";
-constexpr char kPathMessage[] = "%s";
-constexpr char kArchiveMessage[] = "XZIP=%d";
 
-// The archive on the package path; closed in its current state when the
-// build gives up before closing it itself.
-class Archive {
+class PlanWriter {
  public:
-  ~Archive() {
-    if (handle_ != nullptr) closeArchive(handle_);
-  }
-
-  bool create(const std::string& path) {
-    handle_ = createArchive(path.c_str(), 0, kTargetPath);
-    if (handle_ != nullptr) return true;
-    reportError(OpenFailed, kPathMessage, path.c_str());
-    return false;
-  }
-
-  // Entries are LZMA-packed already: stored from memory as they are.
-  bool add(const PackedEntry& entry) {
-    const uint32_t result = addToArchive(handle_, entry.name.c_str(), entry.bytes.data(),
-                                         static_cast<uint32_t>(entry.bytes.size()), kSourceMemory, kMethodStore);
-    return succeeded(result);
-  }
-
-  // A close that fails leaves an archive without a sound central
-  // directory; sealing it would make a package that cannot be opened.
-  bool close() {
-    const uint32_t result = closeArchive(handle_);
-    handle_ = nullptr;
-    return succeeded(result);
-  }
-
- private:
-  static bool succeeded(uint32_t result) {
-    if (result == kZipSuccess) return true;
-    reportError(LibraryError, kArchiveMessage, static_cast<int>(result));
-    return false;
-  }
-
-  ArchiveHandle* handle_ = nullptr;
-};
-
-class PackageWriter {
- public:
-  PackageWriter(const PackageOptions& options, PackageSummary* summary)
+  PlanWriter(const PackageOptions& options, PackageSummary* summary)
       : options_(options), summary_(summary), packer_(options.packingThreads) {}
 
   // Adds the entries of `plan` and its command list to `archive`; on
   // failure the workers are stopped and the first failure in plan order
-  // is what the record holds.
-  bool addAll(const PatchPlan& plan, Archive* archive) {
+  // is what the record holds (a worker's failure is handed over by the
+  // packer; workers report into records of their own).
+  bool addAll(const PatchPlan& plan, PackageWriter* archive) {
     archive_ = archive;
     total_ = plan.size();
     if (writeEntries(plan)) return true;
-    const ErrorSnapshot failure;
     packer_.stop();
-    failure.restore();
     return false;
   }
 
@@ -93,7 +47,7 @@ class PackageWriter {
     }
     std::vector<uint8_t> list;
     if (!scratch_.finish(&list)) return false;
-    if (!queue(kCommandEntryName, std::move(list))) return false;
+    if (!queue(kCommandListName, std::move(list))) return false;
     while (packer_.pending() > 0) {
       if (!addOldest()) return false;
     }
@@ -112,8 +66,8 @@ class PackageWriter {
     if (!packageEntryName(line, &entryName)) return false;
     // Readers look the command list up ignoring case; a file under that
     // name would be taken for it.
-    if (normalizeName(entryName, true, false) == kCommandEntryName) {
-      reportError(BadData, kPathMessage, command.name.c_str());
+    if (normalizeName(entryName, true, false) == kCommandListName) {
+      reportError(BadData, messages::kName, command.name.c_str());
       return false;
     }
     return queue(std::move(entryName), std::move(data));
@@ -131,8 +85,11 @@ class PackageWriter {
 
   bool addOldest() {
     PackedEntry entry;
-    if (!packer_.takeOldest(&entry) || !archive_->add(entry)) return false;
-    if (entry.name != kCommandEntryName) {
+    if (!packer_.takeOldest(&entry) ||
+        !archive_->add(entry.name, entry.bytes.data(), static_cast<uint32_t>(entry.bytes.size()))) {
+      return false;
+    }
+    if (entry.name != kCommandListName) {
       summary_->entries += 1;
       summary_->bytesIn += entry.unpackedSize;
       summary_->bytesPacked += entry.bytes.size();
@@ -145,7 +102,7 @@ class PackageWriter {
 
   const PackageOptions& options_;
   PackageSummary* summary_;
-  Archive* archive_ = nullptr;
+  PackageWriter* archive_ = nullptr;
   CommandScratch scratch_;
   EntrySource source_;
   OrderedPacker packer_;
@@ -155,26 +112,22 @@ class PackageWriter {
   std::deque<size_t> doneWhenAdded_;
 };
 
-bool seal(const std::string& packagePath) {
-  return toggleScrambling(packagePath, false) && appendChecksumTrailer(packagePath);
-}
-
 }  // namespace
 
 bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const PackageOptions& options,
                   PackageSummary* summary) {
   *summary = PackageSummary();
   if (packagePath.empty()) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
-  Archive archive;
+  PackageWriter archive;
   if (!archive.create(packagePath)) return false;
   {
-    PackageWriter writer(options, summary);
+    PlanWriter writer(options, summary);
     if (!writer.addAll(plan, &archive)) return false;
   }
-  if (!archive.close() || !seal(packagePath)) return false;
+  if (!archive.finish(true)) return false;
   const int64_t size = platform::fileSize(packagePath);
   summary->packageSize = size < 0 ? 0 : static_cast<uint64_t>(size);
   return true;

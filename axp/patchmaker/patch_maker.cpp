@@ -4,9 +4,11 @@
 #include <new>
 #include <thread>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "catalogue_file.h"
 #include "folder_scan.h"
 #include "package_build.h"
@@ -15,9 +17,6 @@
 namespace AXP {
 namespace {
 
-constexpr char kNoMessage[] = "";
-constexpr char kPathMessage[] = "%s";
-constexpr char kVersionMessage[] = "%s";
 // What getVersion answers for a folder that is not registered.
 constexpr char kNoVersion[] = "";
 
@@ -31,14 +30,14 @@ std::string folderKey(const char* folder) { return normalizeName(folder, true, t
 bool dropCatalogue(const std::string& folder, const std::string& cataloguePath) {
   const bool dropped = platform::pathExists(cataloguePath) ? platform::deleteFile(cataloguePath)
                                                            : platform::isDirectory(folder);
-  if (!dropped) reportError(OpenFailed, kPathMessage, cataloguePath.c_str());
+  if (!dropped) reportError(OpenFailed, messages::kName, cataloguePath.c_str());
   return dropped;
 }
 
 bool catalogueVersion(const std::string& cataloguePath, const char* version, const MakeProgress& progress,
                       VersionRecord* record) {
   if (!isCatalogueVersion(version)) {
-    reportError(BadArgument, kVersionMessage, version);
+    reportError(BadArgument, messages::kName, version);
     return false;
   }
   record->version = version;
@@ -52,9 +51,9 @@ PatchMaker::PatchMaker() : packingThreads_(std::max(1u, std::thread::hardware_co
 
 PatchMaker::~PatchMaker() = default;
 
-bool PatchMaker::addVersion(const char* folder, const char* version) {
+bool PatchMaker::addVersion(const char* folder, const char* version) try {
   if (isMissing(folder)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   const std::string key = folderKey(folder);
@@ -63,34 +62,40 @@ bool PatchMaker::addVersion(const char* folder, const char* version) {
   record.folder = folder;
   std::string cataloguePath = record.folder;
   const bool registered =
-      appendPath(&cataloguePath, kCatalogueFileName) &&
+      appendPath(&cataloguePath, kVersionFileName) &&
       (isMissing(version) ? readCatalogue(cataloguePath, &record)
                           : catalogueVersion(cataloguePath, version, progress_, &record));
   if (registered) versions_.emplace(key, std::move(record));
   return registered;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-const char* PatchMaker::getVersion(const char* folder) {
+const char* PatchMaker::getVersion(const char* folder) try {
   if (isMissing(folder)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return nullptr;
   }
   const VersionRecord* record = findRecord(folder);
   return record == nullptr ? kNoVersion : record->version.c_str();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(static_cast<const char*>(nullptr));
 }
 
 bool PatchMaker::makePatch(const char* oldFolder, const char* newFolder, const char* packagePath,
-                           const PatchFilter& filter) {
+                           const PatchFilter& filter) try {
   if (isMissing(packagePath)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   PatchPlan plan;
   return planPatch(oldFolder, newFolder, filter, &plan) && writePackage(plan, packagePath);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 bool PatchMaker::reservedOperation(const char* first, const char* second) {
-  if (isMissing(first) || isMissing(second)) reportError(BadArgument, kNoMessage);
+  if (isMissing(first) || isMissing(second)) reportError(BadArgument, messages::kNone);
   return false;
 }
 
@@ -103,14 +108,14 @@ const VersionRecord* PatchMaker::findVersion(const char* folder) const {
 VersionRecord* PatchMaker::findRecord(const char* folder) {
   const auto found = versions_.find(folderKey(folder));
   if (found != versions_.end()) return &found->second;
-  reportError(VersionNotFound, kPathMessage, folder);
+  reportError(VersionNotFound, messages::kName, folder);
   return nullptr;
 }
 
 bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const PatchFilter& filter,
-                           PatchPlan* plan) {
+                           PatchPlan* plan) try {
   if (isMissing(oldFolder) || isMissing(newFolder)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   VersionRecord* oldVersion = findRecord(oldFolder);
@@ -119,17 +124,25 @@ bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const P
   if (newVersion == nullptr) return false;
   AXP::planPatch(*oldVersion, *newVersion, filter, plan);
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) {
+bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) try {
   if (isMissing(packagePath)) {
-    reportError(BadArgument, kNoMessage);
+    reportError(BadArgument, messages::kNone);
     return false;
   }
   return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_}, &lastPackage_);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-PatchMaker* createPatchMaker() { return new (std::nothrow) PatchMaker(); }
+PatchMaker* createPatchMaker() {
+  PatchMaker* maker = new (std::nothrow) PatchMaker();
+  if (maker == nullptr) reportError(LibraryError, messages::kOutOfMemory);
+  return maker;
+}
 
 void destroyPatchMaker(IPatchMaker* maker) { delete static_cast<PatchMaker*>(maker); }
 

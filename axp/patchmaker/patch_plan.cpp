@@ -83,7 +83,7 @@ void planPatch(VersionRecord& oldVersion, const VersionRecord& newVersion, const
     builder.add(kOpDelete, record.pack, record.name, std::string());
   }
 
-  builder.add(kOpAddOrReplace, std::string(), kCatalogueFileName, newVersion.folder);
+  builder.add(kOpAddOrReplace, std::string(), kVersionFileName, newVersion.folder);
 }
 
 }  // namespace AXP

@@ -1,5 +1,7 @@
 #include "axp/patchmaker/zip_records.h"
 
+#include "axp/common/byte_order.h"
+
 namespace AXP {
 namespace {
 
@@ -32,12 +34,14 @@ class LittleEndian {
   explicit LittleEndian(std::vector<uint8_t>* out) : out_(out) {}
   void u8(uint8_t value) { out_->push_back(value); }
   void u16(uint16_t value) {
-    u8(static_cast<uint8_t>(value));
-    u8(static_cast<uint8_t>(value >> 8));
+    uint8_t bytes[2];
+    writeLittleEndian16(bytes, value);
+    out_->insert(out_->end(), bytes, bytes + sizeof bytes);
   }
   void u32(uint32_t value) {
-    u16(static_cast<uint16_t>(value));
-    u16(static_cast<uint16_t>(value >> 16));
+    uint8_t bytes[4];
+    writeLittleEndian32(bytes, value);
+    out_->insert(out_->end(), bytes, bytes + sizeof bytes);
   }
   void text(const std::string& value) { out_->insert(out_->end(), value.begin(), value.end()); }
 

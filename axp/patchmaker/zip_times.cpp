@@ -72,7 +72,7 @@ uint32_t clampedUnixTime(const std::tm& local) {
     standard.tm_mday = 31;
   }
   standard.tm_isdst = 0;
-  return static_cast<uint32_t>(std::mktime(&standard));
+  return static_cast<uint32_t>(platform::fromLocalTime(standard));
 }
 
 ZipTimes presentTimes() {

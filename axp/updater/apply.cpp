@@ -2,11 +2,13 @@
 // then the contents of each pack, then the other loose files with
 // "(version)" last. The first failure ends the apply; nothing is rolled
 // back, but every edit already made is on disk.
-#include <cerrno>
 #include <memory>
+#include <new>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/pack/pak_file.h"
 #include "axp/updater/apply_plan.h"
 #include "axp/updater/updater.h"
@@ -21,19 +23,11 @@ namespace {
 // (virus scanners, indexers); the pause lets them go before the packs are
 // opened for editing.
 constexpr uint32_t kSettleMilliseconds = 500;
-constexpr const char* kNoPackMessage = "File=%s, WinErr=%d";
-constexpr const char* kOpenMessage = "File=%s, WinErr=%d";
-constexpr const char* kMoveMessage = "File=%s, WinErr: %d";
 // The new version file is written under this suffix beside the old one.
 constexpr const char* kScratchSuffix = ".tmp";
 
-struct PackReleaser {
-  void operator()(IPakFile* pack) const { axpReleasePakFile(pack); }
-};
-using PackHandle = std::unique_ptr<IPakFile, PackReleaser>;
-
-void tell(ProgressCallback progress, const PatchCommand& command) {
-  if (progress != nullptr) progress(command.pack.c_str(), command.name.c_str(), command.op);
+void tell(const ProgressCallback& progress, const PatchCommand& command) {
+  if (progress) progress(command.pack.c_str(), command.name.c_str(), command.op);
 }
 
 // The version file names the installed version, which is how the update
@@ -45,7 +39,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
   if (platform::pathExists(target)) {
     platform::File old;
     if (!old.open(target, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-      reportError(OpenFailed, kOpenMessage, target.c_str(), platform::lastSystemError());
+      reportError(OpenFailed, messages::kFileError, target.c_str(), platform::lastSystemError());
       return false;
     }
   }
@@ -55,7 +49,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
     return false;
   }
   if (!platform::moveFile(scratch, target)) {
-    reportError(WriteFailed, kMoveMessage, target.c_str(), platform::lastSystemError());
+    reportError(WriteFailed, messages::kFileWriteError, target.c_str(), platform::lastSystemError());
     platform::deleteFile(scratch);
     return false;
   }
@@ -64,7 +58,7 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
 
 }  // namespace
 
-bool Updater::apply(const char* installDir, ProgressCallback progress) {
+bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
   if (installDir == nullptr || *installDir == '\0') {
     reportError(BadArgument, "");
     return false;
@@ -83,10 +77,12 @@ bool Updater::apply(const char* installDir, ProgressCallback progress) {
     if (!applyLooseCommand(root, *command, progress)) return false;
   }
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 bool Updater::applyLooseCommand(const std::string& installDir, const PatchCommand& command,
-                                ProgressCallback progress) {
+                                const ProgressCallback& progress) {
   tell(progress, command);
   std::string target = installDir;
   if (!appendPath(&target, command.name)) return false;
@@ -107,14 +103,11 @@ bool Updater::applyLooseCommand(const std::string& installDir, const PatchComman
 }
 
 bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
-                            ProgressCallback progress) {
+                            const ProgressCallback& progress) {
   std::string packPath = installDir;
   if (!appendPath(&packPath, turn.packKey)) return false;
-  PackHandle pack(axpCreatePakFile());
-  if (!pack) {
-    reportError(OpenFailed, kNoPackMessage, packPath.c_str(), ENOMEM);
-    return false;
-  }
+  PakFileHandle pack = makePakFile();
+  if (!pack) return false;
   if (!pack->open(packPath.c_str(), false)) return false;
   if (maintainLists_) {
     pack->setListTracking(1);
@@ -126,12 +119,14 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
   for (const PatchCommand* command : turn.insertions) {
     if (!applyPackCommand(pack.get(), *command, progress)) return false;
   }
-  if (maintainLists_) pack->saveList();
-  return true;  // releasing the pack closes it
+  // A list that cannot be saved is stale, and a pack whose edit mark cannot
+  // be cleared refuses to open read-only: both fail the apply.
+  if (maintainLists_ && !pack->saveList()) return false;
+  return pack->close();
 }
 
 bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
-                               ProgressCallback progress) {
+                               const ProgressCallback& progress) {
   tell(progress, command);
   if (command.op == kOpDelete) {
     // A name the pack does not hold counts as removed.

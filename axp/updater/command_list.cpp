@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "platform/path.h"
 
@@ -16,7 +17,6 @@ constexpr const char* kLineDelimiters = "\r\n";
 constexpr const char* kFieldDelimiter = "|";
 constexpr size_t kFieldCount = 3;
 constexpr const char* kPackExtension = ".axp";
-constexpr const char* kListName = "(list)";
 
 bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -49,7 +49,7 @@ bool isPackName(const std::string& name) {
   return equalsIgnoringAsciiCase(extensionOf(name), kPackExtension);
 }
 
-bool isListName(const std::string& name) { return equalsIgnoringAsciiCase(name, kListName); }
+bool isListName(const std::string& name) { return equalsIgnoringAsciiCase(name, kListFileName); }
 
 void mergeCommandList(const char* text, const std::string& package, bool dropListCommands,
                       CommandModel* model) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
 #include "grow_buffer.h"
 
@@ -63,15 +64,6 @@ int resultNumber(lzma_ret result) {
     default:
       return kResultFailure;
   }
-}
-
-uint32_t readLittleEndian32(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
-}
-
-void writeLittleEndian32(uint8_t* bytes, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 // Coder options for the 5 property bytes of an entry and its unpacked size.

@@ -1,8 +1,13 @@
 #include "axp/updater/updater.h"
 
+#include <new>
+
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
+#include "axp/common/out_of_memory.h"
 #include "axp/common/package_reader.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
@@ -14,9 +19,7 @@
 namespace AXP {
 namespace {
 
-constexpr const char* kCommandEntry = "(command)";
 constexpr const char* kNotOpenedMessage = "%s not inserted";
-constexpr const char* kCopyMessage = "File=%s, WinErr: %d";
 
 bool isEmpty(const char* text) { return text == nullptr || *text == '\0'; }
 
@@ -33,14 +36,16 @@ Updater::Updater() { initScrambledIo(); }
 
 Updater::~Updater() = default;
 
-bool Updater::verifyChecksum(const char* path) {
+bool Updater::verifyChecksum(const char* path) try {
   if (isEmpty(path)) return reportBadArgument();
   return checkChecksumTrailer(path);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool Updater::openPackage(const char* packagePath) {
+bool Updater::openPackage(const char* packagePath) try {
   if (isEmpty(packagePath)) return reportBadArgument();
-  std::string key = packageKey(packagePath);
+  const std::string key = packageKey(packagePath);
   if (openPackages_.count(key) != 0) return true;
   const PackageIo* io = selectIo(packagePath);
   auto archive = std::make_unique<PackageReader>();
@@ -50,31 +55,31 @@ bool Updater::openPackage(const char* packagePath) {
   // The list is extracted whole before any line is read, so a failed
   // extraction adds no commands.
   const uint8_t* text = nullptr;
-  if (!extractEntry(packagePath, kCommandEntry, nullptr, &text, nullptr)) return false;
+  if (!extractEntry(packagePath, kCommandListName, nullptr, &text, nullptr)) return false;
   mergeCommandList(reinterpret_cast<const char*>(text), packagePath, maintainLists_, &commands_);
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 int Updater::getOperationCount() { return commands_.operationCount(); }
 
-bool Updater::computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) {
+bool Updater::computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) try {
   if (isEmpty(path) || checksumOut == nullptr) return reportBadArgument();
   return crcFile(path, checksumOut, excludeTrailer);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 const PackageIo* Updater::selectIo(const char* path) {
   return isScrambledZip(path == nullptr ? "" : path) ? scrambledIo() : defaultPackageIo();
 }
 
-bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) {
+bool Updater::copyAndSeal(const char* sourcePath, const char* targetPath) try {
   if (isEmpty(sourcePath) || isEmpty(targetPath)) return reportBadArgument();
-  if (comparePaths(sourcePath, targetPath) != 0 &&
-      !platform::copyFile(sourcePath, targetPath, false)) {
-    reportError(WriteFailed, kCopyMessage, targetPath, platform::lastSystemError());
-    return false;
-  }
-  bool sealed = checkChecksumTrailer(targetPath);
-  return toggleScrambling(targetPath, sealed) && appendChecksumTrailer(targetPath);
+  return copyAndSealPackage(sourcePath, targetPath);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 void Updater::setListMaintenance(bool on) { maintainLists_ = on; }
@@ -82,7 +87,7 @@ void Updater::setListMaintenance(bool on) { maintainLists_ = on; }
 bool Updater::getListMaintenance() { return maintainLists_; }
 
 bool Updater::extractEntry(const char* packagePath, const char* entryName, const char* targetPath,
-                           const uint8_t** dataOut, uint32_t* sizeOut) {
+                           const uint8_t** dataOut, uint32_t* sizeOut) try {
   if (isEmpty(packagePath) || isEmpty(entryName) || (targetPath == nullptr && dataOut == nullptr)) {
     return reportBadArgument();
   }
@@ -91,14 +96,18 @@ bool Updater::extractEntry(const char* packagePath, const char* entryName, const
   std::string name = normalizeName(entryName, false, true);
   if (targetPath != nullptr) return extractEntryToFile(*archive, name, targetPath, sizeOut);
   return extractEntryToMemory(*archive, name, dataOut, sizeOut);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
-bool Updater::holdsEntry(const char* packagePath, const char* entryName, bool* holds) {
+bool Updater::holdsEntry(const char* packagePath, const char* entryName, bool* holds) try {
   if (isEmpty(packagePath) || isEmpty(entryName) || holds == nullptr) return reportBadArgument();
   PackageReader* archive = openedPackage(packagePath);
   if (archive == nullptr) return false;
   *holds = archive->find(normalizeName(entryName, false, true)) != nullptr;
   return true;
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
 }
 
 PackageReader* Updater::openedPackage(const char* packagePath) {
@@ -108,7 +117,11 @@ PackageReader* Updater::openedPackage(const char* packagePath) {
   return nullptr;
 }
 
-Updater* createUpdater() noexcept { return new Updater(); }
+Updater* createUpdater() noexcept {
+  Updater* updater = new (std::nothrow) Updater();
+  if (updater == nullptr) reportError(LibraryError, messages::kOutOfMemory);
+  return updater;
+}
 
 void destroyUpdater(IUpdater* updater) { delete static_cast<Updater*>(updater); }
 

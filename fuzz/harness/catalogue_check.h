@@ -69,7 +69,7 @@ inline Finding checkPlan(AXP::PatchMaker& maker, const std::string& oldFolder, c
     return fail("planning between two registered folders failed with code %d", AXP::getLastErrorCode());
   }
   if (plan.empty() || plan.back().op != AXP::kOpAddOrReplace || !plan.back().pack.empty() ||
-      plan.back().name != AXP::kCatalogueFileName) {
+      plan.back().name != AXP::kVersionFileName) {
     return fail("the plan does not end with the add of (version)");
   }
   return {};

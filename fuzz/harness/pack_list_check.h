@@ -29,8 +29,12 @@ inline bool expectedFailure(int32_t code) {
                       AXP::PackInEdit, AXP::BadArgument, AXP::HashTableFull, AXP::NoBlock});
 }
 
+// The read-only check, the repair and the check of the repaired pack share
+// the one pack object the lookup checks use (its list is reset by every
+// repair that succeeds); the edit, which starts from the list it loads,
+// makes a fresh one.
 inline Finding checkReadOnly(const std::string& path) {
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), true)) return {};
   pack->loadList();
   pack->verifyList();
@@ -45,7 +49,7 @@ inline Finding checkReadOnly(const std::string& path) {
 // repair must carry its code.
 inline Finding repair(const std::string& path, const std::string& masterPath, bool* repairedWithRows) {
   *repairedWithRows = false;
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), false)) return {};
   pack->setListTracking(1);
   pack->loadList();
@@ -58,7 +62,7 @@ inline Finding repair(const std::string& path, const std::string& masterPath, bo
 }
 
 inline Finding checkRepaired(const std::string& path) {
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), true)) {
     return fail("a repaired pack does not open read-only: code %d %s", AXP::getLastErrorCode(),
                 AXP::getLastErrorMessage());
@@ -134,19 +138,20 @@ inline Finding examine(const std::string& path, const std::string& masterPath) {
 // The input is a u16 length, a master list of that many bytes, and the
 // description of a pack (sparse_pack.h) named "data.axp".
 inline Finding checkPackList(const uint8_t* data, size_t size) {
-  static Sandbox sandbox;
-  if (!sandbox.ready()) return fail("no sandbox");
-  sandbox.clear();
-  TempFolderRedirect redirect(sandbox.file("tmp"));
+  testing_support::MemoryEnv& ground = memoryGround();
+  ground.clear();
+  const platform::ScopedEnv inUse(&ground);
   InputReader input(data, size);
   const std::string_view master = input.bytes(input.u16());
-  const std::string masterPath = sandbox.file("master.txt");
-  const std::string path = sandbox.file("pack/data.axp");
-  if (!writeFile(masterPath, master) || !writeSparsePack(input.rest(), path)) return fail("cannot write the inputs");
-  const int descriptors = openDescriptors();
+  const std::string masterPath = "/master.txt";
+  const std::string path = "/pack/data.axp";
+  ground.putFile(masterPath, std::string(master));
+  putSparsePack(ground, path, input.rest());
   Finding found = pack_list::examine(path, masterPath);
-  if (found.empty() && openDescriptors() != descriptors) found = fail("a file was left open");
-  if (found.empty() && !viewTree(sandbox.file("tmp")).empty()) found = fail("a scratch file was left behind");
+  if (found.empty() && ground.openFiles() != 0) found = fail("a file was left open");
+  if (found.empty() && ground.snapshot("/tmp").size() != 1) found = fail("a scratch file was left behind");
+  // Emptied here too, so that a run frees what it took.
+  ground.clear();
   return found;
 }
 

@@ -13,6 +13,7 @@
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_file.h"
 #include "fuzz/harness/sandbox.h"
 #include "fuzz/harness/sparse_pack.h"
@@ -25,24 +26,20 @@ inline const std::vector<std::string>& fixedNames() {
   static const std::vector<std::string> names = {"(list)", "x.txt", "Data\\Scene.AXP", "data/config.ini", "abc"};
   return names;
 }
-constexpr size_t kMaxListedNames = 16;
-constexpr size_t kMaxTableHashes = 32;
+// Every name probed walks the table by the probing rules, a pass over all
+// 32,768 entries for a name that is absent; a few names of each kind reach
+// every path the lookups have.
+constexpr size_t kMaxListedNames = 6;
+constexpr size_t kMaxTableHashes = 6;
 constexpr uint32_t kProbeLead = 4;
 constexpr uint32_t kReadPiece = 777;
 // Small and ordinary line buffers: lines come in pieces in the first.
 constexpr uint32_t kLineCapacities[] = {5, 1024};
 
-struct PackRelease {
-  void operator()(AXP::IPakFile* pack) const { axpReleasePakFile(pack); }
-};
-using PackHandle = std::unique_ptr<AXP::PackFile, PackRelease>;
+using PackHandle = AXP::PackFileHandle;
+using AXP::StreamHandle;
 
-inline PackHandle newPack() { return PackHandle(static_cast<AXP::PackFile*>(axpCreatePakFile())); }
-
-struct StreamClose {
-  void operator()(AXP::IStream* stream) const { stream->close(); }
-};
-using StreamHandle = std::unique_ptr<AXP::IStream, StreamClose>;
+inline PackHandle newPack() { return AXP::makePackFile(); }
 
 // The first field of every row of the pack's (list), as far as it reads.
 inline std::vector<std::string> listedNames(AXP::PackFile& pack) {
@@ -51,9 +48,8 @@ inline std::vector<std::string> listedNames(AXP::PackFile& pack) {
   if (!list) return names;
   char line[1024];
   while (!list->eof() && names.size() < kMaxListedNames) {
-    const std::string text(line, list->readLine(line, sizeof line));
-    const size_t bar = text.find('|');
-    if (bar != std::string::npos && bar > 0) names.push_back(text.substr(0, bar));
+    const AXP::ListRowFields fields = AXP::splitListRow(std::string(line, list->readLine(line, sizeof line)));
+    if (fields.separators > 0 && !fields.name.empty()) names.push_back(fields.name);
   }
   return names;
 }
@@ -79,11 +75,18 @@ inline Finding checkLines(AXP::IStream& stream, uint32_t capacity) {
   return {};
 }
 
+// The bytes of a block as the file holds them.
+inline std::string blockBytes(const testing_support::SparseBytes& file, const AXP::EntryInfo& block) {
+  std::string bytes(block.blockSize, '\0');
+  bytes.resize(file.read(block.blockOffset, bytes.data(), bytes.size()));
+  return bytes;
+}
+
 // A stream reads the block's bytes as the file holds them, all of them,
 // and its checksum is theirs. A block that reaches past the end of the
 // file (a free one an entry still names: only blocks in use must fit the
 // file to open) fails to read, with a code.
-inline Finding checkStream(AXP::IStream& stream, const AXP::EntryInfo& block, const std::string& file) {
+inline Finding checkStream(AXP::IStream& stream, const AXP::EntryInfo& block, const testing_support::SparseBytes& file) {
   if (stream.size() != block.blockSize) return fail("stream size %u, block size %u", stream.size(), block.blockSize);
   std::string bytes;
   std::vector<char> piece(kReadPiece);
@@ -92,7 +95,7 @@ inline Finding checkStream(AXP::IStream& stream, const AXP::EntryInfo& block, co
     if (bytes.size() == block.blockSize || !oneOf(AXP::getLastErrorCode(), {AXP::ReadFailed, AXP::SeekFailed})) {
       return fail("a block past the end of the file read %zu bytes, code %d", bytes.size(), AXP::getLastErrorCode());
     }
-  } else if (bytes != file.substr(std::min<size_t>(block.blockOffset, file.size()), block.blockSize)) {
+  } else if (bytes != blockBytes(file, block)) {
     return fail("stream read %zu bytes that differ from the %u at offset %u", bytes.size(), block.blockSize,
                 block.blockOffset);
   } else if (stream.crc() != AXP::crcBuffer(bytes.data(), bytes.size())) {
@@ -119,7 +122,7 @@ inline Finding checkProbing(AXP::PackFile& pack, const AXP::NameHash& hash) {
   return {};
 }
 
-inline Finding checkName(AXP::PackFile& pack, const std::string& name, const std::string& file) {
+inline Finding checkName(AXP::PackFile& pack, const std::string& name, const testing_support::SparseBytes& file) {
   const AXP::NameHash hash = AXP::hashName(AXP::normalizeName(name, true, true));
   const Finding probing = checkProbing(pack, hash);
   if (!probing.empty()) return probing;
@@ -154,19 +157,44 @@ inline Finding checkName(AXP::PackFile& pack, const std::string& name, const std
 
 // Hashes taken from the table's own entries, so that the probes meet
 // entries in every state, wherever the fuzzer put them.
+// Runs of never-used entries are passed over a stretch at a time.
+constexpr uint32_t kStretchEntries = 256;
+
 inline std::vector<AXP::NameHash> tableHashes(AXP::PackFile& pack) {
+  static const std::vector<AXP::HashEntry> kNeverUsed(kStretchEntries);
   std::vector<AXP::NameHash> hashes;
-  for (uint32_t position = 0; position < AXP::kHashTableEntries && hashes.size() < kMaxTableHashes; ++position) {
-    const AXP::HashEntry& entry = pack.hashTable()[position];
-    if (entry.word == 0 && entry.hashA == 0 && entry.hashB == 0) continue;
-    // Starting a little before the entry lets the probe pass others first.
-    hashes.push_back(AXP::NameHash{position - position % kProbeLead, entry.hashA, entry.hashB});
+  for (uint32_t stretch = 0; stretch < AXP::kHashTableEntries && hashes.size() < kMaxTableHashes;
+       stretch += kStretchEntries) {
+    const AXP::HashEntry* entries = pack.hashTable() + stretch;
+    if (std::memcmp(entries, kNeverUsed.data(), kStretchEntries * sizeof(AXP::HashEntry)) == 0) continue;
+    for (uint32_t position = stretch; position < stretch + kStretchEntries && hashes.size() < kMaxTableHashes;
+         ++position) {
+      const AXP::HashEntry& entry = pack.hashTable()[position];
+      if (entry.word == 0 && entry.hashA == 0 && entry.hashB == 0) continue;
+      // Starting a little before the entry lets the probe pass others first.
+      hashes.push_back(AXP::NameHash{position - position % kProbeLead, entry.hashA, entry.hashB});
+    }
   }
   return hashes;
 }
 
-inline Finding examine(const std::string& path) {
-  PackHandle pack = newPack();
+// One pack object serves every run, closed after each: making one sets up
+// its whole table, which costs more than the checks themselves. The checks
+// here read the pack only and never use its in-memory list.
+inline AXP::PackFile& reusedPack() {
+  static AXP::PackFile pack;
+  return pack;
+}
+
+struct ClosedAfterUse {
+  AXP::PackFile* pack;
+  ~ClosedAfterUse() { pack->close(); }
+  AXP::PackFile* operator->() const { return pack; }
+  AXP::PackFile& operator*() const { return *pack; }
+};
+
+inline Finding examine(const std::string& path, const testing_support::SparseBytes& file) {
+  const ClosedAfterUse pack{&reusedPack()};
   if (!pack->open(path.c_str(), true)) {
     const int32_t code = AXP::getLastErrorCode();
     if (!oneOf(code, {AXP::BadData, AXP::OpenFailed, AXP::ReadFailed, AXP::SeekFailed, AXP::PackInEdit})) {
@@ -174,7 +202,6 @@ inline Finding examine(const std::string& path) {
     }
     return {};
   }
-  const std::string file = readFile(path).value_or("");
   std::vector<std::string> names = fixedNames();
   for (const std::string& listed : listedNames(*pack)) names.push_back(listed);
   for (const std::string& name : names) {
@@ -192,15 +219,15 @@ inline Finding examine(const std::string& path) {
 
 // The input describes a pack (sparse_pack.h).
 inline Finding checkPackRead(const uint8_t* data, size_t size) {
-  static Sandbox sandbox;
-  if (!sandbox.ready()) return fail("no sandbox");
-  const std::string path = sandbox.file("read.axp");
-  if (!writeSparsePack(std::string_view(reinterpret_cast<const char*>(data), size), path)) {
-    return fail("cannot write the pack");
-  }
-  const int descriptors = openDescriptors();
-  Finding found = pack_read::examine(path);
-  if (found.empty() && openDescriptors() != descriptors) found = fail("a file was left open");
+  testing_support::MemoryEnv& ground = memoryGround();
+  ground.clear();
+  const platform::ScopedEnv inUse(&ground);
+  const std::string path = "/read.axp";
+  putSparsePack(ground, path, std::string_view(reinterpret_cast<const char*>(data), size));
+  Finding found = pack_read::examine(path, *ground.fileData(path));
+  if (found.empty() && ground.openFiles() != 0) found = fail("a file was left open");
+  // Emptied here too, so that a run frees what it took.
+  ground.clear();
   return found;
 }
 

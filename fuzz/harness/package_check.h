@@ -26,16 +26,16 @@ constexpr int kMaxAppliedOperations = 64;
 // Entries probed per package besides the fixed ones.
 constexpr size_t kMaxProbedEntries = 16;
 
-constexpr char kInstallFolder[] = "root/install";
+// The installation and what lies beside it live in the in-memory ground;
+// the package file lies on disk as well, where the ZIP reader opens it.
+constexpr char kRootFolder[] = "/root";
+constexpr char kInstallFolder[] = "/root/install";
 constexpr char kOldVersion[] = "1.0.0.0|0\n";
 constexpr char kPackName[] = "data/a.axp";
 constexpr char kPackedFile[] = "x.txt";
 constexpr char kPackedText[] = "the packed file";
 
-struct UpdaterRelease {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterRelease>;
+using AXP::UpdaterHandle;
 
 // What the progress callback was told, pack and name per command.
 inline std::vector<std::string>& reported() {
@@ -47,30 +47,33 @@ inline void recordProgress(const char* pack, const char* name, int32_t) {
   reported().push_back(std::string(pack) + "|" + name);
 }
 
-// A small pack holding one file and its (list), made once per process.
+// The bytes of a small pack holding one file and its (list), made once
+// per process in the ground.
 inline const std::string& pristinePack() {
-  static Sandbox folder;
-  static std::string path;
-  if (path.empty() && folder.ready()) {
-    TempFolderRedirect redirect(folder.file("tmp"));
+  static std::string bytes;
+  if (bytes.empty()) {
+    testing_support::MemoryEnv& ground = memoryGround();
+    const platform::ScopedEnv inUse(&ground);
+    const std::string made = "/pristine/a.axp";
+    ground.putFile(made, "");
     AXP::PackFile pack;
-    const std::string made = folder.file("a.axp");
     if (pack.create(made.c_str())) {
       pack.setListTracking(1);
-      if (pack.insertContents(kPackedText, sizeof kPackedText - 1, kPackedFile, true, true) && pack.saveList()) {
-        path = made;
+      if (pack.insertContents(kPackedText, sizeof kPackedText - 1, kPackedFile, true, true) && pack.saveList() &&
+          pack.close()) {
+        bytes = ground.fileBytes(made).value_or("");
       }
     }
   }
-  return path;
+  return bytes;
 }
 
-inline bool makeInstallation(const Sandbox& sandbox) {
-  const std::string& pack = pristinePack();
-  const std::string install = sandbox.file(kInstallFolder);
-  return !pack.empty() && writeFile(sandbox.file("root/outside.txt"), "not part of the installation") &&
-         writeFile(install + "/(version)", kOldVersion) && writeFile(install + "/readme.txt", "old readme") &&
-         writeFile(install + "/" + kPackName, readFile(pack).value_or(""));
+inline void makeInstallation(testing_support::MemoryEnv& ground) {
+  const std::string install = kInstallFolder;
+  ground.putFile(std::string(kRootFolder) + "/outside.txt", "not part of the installation");
+  ground.putFile(install + "/(version)", kOldVersion);
+  ground.putFile(install + "/readme.txt", "old readme");
+  ground.putFile(install + "/" + kPackName, pristinePack());
 }
 
 // The names whose data the model's commands would extract, and a few fixed
@@ -92,8 +95,8 @@ inline std::vector<std::string> probedEntries(const AXP::CommandModel& model) {
 }
 
 // The same entry extracted to memory and to a file gives the same bytes.
-inline Finding checkExtraction(AXP::Updater& updater, const Sandbox& sandbox, const std::string& packagePath,
-                               const std::string& name) {
+inline Finding checkExtraction(AXP::Updater& updater, testing_support::MemoryEnv& ground,
+                               const std::string& packagePath, const std::string& name) {
   if (name.empty()) return {};
   const uint8_t* data = nullptr;
   uint32_t size = 0;
@@ -105,14 +108,14 @@ inline Finding checkExtraction(AXP::Updater& updater, const Sandbox& sandbox, co
   } else if (AXP::getLastErrorCode() != AXP::LibraryError) {
     return fail("extracting %s to memory failed with code %d", name.c_str(), AXP::getLastErrorCode());
   }
-  const std::string target = sandbox.file("out/entry");
+  const std::string target = std::string(kRootFolder) + "/out/entry";
   uint32_t fileSize = 0;
   const bool toFile = updater.extractEntry(packagePath.c_str(), name.c_str(), target.c_str(), nullptr, &fileSize);
   if (!toFile && !oneOf(AXP::getLastErrorCode(), {AXP::OpenFailed, AXP::WriteFailed, AXP::LibraryError})) {
     return fail("extracting %s to a file failed with code %d", name.c_str(), AXP::getLastErrorCode());
   }
   if (inMemory != toFile) return fail("entry %s extracts to %s only", name.c_str(), inMemory ? "memory" : "a file");
-  if (toFile && (fileSize != memoryBytes.size() || readFile(target) != memoryBytes)) {
+  if (toFile && (fileSize != memoryBytes.size() || ground.fileBytes(target) != memoryBytes)) {
     return fail("entry %s extracts to a file and to memory differently", name.c_str());
   }
   return {};
@@ -124,17 +127,17 @@ inline bool touchesVersion(const std::string& command) {
   return lower.find("version") != std::string::npos;
 }
 
-inline Finding checkApply(AXP::Updater& updater, const Sandbox& sandbox, bool maintainLists) {
+inline Finding checkApply(AXP::Updater& updater, testing_support::MemoryEnv& ground, bool maintainLists) {
   const int count = updater.getOperationCount();
   if (count == 0 || count > kMaxAppliedOperations) return {};
-  if (!makeInstallation(sandbox)) return fail("cannot lay out the installation");
+  makeInstallation(ground);
   updater.setListMaintenance(maintainLists);
-  const TreeView before = viewTree(sandbox.path(), kInstallFolder);
+  const TreeView before = ground.snapshot("/", kInstallFolder);
   reported().clear();
-  const std::string install = sandbox.file(kInstallFolder);
+  const std::string install = kInstallFolder;
   const bool applied = updater.apply(install.c_str(), recordProgress);
   const int32_t code = AXP::getLastErrorCode();
-  const std::string trespass = treeDifference(before, viewTree(sandbox.path(), kInstallFolder));
+  const std::string trespass = treeDifference(before, ground.snapshot("/", kInstallFolder));
   if (!trespass.empty()) return fail("apply wrote outside the installation: %s", trespass.c_str());
   if (applied) return {};
   if (!oneOf(code, {AXP::NotFound, AXP::BadData, AXP::OpenFailed, AXP::ReadFailed, AXP::WriteFailed, AXP::SeekFailed,
@@ -142,13 +145,13 @@ inline Finding checkApply(AXP::Updater& updater, const Sandbox& sandbox, bool ma
     return fail("apply failed with code %d", code);
   }
   if (std::none_of(reported().begin(), reported().end(), touchesVersion) &&
-      readFile(install + "/(version)") != kOldVersion) {
+      ground.fileBytes(install + "/(version)") != kOldVersion) {
     return fail("a failed apply changed (version) without a command for it");
   }
   return {};
 }
 
-inline Finding examine(const Sandbox& sandbox, const std::string& packagePath, bool maintainLists) {
+inline Finding examine(testing_support::MemoryEnv& ground, const std::string& packagePath, bool maintainLists) {
   UpdaterHandle updater(AXP::createUpdater());
   uint32_t checksum = 0;
   updater->computeChecksum(packagePath.c_str(), &checksum, true);
@@ -164,10 +167,10 @@ inline Finding examine(const Sandbox& sandbox, const std::string& packagePath, b
     return fail("opening the package again changed its commands");
   }
   for (const std::string& name : probedEntries(updater->commands())) {
-    Finding found = checkExtraction(*updater, sandbox, packagePath, name);
+    Finding found = checkExtraction(*updater, ground, packagePath, name);
     if (!found.empty()) return found;
   }
-  return checkApply(*updater, sandbox, maintainLists);
+  return checkApply(*updater, ground, maintainLists);
 }
 
 }  // namespace package
@@ -177,17 +180,21 @@ inline Finding examine(const Sandbox& sandbox, const std::string& packagePath, b
 // list maintenance on for the apply.
 inline Finding checkPackage(const uint8_t* data, size_t size) {
   static Sandbox sandbox;
-  // Made before the temporary folder is redirected into the sandbox, whose
-  // contents go with every input.
   if (!sandbox.ready() || package::pristinePack().empty()) return fail("no sandbox");
-  sandbox.clear();
-  TempFolderRedirect redirect(sandbox.file("tmp"));
+  testing_support::MemoryEnv& ground = memoryGround();
+  ground.clear();
+  const platform::ScopedEnv inUse(&ground);
   const std::string packagePath = sandbox.file("package.xzip");
   if (!writeFile(packagePath, data, size)) return fail("cannot write the package");
+  ground.putFile(packagePath, std::string(reinterpret_cast<const char*>(data), size));
   const int descriptors = openDescriptors();
   const bool maintainLists = size > 0 && (data[size - 1] & 1) != 0;
-  Finding found = package::examine(sandbox, packagePath, maintainLists);
-  if (found.empty() && openDescriptors() != descriptors) found = fail("a file was left open");
+  Finding found = package::examine(ground, packagePath, maintainLists);
+  if (found.empty() && (openDescriptors() != descriptors || ground.openFiles() != 0)) {
+    found = fail("a file was left open");
+  }
+  // Emptied here too, so that a run frees what it took.
+  ground.clear();
   return found;
 }
 

@@ -24,6 +24,9 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/env.h"
+#include "support/memory_env.h"
+
 namespace fuzzing {
 
 // What a check found wrong with the library; empty when everything held.
@@ -59,6 +62,15 @@ class Sandbox {
  private:
   std::string path_;
 };
+
+// The ground of the checks that go through many packs and packages: every
+// file the library opens lives in this Env, which a check puts in use (with
+// a platform::ScopedEnv) and empties for each input. Its temporary folder is
+// "/tmp/".
+inline testing_support::MemoryEnv& memoryGround() {
+  static testing_support::MemoryEnv env;
+  return env;
+}
 
 // Points TMPDIR, where the library puts its scratch files, at `folder` for
 // the object's lifetime, and puts the old value back afterwards.

@@ -15,11 +15,7 @@
 // header may point elsewhere. Missing bytes read as zero.
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -28,32 +24,25 @@
 
 namespace fuzzing {
 
-// Writes the pack `description` stands for at `path`; the unused tables are
-// holes, so writing costs little.
-inline bool writeSparsePack(std::string_view description, const std::string& path) {
+// Puts the pack `description` stands for at `path` of the in-memory
+// ground; bytes the description lacks are holes that read as zero, so a
+// pack costs only the pages its records and data touch.
+inline void putSparsePack(testing_support::MemoryEnv& ground, const std::string& path,
+                          std::string_view description) {
   InputReader input(reinterpret_cast<const uint8_t*>(description.data()), description.size());
-  const std::string_view header = input.bytes(AXP::kHeaderSize);
+  ground.putFile(path, "");
+  ground.writeAt(path, 0, input.bytes(AXP::kHeaderSize));
   const uint32_t cut = input.u32();
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  // The file starts empty, so bytes the description lacks are holes that
-  // read as zero.
-  auto put = [fd](std::string_view bytes, uint64_t offset) {
-    return ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)) == static_cast<ssize_t>(bytes.size());
-  };
-  bool written = put(header, 0);
-  for (uint16_t n = input.u16(); n > 0 && written && input.remaining() > 0; --n) {
+  for (uint16_t n = input.u16(); n > 0 && input.remaining() > 0; --n) {
     const uint32_t position = input.u16() % AXP::kHashTableEntries;
-    written = put(input.bytes(AXP::kRecordSize), AXP::kHashTableOffset + AXP::kRecordSize * position);
+    ground.writeAt(path, AXP::kHashTableOffset + AXP::kRecordSize * position, input.bytes(AXP::kRecordSize));
   }
   const uint16_t blocks = input.u16();
-  written = written && put(input.bytes(size_t{blocks} * AXP::kRecordSize), AXP::kBlockTableOffset);
+  ground.writeAt(path, AXP::kBlockTableOffset, input.bytes(size_t{blocks} * AXP::kRecordSize));
   const std::string_view data = input.rest();
-  const off_t length = static_cast<off_t>(AXP::kNewPackSize + data.size());
-  written = written && put(data, AXP::kDataAreaOffset) && ::ftruncate(fd, cut != 0 && cut < length ? cut : length) == 0;
-  return ::close(fd) == 0 && written;
+  ground.writeAt(path, AXP::kDataAreaOffset, data);
+  const uint64_t length = AXP::kNewPackSize + data.size();
+  ground.resizeFile(path, cut != 0 && cut < length ? cut : length);
 }
 
 inline void appendLittleEndian(std::string* out, uint32_t value, size_t bytes) {

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
-#include "platform/path.h"
 #include "platform/system.h"
+#include "posix_env.h"
 
-namespace platform {
+namespace platform::posix {
 namespace {
 
 struct DirectoryCloser {
@@ -34,9 +33,8 @@ bool entryIsDirectory(DIR* directory, const dirent* entry) {
 
 }  // namespace
 
-bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
-  entries->clear();
-  std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(resolvePath(path).c_str()));
+bool PosixEnv::listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
+  std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(resolveOnDisk(path).c_str()));
   if (!directory) {
     setLastSystemError(errno);
     return false;
@@ -55,4 +53,4 @@ bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries
   return true;
 }
 
-}  // namespace platform
+}  // namespace platform::posix

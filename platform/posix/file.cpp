@@ -1,6 +1,4 @@
-// platform::File over a POSIX descriptor.
-#include "platform/file.h"
-
+// Open files of the POSIX Env, over descriptors.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,22 +7,16 @@
 #include <cstdint>
 #include <utility>
 
-#include "platform/path.h"
+#include "platform/file.h"
 #include "platform/system.h"
+#include "posix_env.h"
 
-namespace platform {
+namespace platform::posix {
 namespace {
 
 // New files get every permission the user's umask allows, as on the systems
 // the game data comes from, where files carry no permission bits at all.
 constexpr mode_t kNewFileMode = 0666;
-// Positions travel as unsigned 32-bit values.
-constexpr int64_t kLargestPosition = 0xFFFFFFFF;
-
-bool fail(int error) {
-  setLastSystemError(error);
-  return false;
-}
 
 int openFlags(Access access, Disposition disposition) {
   int flags = O_CLOEXEC | (access == Access::Read ? O_RDONLY : O_RDWR);
@@ -33,135 +25,161 @@ int openFlags(Access access, Disposition disposition) {
   return flags;
 }
 
-}  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
+// A file whose owner may not write it. Windows refuses to open a file for
+// writing while its read-only attribute is set, whoever asks; POSIX lets
+// the superuser write through the permission bits. Writers follow the
+// Windows rule on every system, so a read-only file stays unchanged for
+// every user.
+bool isWriteProtected(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
 }
 
-bool File::open(const std::string& path, Access access, Disposition disposition) {
-  close();
+int64_t failedPosition(int error) {
+  setLastSystemError(error);
+  return -1;
+}
+
+class PosixFile final : public OpenFile {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { close(); }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  bool read(void* buffer, uint32_t length, uint32_t* done) override {
+    *done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (*done < length) {
+      ssize_t n = ::read(fd_, bytes + *done, length - *done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return fail(errno);
+      if (n == 0) break;
+      *done += static_cast<uint32_t>(n);
+    }
+    return true;
+  }
+
+  bool write(const void* buffer, uint32_t length, uint32_t* done) override {
+    *done = 0;
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (*done < length) {
+      ssize_t n = ::write(fd_, bytes + *done, length - *done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return fail(errno);
+      if (n == 0) return fail(EIO);
+      *done += static_cast<uint32_t>(n);
+    }
+    return true;
+  }
+
+  bool seekTo(uint64_t position) override {
+    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0 || fail(errno);
+  }
+
+  int64_t position() override {
+    off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    return at < 0 ? failedPosition(errno) : static_cast<int64_t>(at);
+  }
+
+  int64_t size() override {
+    struct stat info;
+    return ::fstat(fd_, &info) != 0 ? failedPosition(errno) : static_cast<int64_t>(info.st_size);
+  }
+
+  bool flush() override {
+    if (::fdatasync(fd_) == 0) return true;
+    // Pipes and terminals hold nothing that could reach a disk: for them
+    // there is nothing to flush.
+    if (errno == EINVAL) return true;
+    return fail(errno);
+  }
+
+  bool truncate(uint64_t length) override {
+    if (length > static_cast<uint64_t>(INT64_MAX)) return fail(EFBIG);
+    int result;
+    do {
+      result = ::ftruncate(fd_, static_cast<off_t>(length));
+    } while (result != 0 && errno == EINTR);
+    return result == 0 || fail(errno);
+  }
+
+  bool close() override {
+    if (fd_ < 0) return true;
+    // The descriptor is released even when close reports an error (EINTR
+    // included), so a failed close is never retried.
+    int result = ::close(std::exchange(fd_, -1));
+    return result == 0 || fail(errno);
+  }
+
+  std::unique_ptr<OpenFile> duplicate() override {
+    int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+      fail(errno);
+      return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  bool isRegularFile() override {
+    struct stat info;
+    if (::fstat(fd_, &info) != 0) return fail(errno);
+    return S_ISREG(info.st_mode);
+  }
+
+  bool getInfo(FileInfo* info) override {
+    struct stat status;
+    if (::fstat(fd_, &status) != 0) return fail(errno);
+    fillInfo(status, info);
+    return true;
+  }
+
+  int descriptor() const override { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool fail(int error) {
+  setLastSystemError(error);
+  return false;
+}
+
+std::unique_ptr<OpenFile> openOnDisk(const std::string& path, Access access, Disposition disposition) {
+  if (access == Access::ReadWrite && disposition != Disposition::CreateNew && isWriteProtected(path)) {
+    fail(EACCES);
+    return nullptr;
+  }
   int fd;
   do {
-    fd = ::open(resolvePath(path).c_str(), openFlags(access, disposition), kNewFileMode);
+    fd = ::open(path.c_str(), openFlags(access, disposition), kNewFileMode);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return fail(errno);
+  if (fd < 0) {
+    fail(errno);
+    return nullptr;
+  }
   // A folder opens for reading on POSIX, but it is no file to read.
   struct stat info;
   if (access == Access::Read && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
-    return fail(EISDIR);
+    fail(EISDIR);
+    return nullptr;
   }
-  fd_ = fd;
-  return true;
+  return std::make_unique<PosixFile>(fd);
 }
 
-bool File::close() {
-  if (fd_ < 0) return true;
-  // The descriptor is released even when close reports an error (EINTR
-  // included), so a failed close is never retried.
-  int result = ::close(std::exchange(fd_, -1));
-  return result == 0 || fail(errno);
+std::unique_ptr<OpenFile> adoptDescriptor(int descriptor) { return std::make_unique<PosixFile>(descriptor); }
+
+std::unique_ptr<OpenFile> PosixEnv::openFile(const std::string& path, Access access, Disposition disposition) {
+  return openOnDisk(resolveOnDisk(path), access, disposition);
 }
 
-bool File::read(void* buffer, uint32_t length, uint32_t* done) {
-  *done = 0;
-  auto* bytes = static_cast<char*>(buffer);
-  while (*done < length) {
-    ssize_t n = ::read(fd_, bytes + *done, length - *done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail(errno);
-    if (n == 0) break;
-    *done += static_cast<uint32_t>(n);
-  }
-  return true;
-}
+}  // namespace platform::posix
 
-bool File::write(const void* buffer, uint32_t length, uint32_t* done) {
-  *done = 0;
-  const auto* bytes = static_cast<const char*>(buffer);
-  while (*done < length) {
-    ssize_t n = ::write(fd_, bytes + *done, length - *done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail(errno);
-    if (n == 0) return fail(EIO);
-    *done += static_cast<uint32_t>(n);
-  }
-  return true;
-}
+namespace platform {
 
-bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
-  int64_t base = 0;
-  if (from == SeekFrom::Current) base = tell();
-  if (from == SeekFrom::End) base = size();
-  if (base < 0) return false;
-  int64_t target = base + distance;
-  if (target < 0) return fail(EINVAL);
-  // A position beyond 32 bits would reach the caller cut to its low bits and
-  // name another place in the file.
-  if (target > kLargestPosition) return fail(EOVERFLOW);
-  if (::lseek(fd_, static_cast<off_t>(target), SEEK_SET) < 0) return fail(errno);
-  if (position != nullptr) *position = static_cast<uint32_t>(target);
-  return true;
-}
-
-int64_t File::tell() const {
-  off_t position = ::lseek(fd_, 0, SEEK_CUR);
-  if (position < 0) setLastSystemError(errno);
-  return position;
-}
-
-int64_t File::size() const {
-  struct stat info;
-  if (::fstat(fd_, &info) != 0) {
-    setLastSystemError(errno);
-    return -1;
-  }
-  return info.st_size;
-}
-
-bool File::flush() {
-  if (::fdatasync(fd_) == 0) return true;
-  // Pipes and terminals hold nothing that could reach a disk: for them
-  // there is nothing to flush.
-  if (errno == EINVAL) return true;
-  return fail(errno);
-}
-
-bool File::truncate(uint64_t length) {
-  if (length > static_cast<uint64_t>(INT64_MAX)) return fail(EFBIG);
-  int result;
-  do {
-    result = ::ftruncate(fd_, static_cast<off_t>(length));
-  } while (result != 0 && errno == EINTR);
-  return result == 0 || fail(errno);
-}
-
-bool File::duplicate(File* copy) const {
-  int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return fail(errno);
-  *copy = adopt(fd);
-  return true;
-}
-
-bool File::isRegularFile() const {
-  struct stat info;
-  if (::fstat(fd_, &info) != 0) return fail(errno);
-  return S_ISREG(info.st_mode);
-}
-
-File File::adopt(int descriptor) {
-  File file;
-  file.fd_ = descriptor;
-  return file;
-}
+File File::adopt(int descriptor) { return File(posix::adoptDescriptor(descriptor)); }
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// Whole-file and folder operations: delete, move, copy, create, examine.
+// Whole-file and folder operations of the POSIX Env: delete, move, copy,
+// create, examine.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +11,9 @@
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
+#include "posix_env.h"
 
-namespace platform {
+namespace platform::posix {
 namespace {
 
 constexpr mode_t kNewFolderMode = 0777;
@@ -19,14 +21,14 @@ constexpr uint32_t kCopyBufferSize = 64 * 1024;
 // Scratch name of a move across file systems, beside the target.
 constexpr const char* kMoveScratchSuffix = ".move-";
 
-bool fail(int error) {
-  setLastSystemError(error);
-  return false;
+bool statOnDisk(const std::string& path, struct stat* info) {
+  return ::stat(path.c_str(), info) == 0 || fail(errno);
 }
 
-bool statPath(const std::string& path, struct stat* info) {
-  if (::stat(resolvePath(path).c_str(), info) == 0) return true;
-  return fail(errno);
+// Opens an on-disk path into `*file`.
+bool openHere(File* file, const std::string& path, Access access, Disposition disposition) {
+  *file = File(openOnDisk(path, access, disposition));
+  return file->isOpen();
 }
 
 // Copies every byte from the start of `source` into `target`, then the
@@ -49,21 +51,19 @@ bool copyContents(File& source, File& target) {
 
 // The folder part of a resolved path, with its trailing separator ("" for a
 // bare name, meaning the current folder).
-std::string folderOf(const std::string& path) {
-  return path.substr(0, findFileName(path));
-}
+std::string folderOf(const std::string& path) { return path.substr(0, findFileName(path)); }
 
 // A move across file systems: the copy goes to a scratch file beside the
 // target and is renamed over it only when complete, so a failure never
 // leaves the target cut short; the source goes last.
-bool moveAcrossFileSystems(const std::string& from, const std::string& to) {
+bool moveAcrossFileSystems(PosixEnv* env, const std::string& from, const std::string& to) {
   File source;
-  if (!source.open(from, Access::Read, Disposition::ExistingOnly)) return false;
+  if (!openHere(&source, from, Access::Read, Disposition::ExistingOnly)) return false;
   if (!source.isRegularFile()) return fail(EXDEV);
-  std::string scratch = createUniqueTempFile(folderOf(to), to.substr(findFileName(to)) + kMoveScratchSuffix);
+  std::string scratch = env->createUniqueTempFile(folderOf(to), to.substr(findFileName(to)) + kMoveScratchSuffix);
   if (scratch.empty()) return false;
   File target;
-  bool copied = target.open(scratch, Access::ReadWrite, Disposition::ExistingOnly) &&
+  bool copied = openHere(&target, scratch, Access::ReadWrite, Disposition::ExistingOnly) &&
                 copyContents(source, target) && target.close();
   if (!copied) {
     ::unlink(scratch.c_str());  // the copy's own error stays recorded
@@ -79,70 +79,56 @@ bool moveAcrossFileSystems(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool deleteFile(const std::string& path) {
-  return ::unlink(resolvePath(path).c_str()) == 0 || fail(errno);
+bool PosixEnv::deleteFile(const std::string& path) {
+  return ::unlink(resolveOnDisk(path).c_str()) == 0 || fail(errno);
 }
 
-bool moveFile(const std::string& from, const std::string& to) {
-  std::string source = resolvePath(from);
-  std::string target = resolvePath(to);
+bool PosixEnv::moveFile(const std::string& from, const std::string& to) {
+  std::string source = resolveOnDisk(from);
+  std::string target = resolveOnDisk(to);
   if (::rename(source.c_str(), target.c_str()) == 0) return true;
   if (errno != EXDEV) return fail(errno);
-  return moveAcrossFileSystems(source, target);
+  return moveAcrossFileSystems(this, source, target);
 }
 
-bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  File source;
-  if (!source.open(from, Access::Read, Disposition::ExistingOnly)) return false;
+bool PosixEnv::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  const std::string source = resolveOnDisk(from);
+  const std::string target = resolveOnDisk(to);
+  File in;
+  if (!openHere(&in, source, Access::Read, Disposition::ExistingOnly)) return false;
   // Creating the target would empty the source when both are one file.
-  if (sameFile(from, to)) return fail(EINVAL);
-  File target;
+  struct stat first;
+  struct stat second;
+  if (::stat(source.c_str(), &first) == 0 && ::stat(target.c_str(), &second) == 0 &&
+      first.st_dev == second.st_dev && first.st_ino == second.st_ino) {
+    return fail(EINVAL);
+  }
+  File out;
   Disposition disposition = failIfExists ? Disposition::CreateNew : Disposition::CreateAlways;
-  if (!target.open(to, Access::ReadWrite, disposition)) return false;
-  if (copyContents(source, target) && target.close()) return true;
+  if (!openHere(&out, target, Access::ReadWrite, disposition)) return false;
+  if (copyContents(in, out) && out.close()) return true;
   // A partial copy is worse than none.
   int error = lastSystemError();
-  target.close();
-  deleteFile(to);
+  out.close();
+  ::unlink(target.c_str());
   return fail(error);
 }
 
-bool createDirectory(const std::string& path) {
-  return ::mkdir(resolvePath(path).c_str(), kNewFolderMode) == 0 || fail(errno);
+bool PosixEnv::createDirectory(const std::string& path) {
+  return ::mkdir(resolveOnDisk(path).c_str(), kNewFolderMode) == 0 || fail(errno);
 }
 
-bool pathExists(const std::string& path) {
+bool PosixEnv::pathInfo(const std::string& path, FileInfo* info) {
+  struct stat status;
+  if (!statOnDisk(resolveOnDisk(path), &status)) return false;
+  fillInfo(status, info);
+  return true;
+}
+
+bool PosixEnv::copyPermissions(const std::string& from, const std::string& to) {
   struct stat info;
-  return statPath(path, &info);
+  if (!statOnDisk(resolveOnDisk(from), &info)) return false;
+  return ::chmod(resolveOnDisk(to).c_str(), info.st_mode & 07777) == 0 || fail(errno);
 }
 
-bool isDirectory(const std::string& path) {
-  struct stat info;
-  return statPath(path, &info) && S_ISDIR(info.st_mode);
-}
-
-int64_t fileSize(const std::string& path) {
-  struct stat info;
-  if (!statPath(path, &info)) return -1;
-  if (S_ISDIR(info.st_mode)) {
-    setLastSystemError(EISDIR);
-    return -1;
-  }
-  return info.st_size;
-}
-
-bool copyPermissions(const std::string& from, const std::string& to) {
-  struct stat info;
-  if (!statPath(from, &info)) return false;
-  if (::chmod(resolvePath(to).c_str(), info.st_mode & 07777) == 0) return true;
-  return fail(errno);
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  struct stat first;
-  struct stat second;
-  return statPath(a, &first) && statPath(b, &second) && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
-
-}  // namespace platform
+}  // namespace platform::posix

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "platform/path.h"
+#include "posix_env.h"
 
-namespace platform {
+namespace platform::posix {
 namespace {
 
 constexpr char kSeparator = '/';
@@ -69,7 +70,7 @@ std::string findIgnoringCase(const std::string& folder, const std::string& name)
 
 }  // namespace
 
-std::string resolvePath(const std::string& path) {
+std::string resolveOnDisk(const std::string& path) {
   std::string written = path;
   for (char& c : written) {
     if (isSeparator(c)) c = kSeparator;
@@ -104,4 +105,6 @@ std::string resolvePath(const std::string& path) {
   return resolved;
 }
 
-}  // namespace platform
+std::string PosixEnv::resolvePath(const std::string& path) { return resolveOnDisk(path); }
+
+}  // namespace platform::posix

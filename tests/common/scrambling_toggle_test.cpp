@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "axp/common/error_record.h"
 #include "axp/common/scrambled_io.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -28,19 +30,10 @@ std::string keyed(const std::string& bytes) {
 class ScramblingToggle : public testing::Test {
  protected:
   void SetUp() override {
-    const char* previous = std::getenv("TMPDIR");
-    if (previous != nullptr) previousTmpDir_ = previous;
-    hadTmpDir_ = previous != nullptr;
     std::filesystem::create_directories(tempFolder());
-    setenv("TMPDIR", tempFolder().c_str(), 1);
+    tmpdir_.emplace("TMPDIR", tempFolder().c_str());
   }
-  void TearDown() override {
-    if (hadTmpDir_) {
-      setenv("TMPDIR", previousTmpDir_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
+  void TearDown() override { tmpdir_.reset(); }
   std::string tempFolder() const { return dir_.file("tmp"); }
   size_t workFilesLeft() const {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(tempFolder()),
@@ -50,8 +43,7 @@ class ScramblingToggle : public testing::Test {
   TempDir dir_;
 
  private:
-  std::string previousTmpDir_;
-  bool hadTmpDir_ = false;
+  std::optional<testing_support::ScopedEnvironment> tmpdir_;
 };
 
 TEST(KeyStream, FirstBytesAreKeyedAndThePeriodIs256) {

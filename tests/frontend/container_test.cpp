@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
+#include "axp/common/patch_container.h"
 #include "axp/updater/lzma_entry.h"
-#include "frontend/container_format.h"
-#include "frontend/container_writer.h"
 #include "frontend/embedded_container.h"
 #include "frontend_fixtures.h"
 #include "support/temp_dir.h"
@@ -140,7 +140,7 @@ class PatchProgramWriterTest : public testing::Test {
     ASSERT_TRUE(writeSealedPackage(dir.file("package"), {{"(command)", ""}, {"Update.txt", "notes"}}));
   }
   bool write(const std::string& from, const std::string& to) {
-    return qelt::writePatchProgram(dir.file("stub"), from, to, dir.file("package"), dir.file("out"));
+    return AXP::writePatchProgram(dir.file("stub"), from, to, dir.file("package"), dir.file("out"));
   }
 
   TempDir dir;
@@ -151,9 +151,9 @@ TEST_F(PatchProgramWriterTest, WritesStubWithStartThenContainer) {
   const std::string stub = stubBytes();
   const std::string out = readFile(dir.file("out"));
   std::string expectedStub = stub;
-  const size_t start = stub.find(qelt::kContainerMarkerText) + qelt::kMarkerFieldSize;
+  const size_t start = stub.find(AXP::kContainerMarkerText) + AXP::kMarkerFieldSize;
   uint8_t length[4];
-  qelt::encodeLittleEndian32(static_cast<uint32_t>(stub.size()), length);
+  AXP::writeLittleEndian32(length, static_cast<uint32_t>(stub.size()));
   expectedStub.replace(start, 4, reinterpret_cast<const char*>(length), 4);
   EXPECT_EQ(out, expectedStub + rawContainer(3, "1.0", 3, "1.1", readFile(dir.file("package"))).substr(stub.size()));
   struct stat info;
@@ -203,19 +203,19 @@ TEST_F(PatchProgramWriterTest, FindsARecordThatStraddlesCopyBlocks) {
   writeFile(dir.file("stub"), stub + stubBytes());
   ASSERT_TRUE(write("1.0", "1.1"));
   const std::string out = readFile(dir.file("out"));
-  const size_t record = out.find(qelt::kContainerMarkerText) + qelt::kMarkerFieldSize;
-  EXPECT_EQ(qelt::decodeLittleEndian32(reinterpret_cast<const uint8_t*>(out.data() + record)),
+  const size_t record = out.find(AXP::kContainerMarkerText) + AXP::kMarkerFieldSize;
+  EXPECT_EQ(AXP::readLittleEndian32(reinterpret_cast<const uint8_t*>(out.data() + record)),
             stub.size() + stubBytes().size());
 }
 
 TEST_F(PatchProgramWriterTest, RefusesUnsealedPackagesAndOverwritingInputs) {
-  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("stub"), dir.file("out")));
+  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("stub"), dir.file("out")));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
-  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("missing"), dir.file("out")));
+  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("missing"), dir.file("out")));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
-  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("stub")));
+  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("stub")));
   EXPECT_EQ(readFile(dir.file("stub")), stubBytes());
-  EXPECT_FALSE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("package")));
+  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("package")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
 }
 

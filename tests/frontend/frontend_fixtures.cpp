@@ -1,9 +1,7 @@
 #include "frontend_fixtures.h"
 
-#include "axp/common/package_seal.h"
-#include "axp/common/scrambled_io.h"
-#include "axp/patchmaker/zip_writer.h"
-#include "frontend/container_format.h"
+#include "axp/common/byte_order.h"
+#include "axp/common/patch_container.h"
 #include "support/temp_dir.h"
 
 namespace frontend_testing {
@@ -11,35 +9,21 @@ namespace {
 
 std::string littleEndian(uint32_t value) {
   uint8_t bytes[4];
-  qelt::encodeLittleEndian32(value, bytes);
+  AXP::writeLittleEndian32(bytes, value);
   return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 }  // namespace
 
 bool writeSealedPackage(const std::string& path, const std::vector<PackageEntry>& entries) {
-  AXP::ArchiveHandle* archive = AXP::createArchive(path.c_str(), 0, AXP::kTargetPath);
-  if (archive == nullptr) return false;
-  // The writer takes no empty memory block: empty entries come from an
-  // empty file.
-  testing_support::TempDir folder;
-  const std::string emptyFile = folder.file("empty");
-  testing_support::writeFile(emptyFile, "");
-  bool added = true;
-  for (const PackageEntry& entry : entries) {
-    bool empty = entry.data.empty();
-    added = added &&
-            AXP::addToArchive(archive, entry.name.c_str(), empty ? emptyFile.c_str() : entry.data.data(),
-                              static_cast<uint32_t>(entry.data.size()), empty ? AXP::kSourcePath : AXP::kSourceMemory,
-                              AXP::kMethodDeflate) == AXP::kZipSuccess;
-  }
-  return AXP::closeArchive(archive) == AXP::kZipSuccess && added && AXP::toggleScrambling(path, false) &&
-         AXP::appendChecksumTrailer(path);
+  std::vector<PackageEntry> deflated = entries;
+  for (PackageEntry& entry : deflated) entry.method = AXP::kMethodDeflate;
+  return AXP::writePackageFile(path, deflated, true);
 }
 
 std::string stubBytes() {
-  std::string record(qelt::kContainerMarkerText);
-  record.resize(qelt::kMarkerFieldSize + qelt::kStartFieldSize, '\0');
+  std::string record(AXP::kContainerMarkerText);
+  record.resize(AXP::kMarkerFieldSize + AXP::kStartFieldSize, '\0');
   return std::string(
              "\x7f"
              "ELF stand-in code ") +

@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "axp/patchmaker/package_writer.h"
+
 namespace frontend_testing {
 
-struct PackageEntry {
-  std::string name;
-  std::string data;
-};
+using AXP::PackageEntry;
 
-// Writes a ZIP archive of the entries with the builder's ZIP writer, then
-// seals it as the builder does (scrambled, checksum trailer).
+// Writes a ZIP archive of the entries, deflated, with the builder's package
+// writer, and seals it as the builder does (scrambled, checksum trailer).
 bool writeSealedPackage(const std::string& path, const std::vector<PackageEntry>& entries);
 
 // Bytes that stand in for the patch program: some code, the start record

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "frontend/container_writer.h"
+#include "axp/common/patch_container.h"
 #include "frontend/patch_program.h"
 #include "frontend/unattended_host.h"
 #include "frontend_fixtures.h"
-#include "platform/process.h"
+#include "host/process.h"
 #include "platform/system.h"
 #include "support/temp_dir.h"
 
@@ -75,7 +75,7 @@ class PatchFlowTest : public testing::Test {
   void makeProgram(const std::vector<PackageEntry>& entries) {
     writeFile(dir.file("stub"), stubBytes());
     ASSERT_TRUE(writeSealedPackage(dir.file("package"), entries));
-    ASSERT_TRUE(qelt::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), programPath()));
+    ASSERT_TRUE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), programPath()));
   }
 
   std::string programPath() { return dir.file("download/qelt-patch"); }
@@ -207,7 +207,7 @@ TEST_F(PatchFlowTest, RetryAfterTheClientClosedGoesOn) {
   }
   bool seen = false;
   for (int waited = 0; !seen && waited < kPatienceMilliseconds; waited += kPollMilliseconds) {
-    seen = platform::isProgramRunning(clientName);
+    seen = host::isProgramRunning(clientName);
     if (!seen) platform::sleepMilliseconds(kPollMilliseconds);
   }
   ASSERT_TRUE(seen);
@@ -282,7 +282,7 @@ TEST_F(PatchFlowTest, BrowseWhileWaitingEndsThatAttemptUnapplied) {
 // The built program itself, with a container appended by the writer.
 TEST_F(PatchFlowTest, TheBuiltProgramPatchesUnattended) {
   ASSERT_TRUE(writeSealedPackage(dir.file("package"), standardEntries()));
-  ASSERT_TRUE(qelt::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), programPath()));
+  ASSERT_TRUE(AXP::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), programPath()));
   const std::string command = "TMPDIR=" + dir.file("tmp") + " " + programPath() + " --unattended --install-dir " +
                               game + " > " + dir.file("output.txt") + " 2>&1";
   int status = std::system(command.c_str());

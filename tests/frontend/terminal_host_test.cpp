@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "frontend/container_writer.h"
+#include "axp/common/patch_container.h"
 #include "frontend/terminal_input.h"
 #include "frontend/terminal_screen.h"
 #include "frontend_fixtures.h"
@@ -103,7 +103,7 @@ TEST(TerminalHost, APersonPressesStartThenOkStartsTheLauncher) {
   ASSERT_EQ(::chmod((game + "/Launch.exe").c_str(), 0755), 0);
   ASSERT_TRUE(frontend_testing::writeSealedPackage(
       dir.file("package"), {{"(command)", "0||(version)\n"}, {"(version)", "1.1|0\n"}, {"Update.txt", "notes"}}));
-  ASSERT_TRUE(qelt::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), game + "/qelt-patch"));
+  ASSERT_TRUE(AXP::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), game + "/qelt-patch"));
   std::filesystem::create_directories(dir.file("tmp"));
 
   TmuxSession tmux("qelt-test-" + std::to_string(::getpid()));

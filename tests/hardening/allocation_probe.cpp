@@ -9,6 +9,10 @@ namespace {
 
 std::atomic<bool> watching{false};
 std::atomic<size_t> largestRequest{0};
+std::atomic<bool> failing{false};
+std::atomic<uint64_t> requestsMade{0};
+std::atomic<uint64_t> firstRefused{0};
+std::atomic<bool> refused{false};
 
 void note(size_t size) {
   if (!watching.load(std::memory_order_relaxed)) return;
@@ -19,6 +23,10 @@ void note(size_t size) {
 
 void* allocate(size_t size) {
   note(size);
+  if (failing.load(std::memory_order_relaxed) && ++requestsMade >= firstRefused.load()) {
+    refused = true;
+    return nullptr;
+  }
   return std::malloc(size == 0 ? 1 : size);
 }
 
@@ -32,6 +40,17 @@ AllocationProbe::AllocationProbe() {
 AllocationProbe::~AllocationProbe() { watching = false; }
 
 size_t AllocationProbe::largest() const { return largestRequest.load(); }
+
+AllocationFailure::AllocationFailure(uint64_t first) {
+  refused = false;
+  requestsMade = 0;
+  firstRefused = first;
+  failing = true;
+}
+
+AllocationFailure::~AllocationFailure() { failing = false; }
+
+bool AllocationFailure::met() const { return refused.load(); }
 
 }  // namespace crash_testing
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace crash_testing {
 
@@ -16,6 +17,19 @@ class AllocationProbe {
 
   // The largest request since the probe was made, in bytes.
   size_t largest() const;
+};
+
+// While alive, the `first`-th request through operator new from its making
+// on (counting from 1) and every later one fail, as when memory runs out.
+class AllocationFailure {
+ public:
+  explicit AllocationFailure(uint64_t first);
+  ~AllocationFailure();
+  AllocationFailure(const AllocationFailure&) = delete;
+  AllocationFailure& operator=(const AllocationFailure&) = delete;
+
+  // True once a request has been refused.
+  bool met() const;
 };
 
 }  // namespace crash_testing

@@ -15,6 +15,7 @@
 #include "hardening_support.h"
 #include "pack_inspection.h"
 #include "package_builder.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -92,9 +93,9 @@ class PatchCaseMaker {
     deleteLoose("old.txt");
     const std::string wholePackPath = folder.file("b-new.axp");
     if (!writePack(wholePackPath, {{"b0", sampleBytes(12000, 53)}, {"b2", sampleBytes(700, 54)}})) return {};
-    looseFile("data/b.axp", readBytes(wholePackPath));
+    looseFile("data/b.axp", testing_support::readFile(wholePackPath));
     if (!writePack(folder.file("b-old.axp"), oldWholePack)) return {};
-    case_.before.looseFiles["data/b.axp"] = readBytes(folder.file("b-old.axp"));
+    case_.before.looseFiles["data/b.axp"] = testing_support::readFile(folder.file("b-old.axp"));
 
     packFile("data/a.axp", "Models\\m0.mdl", sampleBytes(810, 60));     // same granules: in place
     packFile("data/a.axp", "Models\\m1.mdl", sampleBytes(700, 61));     // shrunk
@@ -148,7 +149,7 @@ class PatchCaseMaker {
 };
 
 bool writeInstallation(const std::string& root, const Installation& installation) {
-  for (const auto& [path, bytes] : installation.looseFiles) writeBytes(root + "/" + path, bytes);
+  for (const auto& [path, bytes] : installation.looseFiles) testing_support::writeFile(root + "/" + path, bytes);
   for (const auto& [path, contents] : installation.packs) {
     if (!writePack(root + "/" + path, contents)) return false;
   }
@@ -159,21 +160,21 @@ FileSet snapshot(const std::string& root) {
   FileSet files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
     if (entry.is_regular_file()) {
-      files[std::filesystem::relative(entry.path(), root).string()] = readBytes(entry.path().string());
+      files[std::filesystem::relative(entry.path(), root).string()] = testing_support::readFile(entry.path().string());
     }
   }
   return files;
 }
 
 void restore(const std::string& root, const FileSet& files) {
-  for (const auto& [path, bytes] : files) writeBytes(root + "/" + path, bytes);
+  for (const auto& [path, bytes] : files) testing_support::writeFile(root + "/" + path, bytes);
 }
 
 std::string describe(const std::string& bytes) { return std::to_string(bytes.size()) + " bytes"; }
 
 void expectInstallation(const std::string& root, const PatchCase& patch, const char* when) {
   for (const auto& [path, bytes] : patch.after.looseFiles) {
-    const std::string now = readBytes(root + "/" + path);
+    const std::string now = testing_support::readFile(root + "/" + path);
     EXPECT_TRUE(now == bytes) << path << " " << when << ": " << describe(now) << " instead of " << describe(bytes);
   }
   for (const std::string& path : patch.deletedFiles) EXPECT_FALSE(fileExists(root + "/" + path)) << path << " " << when;
@@ -258,7 +259,7 @@ void runMode(const PatchCase& patch, const std::string& package, const FileSet& 
       for (const auto& [packPath, contents] : patch.after.packs) {
         for (const std::string& fault : packFaults(root + "/" + packPath)) ADD_FAILURE() << packPath << ": " << fault;
       }
-      const std::string version = readBytes(root + "/" + kVersionFile);
+      const std::string version = testing_support::readFile(root + "/" + kVersionFile);
       EXPECT_TRUE(version == kOldVersion || version == kNewVersion) << "the version file holds \"" << version << "\"";
       if (version == kNewVersion) {
         ++tally->newVersionNamed;

@@ -1,6 +1,5 @@
 #include "cut_runner.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,29 +13,28 @@
 #include <random>
 #include <thread>
 
+#include "platform/env.h"
+#include "support/fault_env.h"
+
 namespace crash_testing {
 namespace {
 
-using WriteFunction = ssize_t (*)(int, const void*, size_t);
-
-std::atomic<uint64_t> writeCount{0};
-// The write before which the process kills itself; 0 when not armed.
-std::atomic<uint64_t> killBeforeWrite{0};
-// The write that fails; 0 when not armed.
-std::atomic<uint64_t> failingWrite{0};
+// Every file the hardening tests open goes through this Env, so the k-th
+// write of the library's own code can be cut off, or made to fail,
+// exactly.
+testing_support::FaultEnv& countingEnv() {
+  static testing_support::FaultEnv env;
+  return env;
+}
+const platform::ScopedEnv kCountingEnvInUse(&countingEnv());
 
 // Exit code of a child whose set-up failed before the work began.
 constexpr int kSetUpFailed = 120;
 
-WriteFunction realWrite() {
-  static const WriteFunction function = reinterpret_cast<WriteFunction>(dlsym(RTLD_NEXT, "write"));
-  return function;
-}
-
 void writeAll(int descriptor, const void* bytes, size_t count) {
   const auto* at = static_cast<const char*>(bytes);
   while (count > 0) {
-    const ssize_t done = realWrite()(descriptor, at, count);
+    const ssize_t done = ::write(descriptor, at, count);
     if (done < 0 && errno == EINTR) continue;
     if (done <= 0) return;
     at += done;
@@ -82,7 +80,12 @@ Child startChild(const CutPlan& plan, const ChildWork& work, const std::string& 
     ::close(ends[0]);
     if (::setenv("TMPDIR", tempFolder.c_str(), 1) != 0) ::_exit(kSetUpFailed);
     Journal journal(ends[1]);
-    if (plan.kind == CutPlan::Kind::BeforeWrite) killBeforeWrite = writeCount + plan.amount;
+    if (plan.kind == CutPlan::Kind::BeforeWrite) {
+      const uint64_t limit = countingEnv().writes() + plan.amount;
+      countingEnv().setBeforeWrite([limit](uint64_t number) {
+        if (number >= limit) ::kill(::getpid(), SIGKILL);
+      });
+    }
     const int code = work(journal);
     // No destructors, no test framework teardown: the child only works.
     ::_exit(code);
@@ -166,9 +169,9 @@ size_t cutsPerRun(size_t fallback) {
   return value > 0 ? static_cast<size_t>(value) : fallback;
 }
 
-uint64_t writesSoFar() { return writeCount.load(); }
+uint64_t writesSoFar() { return countingEnv().writes(); }
 
-void failWrite(uint64_t count) { failingWrite = count == 0 ? 0 : writeCount + count; }
+void failWrite(uint64_t count) { countingEnv().failWrite(count); }
 
 uint64_t microsecondsNow() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -177,17 +180,3 @@ uint64_t microsecondsNow() {
 }
 
 }  // namespace crash_testing
-
-// Every write of the program's own code passes here: the library writes
-// through this symbol, so its k-th write can be cut off, or made to fail,
-// exactly.
-extern "C" ssize_t write(int descriptor, const void* bytes, size_t count) {
-  const uint64_t number = ++crash_testing::writeCount;
-  const uint64_t limit = crash_testing::killBeforeWrite.load();
-  if (limit != 0 && number >= limit) ::kill(::getpid(), SIGKILL);
-  if (number == crash_testing::failingWrite.load()) {
-    errno = ENOSPC;
-    return -1;
-  }
-  return crash_testing::realWrite()(descriptor, bytes, count);
-}

@@ -1,5 +1,5 @@
 // Runs a piece of work in a child process and kills it with SIGKILL part
-// way: either just before its k-th write system call (the child counts its
+// way: either just before its k-th file write (the child counts its
 // own writes and kills itself, so the cut is exactly reproducible) or after
 // a number of microseconds (the parent kills it, so the cut can also land
 // inside a long write or a flush). The child tells the parent how far it
@@ -64,7 +64,7 @@ std::vector<CutPlan> spreadCuts(uint64_t seed, uint64_t writes, uint64_t microse
 // a longer run by hand.
 size_t cutsPerRun(size_t fallback);
 
-// Counts the write system calls of this process.
+// Counts the writes made through files this process opened.
 uint64_t writesSoFar();
 
 // Makes the `count`-th write from now (from 1) fail as on a full disk

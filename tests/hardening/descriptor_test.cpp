@@ -20,6 +20,7 @@
 #include "cut_runner.h"
 #include "hardening_support.h"
 #include "package_builder.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -56,9 +57,9 @@ std::string makePack(const ScratchFolder& folder, const std::string& name) {
 }
 
 void patchWord(const std::string& path, size_t offset, uint32_t value) {
-  std::string bytes = readBytes(path);
+  std::string bytes = testing_support::readFile(path);
   std::memcpy(bytes.data() + offset, &value, sizeof value);
-  writeBytes(path, bytes);
+  testing_support::writeFile(path, bytes);
 }
 
 bool openFails(const std::string& path, bool readOnly) {
@@ -75,7 +76,7 @@ TEST(Descriptors, PackFailuresCloseWhatTheyOpened) {
   patchWord(early, AXP::kBlockTableOffset, 16);  // the first block before the data area
   const std::string claims = makePack(folder, "claims.axp");
   patchWord(claims, offsetof(AXP::PackHeader, blockCount), 0x80000000u);
-  writeBytes(folder.file("short.axp"), "AXPK");
+  testing_support::writeFile(folder.file("short.axp"), "AXPK");
   const std::string badList = makePack(folder, "badlist.axp");
   {
     AXP::PackFile pack;
@@ -146,10 +147,7 @@ TEST(Descriptors, PackFailuresCloseWhatTheyOpened) {
   });
 }
 
-struct UpdaterReleaser {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
+using AXP::UpdaterHandle;
 
 // Opens `package` in a fresh updater and runs `use` on it; the updater is
 // gone (its archives closed) before the descriptors are counted.
@@ -168,9 +166,9 @@ TEST(Descriptors, UpdaterFailuresCloseWhatTheyOpened) {
   ASSERT_TRUE(writePlainArchive(plain, {{"(command)", "0||a.txt\n"}, {"a.txt", "a"}, {"bad", damagedLzma}}));
   const std::string badCommands = folder.file("bad-commands.zip");
   ASSERT_TRUE(writePlainArchive(badCommands, {{"(command)", damagedLzma}}));
-  writeBytes(folder.file("not-a-zip"), std::string(5000, 'n'));
-  writeBytes(folder.file("tiny"), "ab");
-  writeBytes(folder.file("file"), "f");
+  testing_support::writeFile(folder.file("not-a-zip"), std::string(5000, 'n'));
+  testing_support::writeFile(folder.file("tiny"), "ab");
+  testing_support::writeFile(folder.file("file"), "f");
   std::filesystem::create_directories(folder.file("target-folder"));
   const std::string missingPack = folder.file("missing-pack.xzip");
   ASSERT_TRUE(writeSealedPackage(missingPack, "0|data/none.axp|x\n", {{"data/none.axp/x", "x"}}));
@@ -222,9 +220,9 @@ TEST(Descriptors, UpdaterFailuresCloseWhatTheyOpened) {
 
 TEST(Descriptors, WriterAndBuilderFailuresCloseWhatTheyOpened) {
   ScratchFolder folder;
-  writeBytes(folder.file("old/readme.txt"), "old");
-  writeBytes(folder.file("new/readme.txt"), "new");
-  writeBytes(folder.file("damaged/(version)"), "1.0|3\nonly-one-row|00000001|00000002|\n");
+  testing_support::writeFile(folder.file("old/readme.txt"), "old");
+  testing_support::writeFile(folder.file("new/readme.txt"), "new");
+  testing_support::writeFile(folder.file("damaged/(version)"), "1.0|3\nonly-one-row|00000001|00000002|\n");
   std::filesystem::create_directories(folder.file("a-folder"));
 
   expectNothingLeft({
@@ -277,8 +275,8 @@ TEST(Descriptors, WritesThatFailCloseWhatTheyOpened) {
   const std::string pack = makePack(folder, "pack.axp");
   const std::string package = folder.file("patch.xzip");
   ASSERT_TRUE(writeSealedPackage(package, "0||a.txt\n0|data/p.axp|x\n", {{"a.txt", sampleBytes(9000, 3)}, {"data/p.axp/x", "x"}}));
-  writeBytes(folder.file("old/readme.txt"), "old");
-  writeBytes(folder.file("new/readme.txt"), "new");
+  testing_support::writeFile(folder.file("old/readme.txt"), "old");
+  testing_support::writeFile(folder.file("new/readme.txt"), "new");
   const std::string install = folder.file("game");
   std::filesystem::create_directories(install + "/data");
   std::filesystem::copy_file(pack, install + "/data/p.axp");

@@ -37,22 +37,6 @@ ScratchFolder::~ScratchFolder() {
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  std::string bytes(static_cast<size_t>(in.tellg()), '\0');
-  in.seekg(0);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 bool fileExists(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::exists(path, ignored);

@@ -1,5 +1,6 @@
 // Small helpers shared by the hardening tests: a scratch folder kept in
-// memory, whole-file reads and writes, sample data and packed-file reads.
+// memory, sample data and packed-file reads (whole-file reads and writes
+// are testing_support's).
 #pragma once
 
 #include <cstdint>
@@ -30,9 +31,6 @@ class ScratchFolder {
   std::string path_;
 };
 
-std::string readBytes(const std::string& path);
-// Creates missing folders on the way.
-void writeBytes(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
 // `count` bytes drawn from `seed`, with runs mixed in so that they pack.

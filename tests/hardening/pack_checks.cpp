@@ -12,6 +12,7 @@
 #include "hardening_support.h"
 #include "pack_inspection.h"
 #include "package_builder.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -114,7 +115,7 @@ void checkRepair(const EditScenario& scenario, const PackContents& contents, con
     for (const std::string& name : scenario.pool) before[name] = readPacked(&pack, name);
     rows = rowsOf(readPacked(&pack, AXP::kListFileName).value_or(""));
   }
-  writeBytes(masterPath, masterList(scenario, contents));
+  testing_support::writeFile(masterPath, masterList(scenario, contents));
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false)) << lastError();

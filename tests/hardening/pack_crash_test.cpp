@@ -25,6 +25,7 @@
 #include "hardening_support.h"
 #include "pack_checks.h"
 #include "package_builder.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -104,7 +105,7 @@ void checkAfterCut(const EditScenario& scenario, const ExpectedState& state, con
 
 Calibration calibrate(const EditScenario& scenario, const std::string& base, const ScratchFolder& folder) {
   const std::string path = folder.file("calibration.axp");
-  writeBytes(path, readBytes(base));
+  testing_support::writeFile(path, testing_support::readFile(base));
   const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   Journal journal(sink);
   const uint64_t writes = writesSoFar();
@@ -128,7 +129,7 @@ void runScenario(uint64_t seed, bool listTracking, Tally* tally) {
   const Calibration calibration = calibrate(scenario, base, folder);
   const std::vector<CutPlan> plans =
       spreadCuts(seed, calibration.writes, calibration.microseconds, cutsPerRun(kDefaultCutsPerScenario));
-  const std::string baseBytes = readBytes(base);
+  const std::string baseBytes = testing_support::readFile(base);
   size_t damaged = 0;
   for (size_t first = 0; first < plans.size() && damaged < kFailuresShown; first += kBatch) {
     std::vector<CutPlan> batch(plans.begin() + static_cast<long>(first),
@@ -138,7 +139,7 @@ void runScenario(uint64_t seed, bool listTracking, Tally* tally) {
     for (size_t i = 0; i < batch.size(); ++i) {
       folders.push_back(folder.file("cut" + std::to_string(i)));
       const std::string path = folders.back() + "/game/" + kTestPackName;
-      writeBytes(path, baseBytes);
+      testing_support::writeFile(path, baseBytes);
       work.push_back([&scenario, path](Journal& journal) { return runEditSession(path, scenario, journal); });
     }
     const std::vector<CutOutcome> outcomes = runCut(batch, work, folders);

@@ -5,6 +5,7 @@
 
 #include "axp/pack/pack_format.h"
 #include "hardening_support.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -84,7 +85,7 @@ void checkNames(const std::string& bytes, const PackHeader& header, const std::v
 }  // namespace
 
 std::vector<std::string> packFaults(const std::string& path) {
-  const std::string bytes = readBytes(path);
+  const std::string bytes = testing_support::readFile(path);
   std::vector<std::string> faults;
   if (bytes.size() < AXP::kHeaderSize) return {"the file is shorter than a header"};
   const auto header = recordAt<PackHeader>(bytes, 0);
@@ -105,7 +106,7 @@ std::vector<std::string> packFaults(const std::string& path) {
 }
 
 size_t namesInUse(const std::string& path) {
-  const std::string bytes = readBytes(path);
+  const std::string bytes = testing_support::readFile(path);
   if (bytes.size() < AXP::kHeaderSize) return 0;
   const auto header = recordAt<PackHeader>(bytes, 0);
   if (uint64_t{header.hashTableOffset} + AXP::kHashTableSize > bytes.size()) return 0;

@@ -16,6 +16,7 @@
 #include "edit_script.h"
 #include "hardening_support.h"
 #include "pack_checks.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -80,9 +81,9 @@ TEST(PackWriteFailure, AFailedWriteLeavesTheTablesAsTheDiskHasThem) {
       ScratchFolder folder;
       const std::string base = folder.file("base.axp");
       ASSERT_TRUE(buildBasePack(base, scenario));
-      const std::string baseBytes = readBytes(base);
+      const std::string baseBytes = testing_support::readFile(base);
       const std::string path = folder.file("game/") + kTestPackName;
-      writeBytes(path, baseBytes);
+      testing_support::writeFile(path, baseBytes);
       uint64_t writes = 0;
       ASSERT_EQ(sessionWithFailure(path, scenario, 0, &writes).size(), scenario.steps.size());
       const size_t count = cutsPerRun(kDefaultFailuresPerScenario);
@@ -90,7 +91,7 @@ TEST(PackWriteFailure, AFailedWriteLeavesTheTablesAsTheDiskHasThem) {
         const uint64_t failing = 1 + i * writes / count;
         SCOPED_TRACE("seed " + std::to_string(seed) + (listTracking ? ", list tracking" : ", no tracking") +
                      ", write " + std::to_string(failing) + " of " + std::to_string(writes) + " fails");
-        writeBytes(path, baseBytes);
+        testing_support::writeFile(path, baseBytes);
         uint64_t ignored = 0;
         const std::set<uint32_t> returned = sessionWithFailure(path, scenario, failing, &ignored);
         failedSteps += scenario.steps.size() - returned.size();

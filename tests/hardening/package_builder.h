@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "axp/patchmaker/package_writer.h"
+
 namespace crash_testing {
 
-struct PackageEntry {
-  std::string name;
-  std::string data;
-};
+using AXP::PackageEntry;
 
 // A ZIP archive of the entries, each stored as given, unsealed.
 bool writePlainArchive(const std::string& path, const std::vector<PackageEntry>& entries);

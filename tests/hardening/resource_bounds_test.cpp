@@ -22,6 +22,7 @@
 #include "cut_runner.h"
 #include "hardening_support.h"
 #include "package_builder.h"
+#include "support/temp_dir.h"
 
 namespace crash_testing {
 namespace {
@@ -35,10 +36,10 @@ constexpr size_t kPackBound = AXP::kBlockTableAreaSize;
 constexpr size_t kRefusalBound = 64 * 1024;
 
 void patchBytes(const std::string& path, size_t offset, const void* bytes, size_t length) {
-  std::string all = readBytes(path);
+  std::string all = testing_support::readFile(path);
   ASSERT_LE(offset + length, all.size());
   std::memcpy(all.data() + offset, bytes, length);
-  writeBytes(path, all);
+  testing_support::writeFile(path, all);
 }
 
 void patchWord(const std::string& path, size_t offset, uint32_t value) { patchBytes(path, offset, &value, sizeof value); }
@@ -97,7 +98,7 @@ TEST(ResourceBounds, PackHeadersClaimingMoreBlocksThanTheAreaHolds) {
 TEST(ResourceBounds, PackedFilesAndListRowsClaimingFourGigabytes) {
   ScratchFolder folder;
   const std::string path = makePack(folder, {{"a.txt", "abc"}, {"b.txt", std::string(300, 'b')}});
-  const std::string intact = readBytes(path);
+  const std::string intact = testing_support::readFile(path);
 
   // The list's own block claims 4 GiB: the pack does not open.
   patchWord(path, blockEntryOffset(path, AXP::kListFileName) + offsetof(AXP::BlockEntry, size), 0xFFFFFF00u);
@@ -110,7 +111,7 @@ TEST(ResourceBounds, PackedFilesAndListRowsClaimingFourGigabytes) {
   }
 
   // A row claims 4 GiB: checked against the file, never allocated.
-  writeBytes(path, intact);
+  testing_support::writeFile(path, intact);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));
@@ -176,10 +177,7 @@ std::string lzmaEntry(uint32_t unpackedSize, uint32_t dictionary, const std::str
   return entry + stream;
 }
 
-struct UpdaterReleaser {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
+using AXP::UpdaterHandle;
 
 UpdaterHandle openedPackage(const std::string& package) {
   UpdaterHandle updater(AXP::createUpdater());
@@ -230,7 +228,7 @@ constexpr size_t kEndDirectorySize = 12;
 constexpr size_t kEndDirectoryOffset = 16;
 
 void claimUnpackedSize(const std::string& archive, uint32_t claim) {
-  const std::string bytes = readBytes(archive);
+  const std::string bytes = testing_support::readFile(archive);
   const size_t end = bytes.size() - kEndRecordSize;
   ASSERT_EQ(wordAt(bytes, end), 0x06054B50u);
   const size_t directory = wordAt(bytes, end + kEndDirectoryOffset);
@@ -263,7 +261,7 @@ TEST(ResourceBounds, AnEntryExtractedToAFileNeedsNoMoreThanItsSize) {
     EXPECT_LE(probe.largest(), data.size());
   }
   EXPECT_EQ(size, data.size());
-  EXPECT_TRUE(readBytes(folder.file("big.dat")) == data);
+  EXPECT_TRUE(testing_support::readFile(folder.file("big.dat")) == data);
 }
 
 TEST(ResourceBounds, ZipEntriesClaimingFourGigabytes) {
@@ -276,7 +274,7 @@ TEST(ResourceBounds, ZipEntriesClaimingFourGigabytes) {
   for (uint32_t claim : {AXP::kMaxEntrySize + 1, 0xFFFFFFFFu}) {
     for (const std::string& archive : {stored, deflated}) {
       const std::string package = folder.file("claiming.zip");
-      writeBytes(package, readBytes(archive));
+      testing_support::writeFile(package, testing_support::readFile(archive));
       claimUnpackedSize(package, claim);
       UpdaterHandle updater = openedPackage(package);
       AllocationProbe probe;
@@ -284,13 +282,13 @@ TEST(ResourceBounds, ZipEntriesClaimingFourGigabytes) {
       uint32_t size = 0;
       EXPECT_FALSE(updater->extractEntry(package.c_str(), "claim", nullptr, &data, &size)) << archive << claim;
       EXPECT_EQ(AXP::getLastErrorCode(), AXP::LibraryError) << archive << claim;
-      writeBytes(folder.file("out"), "kept");
+      testing_support::writeFile(folder.file("out"), "kept");
       EXPECT_FALSE(updater->extractEntry(package.c_str(), "claim", folder.file("out").c_str(), nullptr, &size))
           << archive << claim;
       EXPECT_EQ(AXP::getLastErrorCode(), AXP::LibraryError) << archive << claim;
       EXPECT_LE(probe.largest(), kRefusalBound) << archive << claim;
       // Refused before the target was touched.
-      EXPECT_EQ(readBytes(folder.file("out")), "kept") << archive << claim;
+      EXPECT_EQ(testing_support::readFile(folder.file("out")), "kept") << archive << claim;
     }
   }
 }
@@ -299,21 +297,21 @@ TEST(ResourceBounds, ZipDirectoriesClaimingMoreThanTheFile) {
   ScratchFolder folder;
   const std::string package = folder.file("directory.zip");
   ASSERT_TRUE(writePlainArchive(package, {{"(command)", "0||a.txt\n"}, {"a.txt", "a"}}));
-  const size_t end = readBytes(package).size() - kEndRecordSize;
+  const size_t end = testing_support::readFile(package).size() - kEndRecordSize;
   for (size_t field : {kEndDirectorySize, kEndDirectoryOffset}) {
-    const std::string intact = readBytes(package);
+    const std::string intact = testing_support::readFile(package);
     patchWord(package, end + field, 0x7FFFFFF0u);
     AXP::Updater* updater = AXP::createUpdater();
     EXPECT_FALSE(updater->openPackage(package.c_str())) << field;
     EXPECT_EQ(AXP::getLastErrorCode(), AXP::LibraryError) << field;
     AXP::destroyUpdater(updater);
-    writeBytes(package, intact);
+    testing_support::writeFile(package, intact);
   }
 }
 
 TEST(ResourceBounds, CataloguesClaimingTwoBillionRows) {
   ScratchFolder folder;
-  writeBytes(folder.file("(version)"), "1.0.0.1|2147483647\nreadme.txt|00000001|00000002|\n");
+  testing_support::writeFile(folder.file("(version)"), "1.0.0.1|2147483647\nreadme.txt|00000001|00000002|\n");
   AXP::PatchMaker* maker = AXP::createPatchMaker();
   ASSERT_NE(maker, nullptr);
   AllocationProbe probe;

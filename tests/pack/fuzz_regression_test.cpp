@@ -124,7 +124,7 @@ TEST(PackFuzzRegression, PackOpensAfterSplittingALastBlockWithoutPadding) {
   testing_support::TempDir dir;
   const std::string path = dir.file("data.axp");
   pack_testing::buildPack(path, {{"big.bin", std::string(900, 'b')}}, false);
-  const std::string whole = pack_testing::fileBytes(path);
+  const std::string whole = pack_testing::readFile(path);
   ASSERT_EQ(whole.size(), AXP::kNewPackSize + 1024);
   testing_support::writeFile(path, whole.substr(0, AXP::kNewPackSize + 900));
   {

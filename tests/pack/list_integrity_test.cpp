@@ -6,6 +6,7 @@
 
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
+#include "axp/pack/list_rows.h"
 #include "pack_test_support.h"
 
 namespace {
@@ -33,6 +34,24 @@ void writeList(const std::string& path, const std::string& text) {
 bool checkPack(const std::string& path) {
   AXP::PackFile pack;
   return pack.open(path.c_str(), true) && pack.checkIntegrity();
+}
+
+// Every reader of (list) rows cuts them here: the checksum field runs to
+// the end of the line, and the separators are counted for the readers that
+// need exactly three fields.
+TEST(ListRows, CutAtTheirSeparatorsAndWrittenAsSaved) {
+  AXP::ListRowFields row = AXP::splitListRow("Data\\a.txt|0000000A|0000000B");
+  EXPECT_TRUE(AXP::isWholeRow(row));
+  EXPECT_EQ(row.name + "/" + row.size + "/" + row.checksum, "Data\\a.txt/0000000A/0000000B");
+  row = AXP::splitListRow("a|1|2|3");
+  EXPECT_EQ(row.separators, 3u);
+  EXPECT_EQ(row.checksum, "2|3");
+  EXPECT_FALSE(AXP::isWholeRow(row));
+  row = AXP::splitListRow("a|1");
+  EXPECT_EQ(row.separators, 1u);
+  EXPECT_EQ(row.size, "1");
+  EXPECT_EQ(AXP::splitListRow("plain").name, "plain");
+  EXPECT_EQ(AXP::formatListHead(0xFFFFFFFF, 0) + AXP::formatListRow("x", 1, 0xAB), "FFFFFFFF\n0\nx|00000001|000000AB\n");
 }
 
 TEST(ListFile, SavedListTextAndOrder) {
@@ -255,6 +274,35 @@ TEST(Integrity, RepairRebuildsTheListFromTheMasterList) {
                                             "\n2\na.txt|00000003|6F7100CC\nc.txt|00000001|" +
                                             hex8(crcOf("c")) + "\n");
   EXPECT_FALSE(pack.exists("b.txt"));  // its row came after another pack's rows
+}
+
+// A file behind a removed entry of its probe chain is still present when
+// the list is rebuilt from the master list; it must not be dropped from the
+// list and then released as unreferenced.
+TEST(Integrity, RebuiltListKeepsAFileBehindARemovedEntry) {
+  TempDir dir;
+  const std::string path = dir.file("Scene.axp");
+  const auto [removed, kept] = namesSharingStart();
+  buildPack(path, {{removed, "old"}}, false);
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    ASSERT_TRUE(pack.insertContents("kept", 4, kept.c_str(), true, true));
+    ASSERT_TRUE(pack.removeContents(removed.c_str(), true));
+    ASSERT_FALSE(pack.exists(kept.c_str())) << "the removed entry must hide the file from exists()";
+  }
+  writeList(path, "00000000\n7\n");
+  const std::string master = dir.file("master.txt");
+  testing_support::writeFile(master, "header\n" + kept + "|1|2|Scene.axp\n");
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    ASSERT_TRUE(pack.repairFromList(master.c_str())) << AXP::getLastErrorMessage();
+  }
+  ASSERT_TRUE(checkPack(path)) << AXP::getLastErrorMessage();
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), true));
+  EXPECT_EQ(readPacked(&pack, kept.c_str()), "kept");
 }
 
 // updatePackedFile patches one row of another pack's list in place and

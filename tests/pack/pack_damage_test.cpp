@@ -21,20 +21,20 @@ const Contents kFiles = {{"a.txt", "abc"}, {"big.bin", std::string(70000, 'q')},
 
 // Opening fails with `code` and leaves the file untouched.
 void expectRefused(const std::string& path, int32_t code) {
-  const std::string before = fileBytes(path);
+  const std::string before = readFile(path);
   for (bool readOnly : {true, false}) {
     AXP::PackFile pack;
     EXPECT_FALSE(pack.open(path.c_str(), readOnly));
     EXPECT_EQ(AXP::getLastErrorCode(), code);
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 }
 
 TEST(DamagedPack, HeaderAndTablesThatDoNotFitTheFile) {
   TempDir dir;
   const std::string path = dir.file("p.axp");
   buildPack(path, kFiles);
-  const std::string good = fileBytes(path);
+  const std::string good = readFile(path);
   const auto damaged = [&](uint64_t offset, uint32_t value) {
     writeFile(path, good);
     patchValue(path, offset, value);
@@ -67,7 +67,7 @@ TEST(DamagedPack, RandomlyDamagedTablesNeverCrash) {
   TempDir dir;
   const std::string path = dir.file("p.axp");
   buildPack(path, kFiles);
-  const std::string good = fileBytes(path);
+  const std::string good = readFile(path);
   const std::set<int32_t> openCodes = {AXP::BadData, AXP::ReadFailed, AXP::SeekFailed,
                                        AXP::PackInEdit};
   std::mt19937 random(7);
@@ -85,7 +85,7 @@ TEST(DamagedPack, RandomlyDamagedTablesNeverCrash) {
     AXP::PackFile pack;
     if (!pack.open(path.c_str(), true)) {
       EXPECT_EQ(openCodes.count(AXP::getLastErrorCode()), 1u) << AXP::getLastErrorCode();
-      EXPECT_EQ(fileBytes(path), bytes);
+      EXPECT_EQ(readFile(path), bytes);
       continue;
     }
     for (const auto& [name, content] : kFiles) readPacked(&pack, name.c_str());
@@ -112,7 +112,7 @@ TEST(DamagedPack, EntryWithBlockOutsideTheTable) {
   ASSERT_GE(position, 0);
   probe.close();
   patchValue(path, AXP::kHashTableOffset + 12 * position + 8, AXP::kInUseBit | 5);
-  const std::string before = fileBytes(path);
+  const std::string before = readFile(path);
 
   AXP::PackFile pack;
   ASSERT_TRUE(pack.open(path.c_str(), false));
@@ -127,7 +127,7 @@ TEST(DamagedPack, EntryWithBlockOutsideTheTable) {
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
   EXPECT_STREQ(AXP::getLastErrorMessage(), "insertContents, vector subscript out of range");
   pack.close();
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 }
 
 // Two entries naming one block: removing one must not let the next insert

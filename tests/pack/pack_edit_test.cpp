@@ -36,14 +36,14 @@ TEST(PackEdit, AllocationSplitsAndReusesBlocks) {
   EXPECT_EQ(pack.header().dataUsed, 512u);
   EXPECT_EQ(pack.header().freeBytes, 0u);
   EXPECT_EQ(headerOnDisk(path).dataUsed, 512u);
-  EXPECT_EQ(fileBytes(path).size(), kData + 512);
+  EXPECT_EQ(readFile(path).size(), kData + 512);
 
   // Same allocated size: rewritten in place, block size only.
   ASSERT_TRUE(insert(&pack, "f", std::string(400, 'b')));
   EXPECT_EQ(blockOf(&pack, "f").offset, kData);
   EXPECT_EQ(blockOf(&pack, "f").size, 400u);
   EXPECT_EQ(pack.header().blockCount, 1u);
-  EXPECT_EQ(fileBytes(path).substr(kData, 512), std::string(400, 'b') + std::string(112, '\0'));
+  EXPECT_EQ(readFile(path).substr(kData, 512), std::string(400, 'b') + std::string(112, '\0'));
 
   // Smaller: the freed block is reused and its rest split off.
   ASSERT_TRUE(insert(&pack, "f", std::string(100, 'c')));
@@ -126,14 +126,7 @@ TEST(PackEdit, NamesRemovalAndReinsertion) {
 // Two names of one probe chain; removing the first, whose block index is
 // 0, leaves a zero word that ends the presence tests early.
 TEST(PackEdit, DeletedEntryWithBlockZeroHidesFromExists) {
-  std::map<uint32_t, std::string> byStart;
-  std::string first, second;
-  for (int i = 0; second.empty(); ++i) {
-    const std::string name = "n" + std::to_string(i);
-    const uint32_t start = AXP::startPosition(AXP::hashName(name).start);
-    auto [it, added] = byStart.emplace(start, name);
-    if (!added) first = it->second, second = name;
-  }
+  const auto [first, second] = namesSharingStart();
   TempDir dir;
   AXP::PackFile pack;
   ASSERT_TRUE(pack.create(dir.file("p.axp").c_str()));
@@ -207,7 +200,7 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
   TempDir dir;
   const std::string path = dir.file("p.axp");
   craftFullPack(path, 256, false);
-  std::string before = fileBytes(path);
+  std::string before = readFile(path);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));
@@ -221,10 +214,10 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
     EXPECT_FALSE(insert(&pack, "g", std::string(256, 'g')));
     EXPECT_EQ(readPacked(&pack, "f"), std::string(256, 'f'));
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 
   craftFullPack(path, 1024, true);
-  before = fileBytes(path);
+  before = readFile(path);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));
@@ -232,7 +225,7 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
     EXPECT_EQ(AXP::getLastErrorCode(), AXP::NoBlock);
     EXPECT_EQ(pack.header().freeBytes, 1024u);
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), false));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "axp/common/error_record.h"
@@ -20,7 +21,7 @@ TEST(PackLifecycle, CreateGivesAnEmptyPackMarkedWhileOpen) {
   pack.close();
   pack.close();  // harmless
 
-  const std::string bytes = fileBytes(path);
+  const std::string bytes = readFile(path);
   ASSERT_EQ(bytes.size(), AXP::kNewPackSize);
   const AXP::PackHeader header = headerOnDisk(path);
   EXPECT_EQ(header.magic, 0x4B505841u);
@@ -64,7 +65,7 @@ TEST(PackLifecycle, ReadOnlyPackRefusesEveryWrite) {
   TempDir dir;
   const std::string path = dir.file("p.axp");
   buildPack(path, {{"a.txt", "abc"}});
-  const std::string before = fileBytes(path);
+  const std::string before = readFile(path);
   {
     AXP::PackFile pack;
     ASSERT_TRUE(pack.open(path.c_str(), true));
@@ -78,7 +79,7 @@ TEST(PackLifecycle, ReadOnlyPackRefusesEveryWrite) {
     EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
     EXPECT_STREQ(AXP::getLastErrorMessage(), "Const Mode");
   }
-  EXPECT_EQ(fileBytes(path), before);
+  EXPECT_EQ(readFile(path), before);
 }
 
 TEST(PackLifecycle, FactoryFunctions) {
@@ -89,6 +90,29 @@ TEST(PackLifecycle, FactoryFunctions) {
   axpReleasePakFile(pak);  // closes
   EXPECT_EQ(headerOnDisk(dir.file("f.axp")).editFlag, 0u);
   axpReleasePakFile(nullptr);
+}
+
+// The slot a virtual member takes in its class's table, from the form the
+// common C++ ABI gives a pointer to it: one plus the slot's byte offset.
+template <typename Member>
+size_t slotOf(Member member) {
+  struct {
+    uintptr_t pointer;
+    ptrdiff_t adjustment;
+  } form;
+  static_assert(sizeof member == sizeof form);
+  std::memcpy(&form, &member, sizeof form);
+  return (form.pointer - 1) / sizeof(void*);
+}
+
+// Programs built against the interface call through fixed slots: the
+// nineteen operations, then verifyList, then the destructor.
+TEST(PackLifecycle, SlotOrder) {
+  EXPECT_EQ(slotOf(&AXP::IPakFile::open), 0u);
+  EXPECT_EQ(slotOf(&AXP::IPakFile::openFile), 8u);
+  EXPECT_EQ(slotOf(&AXP::IPakFile::updatePackedFile), 18u);
+  EXPECT_EQ(slotOf(&AXP::PackFile::updatePackedFile), 18u);
+  EXPECT_EQ(slotOf(&AXP::PackFile::verifyList), 19u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "axp/pack/pack_file.h"
 #include "support/temp_dir.h"
@@ -49,18 +50,22 @@ inline std::string readPacked(AXP::IPakFile* pack, const char* name) {
   return bytes;
 }
 
-// All bytes of a file, read in one piece.
-inline std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::string bytes(in ? static_cast<size_t>(in.tellg()) : 0, '\0');
-  in.seekg(0);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
+// Two names whose probe chains start at the same hash position, in the
+// order a table walk meets them once both are inserted in that order.
+inline std::pair<std::string, std::string> namesSharingStart() {
+  std::map<uint32_t, std::string> byStart;
+  for (int i = 0;; ++i) {
+    const std::string name = "n" + std::to_string(i);
+    auto [it, added] = byStart.emplace(AXP::startPosition(AXP::hashName(name).start), name);
+    if (!added) return {it->second, name};
+  }
 }
+
+using testing_support::readFile;
 
 inline AXP::PackHeader headerOnDisk(const std::string& path) {
   AXP::PackHeader header{};
-  const std::string bytes = fileBytes(path);
+  const std::string bytes = readFile(path);
   if (bytes.size() >= sizeof header) std::memcpy(&header, bytes.data(), sizeof header);
   return header;
 }

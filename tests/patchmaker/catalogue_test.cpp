@@ -43,10 +43,7 @@ std::vector<std::string> catalogueLines(const std::string& folder) {
   return lines;
 }
 
-struct MakerDeleter {
-  void operator()(AXP::PatchMaker* maker) const { AXP::destroyPatchMaker(maker); }
-};
-using Maker = std::unique_ptr<AXP::PatchMaker, MakerDeleter>;
+using Maker = AXP::PatchMakerHandle;
 
 Maker newMaker() { return Maker(AXP::createPatchMaker()); }
 

@@ -151,10 +151,6 @@ std::set<std::string> packsOf(const std::string& folder) {
   return packs;
 }
 
-struct UpdaterDeleter {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-
 bool haveUnzip() { return std::system("command -v unzip > /dev/null 2>&1") == 0; }
 
 class EndToEndTest : public ::testing::TestWithParam<unsigned> {};
@@ -171,8 +167,7 @@ TEST_P(EndToEndTest, ThePackageTurnsTheOldVersionIntoTheNewOne) {
   writeInstallation(oldFolder, oldVersion);
   writeInstallation(newFolder, newVersion);
 
-  std::unique_ptr<AXP::PatchMaker, void (*)(AXP::IPatchMaker*)> maker(AXP::createPatchMaker(),
-                                                                     AXP::destroyPatchMaker);
+  AXP::PatchMakerHandle maker = AXP::makePatchMaker();
   ASSERT_TRUE(maker->addVersion(oldFolder.c_str(), "1.0.0.1")) << AXP::getLastErrorMessage();
   ASSERT_TRUE(maker->addVersion(newFolder.c_str(), "1.0.0.2")) << AXP::getLastErrorMessage();
   ASSERT_TRUE(maker->makePatch(oldFolder.c_str(), newFolder.c_str(), package.c_str(), {}))
@@ -182,7 +177,7 @@ TEST_P(EndToEndTest, ThePackageTurnsTheOldVersionIntoTheNewOne) {
 
   fs::copy(oldFolder, target, fs::copy_options::recursive);
   {
-    std::unique_ptr<AXP::Updater, UpdaterDeleter> updater(AXP::createUpdater());
+    AXP::UpdaterHandle updater = AXP::makeUpdater();
     ASSERT_TRUE(updater->openPackage(package.c_str())) << AXP::getLastErrorMessage();
     ASSERT_TRUE(updater->apply(target.c_str(), nullptr))
         << AXP::getLastErrorCode() << " " << AXP::getLastErrorMessage();

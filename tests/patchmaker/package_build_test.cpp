@@ -14,6 +14,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/scrambled_io.h"
 #include "axp/patchmaker/patch_maker.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "version_fixture.h"
 
@@ -27,34 +28,8 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-struct MakerDeleter {
-  void operator()(AXP::PatchMaker* maker) const { AXP::destroyPatchMaker(maker); }
-};
-using Maker = std::unique_ptr<AXP::PatchMaker, MakerDeleter>;
+using Maker = AXP::PatchMakerHandle;
 
-// Points the temporary folder at a folder of the test while it runs, so
-// that the builder's scratch files can be counted.
-class TemporaryFolderScope {
- public:
-  explicit TemporaryFolderScope(const std::string& folder) {
-    const char* previous = std::getenv("TMPDIR");
-    hadPrevious_ = previous != nullptr;
-    if (hadPrevious_) previous_ = previous;
-    std::filesystem::create_directories(folder);
-    setenv("TMPDIR", folder.c_str(), 1);
-  }
-  ~TemporaryFolderScope() {
-    if (hadPrevious_) {
-      setenv("TMPDIR", previous_.c_str(), 1);
-    } else {
-      unsetenv("TMPDIR");
-    }
-  }
-
- private:
-  bool hadPrevious_ = false;
-  std::string previous_;
-};
 
 size_t filesIn(const std::string& folder) {
   size_t count = 0;
@@ -232,7 +207,8 @@ TEST(PackageBuildTest, BuildsRunningAtOnceKeepTheirOwnCommandListsAndLeaveNoScra
   VersionPair second;
   writeFile(second.newFolder + "/only-in-second.txt", "2");
   TempDir temp;
-  TemporaryFolderScope scope(temp.path());
+  // The builder's scratch files go to a folder of the test, to be counted.
+  testing_support::ScopedEnvironment scope("TMPDIR", temp.path().c_str());
   Maker firstMaker(AXP::createPatchMaker());
   Maker secondMaker(AXP::createPatchMaker());
   ASSERT_TRUE(first.registerBoth(firstMaker.get()));

@@ -9,39 +9,13 @@
 #include <thread>
 
 #include "platform/file.h"
-#include "platform/terminal.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using testing_support::ScopedEnvironment;
 using testing_support::TempDir;
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    hadValue_ = old != nullptr;
-    if (hadValue_) old_ = old;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (hadValue_) {
-      ::setenv(name_, old_.c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool hadValue_ = false;
-  std::string old_;
-};
 
 TEST(System, TempFolderEndsWithASeparator) {
   {
@@ -87,20 +61,6 @@ TEST(System, LastErrorBelongsToTheThread) {
   });
   other.join();
   EXPECT_EQ(platform::lastSystemError(), 0);
-}
-
-TEST(System, ExecutableAndTerminal) {
-  const std::string self = platform::executablePath();
-  ASSERT_FALSE(self.empty());
-  EXPECT_EQ(self.substr(self.rfind('/') + 1), "platform_tests");
-  EXPECT_TRUE(platform::pathExists(self));
-
-  TempDir dir;
-  platform::File file;
-  ASSERT_TRUE(file.open(dir.file("plain"), platform::Access::ReadWrite, platform::Disposition::CreateNew));
-  EXPECT_FALSE(platform::isTerminal(file.descriptor()));
-  EXPECT_EQ(platform::terminalColumns(file.descriptor()), 80);
-  EXPECT_FALSE(platform::isTerminal(-1));
 }
 
 }  // namespace

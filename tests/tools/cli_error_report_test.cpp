@@ -31,26 +31,4 @@ TEST(CliErrorReport, UsageErrorPointsToHelp) {
             "axp: error: unknown option '--x'\nTry 'axp pack ls --help' for more information.\n");
 }
 
-TEST(CliErrorReport, SnapshotOutlivesLaterReportsAndNoticesThem) {
-  AXP::reportError(AXP::WriteFailed, "winErr: %d", 28);
-  cli::ErrorSnapshot saved;
-  EXPECT_FALSE(saved.recordChanged());
-  AXP::reportError(AXP::OpenFailed, "File=%s, WinErr=%d", "%s%n", 13);
-  EXPECT_TRUE(saved.recordChanged());
-  saved.restore();
-  EXPECT_FALSE(saved.recordChanged());
-  EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
-  EXPECT_STREQ(AXP::getLastErrorMessage(), "winErr: 28");
-
-  // A message holding "%" is put back as it was, not formatted again.
-  AXP::reportError(AXP::NotFound, "%s", "100%s.txt");
-  cli::ErrorSnapshot percent;
-  AXP::reportError(AXP::NotFound, "%s", "100%s.txt!");
-  EXPECT_TRUE(percent.recordChanged());  // same code, other message
-  AXP::reportError(AXP::BadData, "%s", "100%s.txt");
-  EXPECT_TRUE(percent.recordChanged());  // same message, other code
-  percent.restore();
-  EXPECT_STREQ(AXP::getLastErrorMessage(), "100%s.txt");
-}
-
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "frontend/container_format.h"
+#include "axp/common/patch_container.h"
 #include "support/temp_dir.h"
 #include "tools/tool_expect.h"
 
@@ -28,8 +28,8 @@ std::string littleEndian32(uint32_t value) {
 // A stand-in for the patch program: some bytes around one empty start
 // record (its marker field, then a start of zero).
 std::string stubBytes() {
-  std::string marker = qelt::kContainerMarkerText;
-  marker.resize(qelt::kMarkerFieldSize, '\0');
+  std::string marker = AXP::kContainerMarkerText;
+  marker.resize(AXP::kMarkerFieldSize, '\0');
   return "MZ stand-in program " + marker + littleEndian32(0) + " rest of the program";
 }
 
@@ -60,7 +60,7 @@ TEST_F(ExeCommand, ProgramIsTheStubWithRangeAndPackageBehind) {
   // The stub's start record names where the container begins: its length.
   std::string stub = stubBytes();
   std::string expected = stub;
-  size_t start = stub.find(qelt::kContainerMarkerText) + qelt::kMarkerFieldSize;
+  size_t start = stub.find(AXP::kContainerMarkerText) + AXP::kMarkerFieldSize;
   expected.replace(start, 4, littleEndian32(static_cast<uint32_t>(stub.size())));
   expected += littleEndian32(3) + "1.0" + littleEndian32(5) + "2.0.1" + readFile(package_);
   std::string program = readFile(out);

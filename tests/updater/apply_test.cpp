@@ -6,6 +6,7 @@
 
 #include "axp/common/error_record.h"
 #include "package_samples.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/zip_layout.h"
 #include "test_packages.h"
@@ -175,6 +176,36 @@ TEST(Apply, ALooseFileThatCannotBeWrittenStopsTheApply) {
   EXPECT_EQ(calls, (std::vector<Call>{{"", "blocked.txt", 0}}));
   EXPECT_EQ(readFile(install + "/(version)"), "1.0");
   EXPECT_FALSE(exists(install + "/z.txt"));
+}
+
+// A read-only target is refused for every user, the superuser included, as
+// the read-only attribute refuses it on Windows.
+TEST(Apply, AReadOnlyLooseTargetStopsTheApply) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  std::string target = install + "/locked.txt";
+  writeFile(target, "old");
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  UpdaterHandle updater = openedUpdater(folder, "0||locked.txt\n", {{"locked.txt", "new"}});
+  EXPECT_FALSE(updater->apply(install.c_str(), record));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + target + ", WinErr=", 0), 0u)
+      << AXP::getLastErrorMessage();
+  EXPECT_EQ(readFile(target), "old");
+}
+
+// A pack's list that cannot be saved after its edits is stale: the apply
+// fails with the saving's report instead of claiming success.
+TEST(Apply, AListThatCannotBeSavedFailsTheApply) {
+  TempDir folder;
+  std::string install = folder.file("game");
+  ASSERT_TRUE(makePack(install + "/p.axp", {{"a.txt", "a"}}));
+  UpdaterHandle updater = openedUpdater(folder, "0|p.axp|b.txt\n", {{"p.axp/b.txt", "b"}}, true);
+  testing_support::ScopedEnvironment tmpdir("TMPDIR", folder.file("no such folder").c_str());
+  EXPECT_FALSE(updater->apply(install.c_str(), record));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + folder.file("no such folder/~axp"), 0), 0u)
+      << AXP::getLastErrorMessage();
 }
 
 TEST(Apply, AnUnknownLooseCodeFailsAtItsTurn) {

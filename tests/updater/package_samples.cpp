@@ -15,7 +15,7 @@ std::vector<PackageEntry> sampleEntries() {
   for (int line = 0; line < 300; ++line) text += "line " + std::to_string(line % 17) + " of the notes\r\n";
   return {{"(command)", updater_testing::lzmaPacked("0||readme.txt\n0||Data/big.bin\n")},
           {"readme.txt", "stored text of the readme"},
-          {"Update.txt", text, true},
+          {"Update.txt", text, AXP::kMethodDeflate},
           {"Data/big.bin", testing_support::randomBytes(3000, 5)},
           {"empty.txt", ""}};
 }

@@ -8,41 +8,15 @@
 #include <random>
 
 #include "axp/common/package_seal.h"
-#include "axp/common/scrambled_io.h"
+#include "axp/patchmaker/package_writer.h"
 #include "axp/patchmaker/zip_writer.h"
-#include "axp/updater/lzma_entry.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
 
 namespace updater_testing {
 
-namespace {
-
-// Adds the entries and closes the archive.
-bool fillArchive(AXP::ArchiveHandle* archive, const std::vector<PackageEntry>& entries) {
-  if (archive == nullptr) return false;
-  // The writer takes no empty memory block: empty entries come from an
-  // empty file.
-  testing_support::TempDir folder;
-  std::string emptyFile = folder.file("empty");
-  testing_support::writeFile(emptyFile, "");
-  bool added = true;
-  for (const PackageEntry& entry : entries) {
-    bool empty = entry.data.empty();
-    added = added && AXP::addToArchive(archive, entry.name.c_str(),
-                                       empty ? emptyFile.c_str() : entry.data.data(),
-                                       static_cast<uint32_t>(entry.data.size()),
-                                       empty ? AXP::kSourcePath : AXP::kSourceMemory,
-                                       entry.deflated ? AXP::kMethodDeflate : AXP::kMethodStore) ==
-                        AXP::kZipSuccess;
-  }
-  return AXP::closeArchive(archive) == AXP::kZipSuccess && added;
-}
-
-}  // namespace
-
 bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries) {
-  return fillArchive(AXP::createArchive(path.c_str(), 0, AXP::kTargetPath), entries);
+  return AXP::writePackageFile(path, entries, false);
 }
 
 std::string streamedPackage(const std::vector<PackageEntry>& entries) {
@@ -53,7 +27,21 @@ std::string streamedPackage(const std::vector<PackageEntry>& entries) {
   AXP::ArchiveHandle* archive = AXP::createArchive(&writeEnd, 0, AXP::kTargetHandle);
   // The writer writes to its own duplicate of the write end.
   writeEnd.close();
-  if (!fillArchive(archive, entries)) return {};
+  if (archive == nullptr) return {};
+  // The writer takes no empty memory block: empty entries come from an
+  // empty file.
+  testing_support::TempDir folder;
+  const std::string emptyFile = folder.file("empty");
+  testing_support::writeFile(emptyFile, "");
+  bool added = true;
+  for (const PackageEntry& entry : entries) {
+    const bool empty = entry.data.empty();
+    added = added && AXP::addToArchive(archive, entry.name.c_str(), empty ? emptyFile.c_str() : entry.data.data(),
+                                       static_cast<uint32_t>(entry.data.size()),
+                                       empty ? AXP::kSourcePath : AXP::kSourceMemory,
+                                       entry.method) == AXP::kZipSuccess;
+  }
+  if (AXP::closeArchive(archive) != AXP::kZipSuccess || !added) return {};
   std::string bytes;
   char piece[4096];
   uint32_t got = 0;
@@ -61,15 +49,11 @@ std::string streamedPackage(const std::vector<PackageEntry>& entries) {
   return bytes;
 }
 
-bool sealPackage(const std::string& path) {
-  return AXP::toggleScrambling(path, false) && AXP::appendChecksumTrailer(path);
-}
+bool sealPackage(const std::string& path) { return AXP::copyAndSealPackage(path, path); }
 
 std::string lzmaPacked(const std::string& data) {
-  const uint8_t* entry = nullptr;
-  uint32_t size = 0;
-  if (!AXP::packLzma(data.data(), static_cast<uint32_t>(data.size()), &entry, &size)) return "";
-  return std::string(reinterpret_cast<const char*>(entry), size);
+  std::string entry;
+  return AXP::packEntry(data, &entry) ? entry : std::string();
 }
 
 bool havePython() { return std::system("python3 -c pass >/dev/null 2>&1") == 0; }

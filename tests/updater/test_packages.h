@@ -7,25 +7,15 @@
 #include <vector>
 
 #include "axp/pack/pak_file.h"
+#include "axp/patchmaker/package_writer.h"
 #include "axp/updater/updater.h"
 
 namespace updater_testing {
 
-struct UpdaterReleaser {
-  void operator()(AXP::Updater* updater) const { AXP::destroyUpdater(updater); }
-};
-using UpdaterHandle = std::unique_ptr<AXP::Updater, UpdaterReleaser>;
+using UpdaterHandle = AXP::UpdaterHandle;
+using PackHandle = AXP::PakFileHandle;
 
-struct PackReleaser {
-  void operator()(AXP::IPakFile* pack) const { axpReleasePakFile(pack); }
-};
-using PackHandle = std::unique_ptr<AXP::IPakFile, PackReleaser>;
-
-struct PackageEntry {
-  std::string name;
-  std::string data;
-  bool deflated = false;  // else stored
-};
+using AXP::PackageEntry;
 
 // Writes a ZIP archive of the entries in the given order.
 bool writePackage(const std::string& path, const std::vector<PackageEntry>& entries);

@@ -4,8 +4,6 @@
 
 namespace axptool {
 
-ApplyProgress* ApplyProgress::running_ = nullptr;
-
 std::string describeOperation(const char* pack, const char* name, int32_t op) {
   std::string text;
   switch (op) {
@@ -23,17 +21,17 @@ std::string describeOperation(const char* pack, const char* name, int32_t op) {
   return text;
 }
 
-ApplyProgress::ApplyProgress(uint64_t total) : bar_(std::string(), total) { running_ = this; }
+ApplyProgress::ApplyProgress(uint64_t total) : bar_(std::string(), total) {}
 
-ApplyProgress::~ApplyProgress() { running_ = nullptr; }
+AXP::ProgressCallback ApplyProgress::callback() {
+  return [this](const char* pack, const char* name, int32_t op) { report(pack, name, op); };
+}
 
 void ApplyProgress::report(const char* pack, const char* name, int32_t op) {
-  if (running_ == nullptr) return;
-  ApplyProgress& progress = *running_;
-  progress.bar_.setLabel(describeOperation(pack, name, op));
+  bar_.setLabel(describeOperation(pack, name, op));
   // Told before the operation's action: the ones before it are done.
-  progress.bar_.update(progress.done_);
-  ++progress.done_;
+  bar_.update(done_);
+  ++done_;
 }
 
 }  // namespace axptool

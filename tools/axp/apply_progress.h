@@ -1,11 +1,12 @@
-// The progress bar of an apply: the updater tells a plain function of every
-// operation it carries out, and that function moves the one bar of the
-// running apply, labelled with the operation's verb and name.
+// The progress bar of an apply: the updater tells the bar's callback of
+// every operation it carries out, and the bar moves, labelled with the
+// operation's verb and name.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "axp/updater/updater.h"
 #include "cli/progress_bar.h"
 
 namespace axptool {
@@ -14,18 +15,16 @@ namespace axptool {
 // unknown code reads "op N NAME".
 std::string describeOperation(const char* pack, const char* name, int32_t op);
 
-// One apply's bar. While the object lives, `report` moves its bar; only one
-// may live at a time.
+// One apply's bar.
 class ApplyProgress {
  public:
   // `total`: the operations the apply may carry out.
   explicit ApplyProgress(uint64_t total);
   ApplyProgress(const ApplyProgress&) = delete;
   ApplyProgress& operator=(const ApplyProgress&) = delete;
-  ~ApplyProgress();
 
-  // An AXP::ProgressCallback.
-  static void report(const char* pack, const char* name, int32_t op);
+  // The callback that moves this bar; valid while the object lives.
+  AXP::ProgressCallback callback();
 
   // Operations reported so far.
   uint64_t done() const { return done_; }
@@ -33,7 +32,8 @@ class ApplyProgress {
   void finish() { bar_.finish(); }
 
  private:
-  static ApplyProgress* running_;
+  void report(const char* pack, const char* name, int32_t op);
+
   cli::ProgressBar bar_;
   uint64_t done_ = 0;
 };

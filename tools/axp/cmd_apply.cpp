@@ -8,12 +8,12 @@
 
 #include "apply_progress.h"
 #include "axp/common/error_record.h"
+#include "axp/updater/updater.h"
 #include "cli/command_table.h"
 #include "command_groups.h"
 #include "package_seal_check.h"
 #include "platform/file.h"
 #include "standard_output.h"
-#include "updater_handle.h"
 
 namespace axptool {
 namespace {
@@ -54,11 +54,12 @@ bool applyPackages(const cli::ParsedArguments& arguments) {
   if (!checkInstallFolder(installDir)) return false;
   if (!arguments.has(kNoVerify) && !checkSeals(packages)) return false;
 
-  UpdaterHandle updater = newUpdater();
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater) return false;
   updater->setListMaintenance(arguments.has(kMaintainLists));
   if (!openPackages(updater.get(), packages)) return false;
   ApplyProgress progress(static_cast<uint64_t>(updater->getOperationCount()));
-  if (!updater->apply(installDir.c_str(), ApplyProgress::report)) return false;
+  if (!updater->apply(installDir.c_str(), progress.callback())) return false;
   progress.finish();
   return writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
 }

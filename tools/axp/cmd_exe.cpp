@@ -5,9 +5,10 @@
 //   axp exe [--stub PROGRAM] --from V1 --to V2 PACKAGE -o OUT
 #include <string>
 
+#include "axp/common/patch_container.h"
 #include "cli/command_table.h"
 #include "command_groups.h"
-#include "frontend/container_writer.h"
+#include "host/process.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
@@ -26,7 +27,7 @@ const char kDefaultStubName[] = "qelt-patch";
 // The patch program beside this tool; just its name when the tool's own
 // path is unknown.
 std::string defaultStub() {
-  std::string folder = platform::executablePath();
+  std::string folder = host::executablePath();
   if (!platform::removeFileSpec(&folder)) return kDefaultStubName;
   return platform::pathAppend(folder, kDefaultStubName);
 }
@@ -38,7 +39,7 @@ bool makeProgram(const cli::ParsedArguments& arguments) {
   const std::string from = arguments.value(kFrom);
   const std::string to = arguments.value(kTo);
   const std::string out = arguments.value(kOutput);
-  if (!qelt::writePatchProgram(arguments.value(kStub, defaultStub()), from, to, package, out)) return false;
+  if (!AXP::writePatchProgram(arguments.value(kStub, defaultStub()), from, to, package, out)) return false;
   return writeLine("patch program: " + out + ", " + std::to_string(platform::fileSize(out)) + " bytes, for versions " +
                    from + " to " + to);
 }

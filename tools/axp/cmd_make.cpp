@@ -38,11 +38,6 @@ const char kBadThreads[] = "--threads %s: not a number from 1 to 64";
 const unsigned kMaxThreads = 64;
 const int kDecimalBase = 10;
 
-struct MakerDeleter {
-  void operator()(AXP::PatchMaker* maker) const { AXP::destroyPatchMaker(maker); }
-};
-using Maker = std::unique_ptr<AXP::PatchMaker, MakerDeleter>;
-
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
@@ -72,8 +67,8 @@ class StageProgress {
   std::unique_ptr<cli::ProgressBar> bar_;
 };
 
-Maker newMaker(const std::shared_ptr<StageProgress>& progress) {
-  Maker maker(AXP::createPatchMaker());
+AXP::PatchMakerHandle newMaker(const std::shared_ptr<StageProgress>& progress) {
+  AXP::PatchMakerHandle maker = AXP::makePatchMaker();
   maker->setProgressCallback(
       [progress](AXP::MakeStage stage, uint64_t done, uint64_t total) { (*progress)(stage, done, total); });
   return maker;
@@ -96,7 +91,7 @@ std::string describeVersion(const AXP::VersionRecord& record) {
 bool catalogFolder(const cli::ParsedArguments& arguments) {
   const std::string& folder = arguments.positionals()[0];
   auto progress = std::make_shared<StageProgress>();
-  Maker maker = newMaker(progress);
+  AXP::PatchMakerHandle maker = newMaker(progress);
   const bool registered = registerFolder(maker.get(), folder, arguments.positionals()[1]);
   progress->finish();
   return registered && writeLine(describeVersion(*maker->findVersion(folder.c_str())));
@@ -201,7 +196,7 @@ bool makePackage(const cli::ParsedArguments& arguments) {
   if (!readThreads(arguments, &threads)) return false;
 
   auto progress = std::make_shared<StageProgress>();
-  Maker maker = newMaker(progress);
+  AXP::PatchMakerHandle maker = newMaker(progress);
   if (threads != 0) maker->setPackingThreads(threads);
   const Clock::time_point start = Clock::now();
   const bool registered = registerFolder(maker.get(), oldFolder, arguments.value(kOldVersion)) &&

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/pack/pack_file.h"
 #include "command_groups.h"
@@ -12,7 +13,6 @@
 #include "pack_extract.h"
 #include "pack_info.h"
 #include "pack_list.h"
-#include "pack_reporting.h"
 #include "packed_file_reader.h"
 #include "platform/file.h"
 #include "platform/system.h"
@@ -52,15 +52,15 @@ bool editPack(const cli::ParsedArguments& arguments, const Edit& edit) {
     pack.setListTracking(1);
   }
   if (!edit(&pack, name)) return false;
-  if (keepList && !saveListReported(&pack)) return false;
-  return closeReported(&pack);
+  if (keepList && !pack.saveList()) return false;
+  return pack.close();
 }
 
 bool createPack(const cli::ParsedArguments& arguments) {
   AXP::PackFile pack;
   // A new pack starts with an empty (list), so that it lists and takes
   // edits with list upkeep at once.
-  return pack.create(argumentAt(arguments, 0).c_str()) && saveListReported(&pack) && closeReported(&pack);
+  return pack.create(argumentAt(arguments, 0).c_str()) && pack.saveList() && pack.close();
 }
 
 bool addFile(const cli::ParsedArguments& arguments) {
@@ -120,13 +120,13 @@ bool repair(const cli::ParsedArguments& arguments) {
   // required up front instead.
   platform::File master;
   if (!master.open(masterList, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    AXP::reportError(AXP::OpenFailed, kFileErrorMessage, masterList.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::OpenFailed, AXP::messages::kFileError, masterList.c_str(), platform::lastSystemError());
     return false;
   }
   master.close();
   AXP::PackFile pack;
-  return pack.open(argumentAt(arguments, 0).c_str(), kReadWrite) && repairReported(&pack, masterList) &&
-         closeReported(&pack) && printOk();
+  return pack.open(argumentAt(arguments, 0).c_str(), kReadWrite) && pack.repairFromList(masterList.c_str()) &&
+         pack.close() && printOk();
 }
 
 bool info(const cli::ParsedArguments& arguments) {

@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "axp/updater/apply_plan.h"
+#include "axp/updater/updater.h"
 #include "cli/error_report.h"
 #include "command_groups.h"
 #include "package_archive.h"
 #include "package_seal_check.h"
 #include "standard_output.h"
-#include "updater_handle.h"
 
 namespace axptool {
 namespace {
@@ -24,7 +25,6 @@ namespace {
 const char kSkipTrailer[] = "skip-trailer";
 const char kAlreadyScrambled[] = "File=%s(already scrambled)";
 const char kMaintainLists[] = "maintain-lists";
-const char kEntryMissing[] = "%s in %s";
 
 const std::string& fileArgument(const cli::ParsedArguments& arguments) { return arguments.positionals()[0]; }
 
@@ -42,7 +42,7 @@ bool seal(const cli::ParsedArguments& arguments) {
   // Without its trailer the scrambled file is of no use: give the plain
   // bytes back, and report why sealing failed rather than any failure of
   // the way back.
-  cli::ErrorSnapshot failure;
+  AXP::ErrorSnapshot failure;
   AXP::toggleScrambling(path, false);
   failure.restore();
   return false;
@@ -80,13 +80,14 @@ bool listEntries(const cli::ParsedArguments& arguments) {
 bool catEntry(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
   const std::string& entry = arguments.positionals()[1];
-  UpdaterHandle updater = newUpdater();
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater) return false;
   bool holds = false;
   if (!updater->openPackage(package.c_str()) || !updater->holdsEntry(package.c_str(), entry.c_str(), &holds)) {
     return false;
   }
   if (!holds) {
-    AXP::reportError(AXP::NotFound, kEntryMissing, entry.c_str(), package.c_str());
+    AXP::reportError(AXP::NotFound, AXP::messages::kPartOf, entry.c_str(), package.c_str());
     return false;
   }
   const uint8_t* data = nullptr;
@@ -108,7 +109,8 @@ bool writeCommands(const std::vector<const AXP::PatchCommand*>& commands) {
 
 bool printCommands(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
-  UpdaterHandle updater = newUpdater();
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater) return false;
   const bool maintainLists = arguments.has(kMaintainLists);
   updater->setListMaintenance(maintainLists);
   if (!updater->openPackage(package.c_str())) return false;

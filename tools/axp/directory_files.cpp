@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "platform/file.h"
@@ -12,7 +13,6 @@
 namespace axptool {
 namespace {
 
-const char kUnreadableFolder[] = "Path=%s, WinErr=%d";
 const char kSeparator[] = "/";
 
 // Pipes, sockets and devices are no files to pack: opening a pipe for
@@ -25,7 +25,7 @@ bool isRegularFile(const std::string& path) {
 bool collect(const std::string& folder, const std::string& prefix, std::vector<FileUnder>* files) {
   std::vector<platform::DirectoryEntry> entries;
   if (!platform::listDirectory(folder, &entries)) {
-    AXP::reportError(AXP::OpenFailed, kUnreadableFolder, folder.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::OpenFailed, AXP::messages::kFolderError, folder.c_str(), platform::lastSystemError());
     return false;
   }
   for (const platform::DirectoryEntry& entry : entries) {

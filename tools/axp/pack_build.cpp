@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
@@ -12,7 +13,6 @@
 #include "cli/progress_bar.h"
 #include "directory_files.h"
 #include "pack_list.h"
-#include "pack_reporting.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
@@ -51,7 +51,7 @@ bool fillPack(const std::string& packPath, const std::vector<FileUnder>& files) 
     if (!pack.insertContents(files[i].path.c_str(), 0, files[i].name.c_str(), false, false)) return false;
   }
   progress.finish();
-  return saveListReported(&pack) && closeReported(&pack);
+  return pack.saveList() && pack.close();
 }
 
 // Creates an empty work file beside the pack, under a name no other file
@@ -68,7 +68,7 @@ std::string createWorkFile(const std::string& packPath) {
     if (platform::lastSystemError() != EEXIST) break;
   }
   const std::string workName = packPath + kWorkFileInfix;
-  AXP::reportError(AXP::OpenFailed, kFileErrorMessage, workName.c_str(), platform::lastSystemError());
+  AXP::reportError(AXP::OpenFailed, AXP::messages::kFileError, workName.c_str(), platform::lastSystemError());
   return {};
 }
 
@@ -79,7 +79,7 @@ bool moveIntoPlace(const std::string& workPath, const std::string& packPath) {
   if ((!replacing || platform::copyPermissions(packPath, workPath)) && platform::moveFile(workPath, packPath)) {
     return true;
   }
-  AXP::reportError(AXP::WriteFailed, kFileErrorMessage, packPath.c_str(), platform::lastSystemError());
+  AXP::reportError(AXP::WriteFailed, AXP::messages::kFileError, packPath.c_str(), platform::lastSystemError());
   return false;
 }
 
@@ -97,7 +97,7 @@ bool buildPack(const std::string& packPath, const std::string& folder) {
   const std::string workPath = createWorkFile(packPath);
   if (workPath.empty()) return false;
   if (fillPack(workPath, files) && moveIntoPlace(workPath, packPath)) return true;
-  cli::ErrorSnapshot failure;
+  AXP::ErrorSnapshot failure;
   platform::deleteFile(workPath);
   failure.restore();
   return false;

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "axp/common/checksum.h"
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "cli/error_report.h"
 #include "cli/progress_bar.h"
 #include "extract_path.h"
 #include "pack_list.h"
-#include "pack_reporting.h"
 #include "packed_file_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -20,10 +20,6 @@ namespace axptool {
 namespace {
 
 const char kProgressLabel[] = "extracting";
-const char kFolderFailed[] = "Path=%s, WinErr=%d";
-const char kWriteFailed[] = "File=%s, WinErr: %d";
-const char kSizeDiffers[] = "file=%s, sizedif(%d!=%d)";
-const char kChecksumDiffers[] = "file=%s, crcdif(%u!=%u)";
 
 struct Target {
   std::string name;
@@ -34,7 +30,7 @@ struct Target {
 bool makeParentFolder(const std::string& path) {
   std::string folder = path;
   if (!platform::removeFileSpec(&folder) || AXP::makeDirectories(folder)) return true;
-  AXP::reportError(AXP::OpenFailed, kFolderFailed, folder.c_str(), platform::lastSystemError());
+  AXP::reportError(AXP::OpenFailed, AXP::messages::kFolderError, folder.c_str(), platform::lastSystemError());
   return false;
 }
 
@@ -45,7 +41,7 @@ bool copyOut(AXP::PackFile* pack, const Target& target, platform::File* out) {
   bool copied = readPackedFile(pack, target.name, [&](const char* data, uint32_t length) {
     uint32_t done = 0;
     if (!out->write(data, length, &done) || done != length) {
-      AXP::reportError(AXP::WriteFailed, kWriteFailed, target.path.c_str(), platform::lastSystemError());
+      AXP::reportError(AXP::WriteFailed, AXP::messages::kFileWriteError, target.path.c_str(), platform::lastSystemError());
       return false;
     }
     checksum = AXP::crcFeed(checksum, data, length);
@@ -54,17 +50,17 @@ bool copyOut(AXP::PackFile* pack, const Target& target, platform::File* out) {
   });
   if (!copied) return false;
   if (!out->close()) {
-    AXP::reportError(AXP::WriteFailed, kWriteFailed, target.path.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::WriteFailed, AXP::messages::kFileWriteError, target.path.c_str(), platform::lastSystemError());
     return false;
   }
   checksum = AXP::crcFinish(checksum);
   if (size != target.listed.size) {
-    AXP::reportError(AXP::BadData, kSizeDiffers, target.name.c_str(), static_cast<int>(size),
+    AXP::reportError(AXP::BadData, AXP::messages::kSizeDiffers, target.name.c_str(), static_cast<int>(size),
                      static_cast<int>(target.listed.size));
     return false;
   }
   if (checksum != target.listed.checksum) {
-    AXP::reportError(AXP::BadData, kChecksumDiffers, target.name.c_str(), checksum, target.listed.checksum);
+    AXP::reportError(AXP::BadData, AXP::messages::kChecksumDiffers, target.name.c_str(), checksum, target.listed.checksum);
     return false;
   }
   return true;
@@ -74,11 +70,11 @@ bool extractOne(AXP::PackFile* pack, const Target& target) {
   if (!makeParentFolder(target.path)) return false;
   platform::File out;
   if (!out.open(target.path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    AXP::reportError(AXP::OpenFailed, kFileErrorMessage, target.path.c_str(), platform::lastSystemError());
+    AXP::reportError(AXP::OpenFailed, AXP::messages::kFileError, target.path.c_str(), platform::lastSystemError());
     return false;
   }
   if (copyOut(pack, target, &out)) return true;
-  cli::ErrorSnapshot failure;
+  AXP::ErrorSnapshot failure;
   out.close();
   platform::deleteFile(target.path);
   failure.restore();

@@ -1,19 +1,19 @@
 #include "pack_list.h"
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
+#include "axp/pack/list_rows.h"
 #include "axp/pack/pack_format.h"
 #include "packed_file_reader.h"
 
 namespace axptool {
 namespace {
 
-const char kListInPack[] = "%s in %s";
 const char kUnlistableName[] = "File=%s(cannot be listed)";
 const char kReservedName[] = "File=%s(reserved name)";
 const char kForbiddenInName[] = "|\r\n";
-const char kRowSeparator = '|';
 // The summary line and the count line come before the rows.
 const int kHeadLines = 2;
 
@@ -58,7 +58,7 @@ class RowCollector {
 
 bool holdsEveryRow(const AXP::PackFile& pack, const std::vector<std::string>& rows) {
   for (const std::string& row : rows) {
-    if (pack.list().files.count(row.substr(0, row.find(kRowSeparator))) == 0) return false;
+    if (pack.list().files.count(AXP::splitListRow(row).name) == 0) return false;
   }
   return true;
 }
@@ -126,7 +126,7 @@ bool checkPackableName(const std::string& name) {
 }
 
 void reportListProblem(int32_t code, const AXP::PackFile& pack) {
-  AXP::reportError(code, kListInPack, AXP::kListFileName, pack.path().c_str());
+  AXP::reportError(code, AXP::messages::kPartOf, AXP::kListFileName, pack.path().c_str());
 }
 
 }  // namespace axptool

@@ -1,18 +1,19 @@
 #include "package_archive.h"
 
-#include "axp/common/little_endian.h"
+#include "axp/common/byte_order.h"
 #include "axp/common/package_reader.h"
 #include "axp/updater/lzma_entry.h"
+#include "axp/common/scrambled_io.h"
 #include "platform/path.h"
-#include "updater_handle.h"
 
 namespace axptool {
 namespace {
 
-// The updater tells a scrambled package from a plain archive; its I/O
-// tables are process-wide and outlive it.
+// A scrambled package is read through the descrambling table, a plain
+// archive through the default one.
 bool openArchive(const std::string& packagePath, AXP::PackageReader* archive) {
-  const AXP::PackageIo* io = newUpdater()->selectIo(packagePath.c_str());
+  const AXP::PackageIo* io =
+      AXP::isScrambledZip(packagePath) ? AXP::scrambledIo() : AXP::defaultPackageIo();
   return archive->open(platform::resolvePath(packagePath), io) || AXP::reportZipError(archive->error());
 }
 
@@ -27,7 +28,7 @@ bool dataSize(AXP::PackageReader& archive, const AXP::PackageEntryInfo& info, ui
   if (!entry.open(info) || entry.read(header, sizeof header) < static_cast<int64_t>(AXP::kLzmaUnpackedSizeOffset + 4)) {
     return AXP::reportZipError(archive.error());
   }
-  if (AXP::isLzmaEntry(header, info.size)) *size = AXP::loadLittleEndian32(header + AXP::kLzmaUnpackedSizeOffset);
+  if (AXP::isLzmaEntry(header, info.size)) *size = AXP::readLittleEndian32(header + AXP::kLzmaUnpackedSizeOffset);
   return true;
 }
 

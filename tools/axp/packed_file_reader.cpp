@@ -9,14 +9,10 @@ namespace {
 
 const uint32_t kPieceSize = 64 * 1024;
 
-struct StreamCloser {
-  void operator()(AXP::IStream* stream) const { stream->close(); }
-};
-
 }  // namespace
 
 bool readPackedFile(AXP::IPakFile* pack, const std::string& name, const PieceSink& sink) {
-  std::unique_ptr<AXP::IStream, StreamCloser> stream(pack->openFile(name.c_str()));
+  AXP::StreamHandle stream(pack->openFile(name.c_str()));
   if (!stream) return false;
   std::vector<char> piece(kPieceSize);
   for (uint32_t left = stream->size(); left > 0;) {

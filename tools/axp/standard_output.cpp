@@ -3,17 +3,17 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 
 namespace axptool {
 namespace {
 
-const char kWriteFailed[] = "File=%s, WinErr: %d";
 const char kStandardOutput[] = "(stdout)";
 const char kOk[] = "ok";
 
 bool writeFailed() {
-  AXP::reportError(AXP::WriteFailed, kWriteFailed, kStandardOutput, errno);
+  AXP::reportError(AXP::WriteFailed, AXP::messages::kFileWriteError, kStandardOutput, errno);
   return false;
 }
 

@@ -64,12 +64,4 @@ void printUsageError(const std::string& program, const std::string& what, const 
   std::fputs(formatUsageError(program, what, helpCommand).c_str(), stderr);
 }
 
-ErrorSnapshot::ErrorSnapshot() : code_(AXP::getLastErrorCode()), message_(AXP::getLastErrorMessage()) {}
-
-void ErrorSnapshot::restore() const { AXP::reportError(code_, "%s", message_.c_str()); }
-
-bool ErrorSnapshot::recordChanged() const {
-  return AXP::getLastErrorCode() != code_ || message_ != AXP::getLastErrorMessage();
-}
-
 }  // namespace cli

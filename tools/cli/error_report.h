@@ -29,21 +29,4 @@ std::string formatUsageError(const std::string& program, const std::string& what
                              const std::string& helpCommand);
 void printUsageError(const std::string& program, const std::string& what, const std::string& helpCommand);
 
-// A copy of the error record as it was at construction: for keeping the
-// first failure while clean-up work that may report again runs after it,
-// and for telling whether an operation that failed has reported anything
-// (a few fail with a bare false).
-class ErrorSnapshot {
- public:
-  ErrorSnapshot();
-  // Puts the copy back into the record.
-  void restore() const;
-  // True when the record no longer holds the copy.
-  bool recordChanged() const;
-
- private:
-  int32_t code_;
-  std::string message_;
-};
-
 }  // namespace cli

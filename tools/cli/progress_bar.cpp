@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/terminal.h"
+#include "host/terminal.h"
 
 namespace cli {
 namespace {
@@ -60,9 +60,9 @@ std::string renderProgressLine(const std::string& label, uint64_t count, uint64_
 }
 
 ProgressBar::ProgressBar(std::string label, uint64_t total) : label_(std::move(label)), total_(total) {
-  if (platform::isTerminal(kStandardError)) {
+  if (host::isTerminal(kStandardError)) {
     write_ = writeToStandardError;
-    columns_ = platform::terminalColumns(kStandardError);
+    columns_ = host::terminalColumns(kStandardError);
     now_ = Clock::now;
   }
 }

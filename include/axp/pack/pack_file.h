@@ -21,12 +21,12 @@
 #include <vector>
 
 #include "axp/pack/pak_file.h"
-#include "platform/file.h"
 
 namespace AXP {
 
 class DataStream;
 class HashIndex;
+struct PackStorage;
 
 // The summary line of a list with no rows.
 constexpr uint32_t kEmptyListSummary = 0xFFFFFFFFu;
@@ -48,13 +48,12 @@ struct ListInfo {
 class PackFile : public IPakFile {
  public:
   PackFile();
-  virtual ~PackFile();
   PackFile(const PackFile&) = delete;
   PackFile& operator=(const PackFile&) = delete;
 
   bool open(const char* path, bool readOnly) override;
   bool create(const char* path) override;
-  void close() override;
+  bool close() override;
   bool existsByHash(const NameHash& hash) override;
   bool exists(const char* name) override;
   int32_t findEntryByHash(const NameHash& hash, EntryInfo* info) override;
@@ -77,10 +76,12 @@ class PackFile : public IPakFile {
   // True when the (list) inside the pack agrees with its own summary line
   // and row count.
   virtual bool verifyList();
+  // After verifyList: the slot order callers of the interface build on.
+  virtual ~PackFile();
 
   // Read-only views of the open pack, for reporting tools.
   const std::string& path() const { return path_; }
-  bool isOpen() const { return file_.isOpen(); }
+  bool isOpen() const;
   bool isReadOnly() const { return readOnly_; }
   const PackHeader& header() const { return header_; }
   const std::vector<BlockEntry>& blocks() const { return blocks_; }
@@ -145,12 +146,13 @@ class PackFile : public IPakFile {
 
   // Streams (pack_streams.cpp).
   DataStream* openStream(const char* name);
-  platform::File* readHandleOfThisThread();
   void releaseStream(DataStream* stream);
 
   // The list (list_file.cpp).
   void resetList();
   bool hasList() const;
+  // Reports `code` "(list) in <pack path>"; false.
+  bool reportListProblem(int32_t code) const;
   bool measureFile(const char* name, FileInfo* info);
   void updateListEntry(const char* name);
   void eraseListEntry(const char* name);
@@ -170,7 +172,7 @@ class PackFile : public IPakFile {
 
   std::string path_;
   bool readOnly_ = true;
-  platform::File file_;
+  std::unique_ptr<PackStorage> storage_;
   PackHeader header_{};
   std::vector<HashEntry> hashTable_;
   std::unique_ptr<HashIndex> index_;
@@ -183,11 +185,16 @@ class PackFile : public IPakFile {
   // Where the next appended block starts: behind every block of the table,
   // whatever the header's used-data counter says.
   uint64_t dataEnd_ = 0;
-  std::map<std::thread::id, platform::File> readHandles_;
   std::list<DataStream*> streams_;
-  std::mutex lock_;  // guards readHandles_ and streams_
+  std::mutex lock_;  // guards the read handles and streams_
   ListInfo list_;
   int32_t listTracking_ = 0;
 };
+
+// A PackFile owned for one scope, released (and so closed) through
+// axpReleasePakFile.
+using PackFileHandle = std::unique_ptr<PackFile, PakFileRelease>;
+// axpCreatePakFile as a PackFile, owned; empty when the memory cannot be had.
+inline PackFileHandle makePackFile() { return PackFileHandle(static_cast<PackFile*>(axpCreatePakFile())); }
 
 }  // namespace AXP

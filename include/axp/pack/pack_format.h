@@ -7,6 +7,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "axp/common/format_names.h"
+
 namespace AXP {
 
 static_assert(std::endian::native == std::endian::little,
@@ -36,9 +38,6 @@ constexpr uint32_t kBlockIndexMask = 0x3FFFFFFFu;
 
 // Blocks occupy whole granules of the data area.
 constexpr uint32_t kBlockGranule = 256;
-
-// The pack's own table of contents, stored as a packed file of this name.
-constexpr char kListFileName[] = "(list)";
 
 struct PackHeader {
   uint32_t magic;

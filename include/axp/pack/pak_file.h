@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "axp/pack/name_hash.h"
 #include "axp/pack/pack_format.h"
@@ -30,8 +31,10 @@ class IPakFile {
   virtual bool open(const char* path, bool readOnly) = 0;
   // Creates (or replaces) an empty pack, left open read-write.
   virtual bool create(const char* path) = 0;
-  // Closes every stream, clears the edit mark, releases all handles.
-  virtual void close() = 0;
+  // Closes every stream, clears the edit mark, releases all handles. False
+  // (reported) when the edit mark or the last writes could not reach the
+  // disk; the pack is closed all the same.
+  virtual bool close() = 0;
 
   virtual bool existsByHash(const NameHash& hash) = 0;
   virtual bool exists(const char* name) = 0;
@@ -64,6 +67,9 @@ class IPakFile {
 
   // Non-zero: inserts and removals keep the in-memory list in step.
   virtual void setListTracking(int32_t value) = 0;
+  // False, reported, when the pack has no (list) (code 1 "(list) in
+  // <pack>"), when its (list) has no rows or a head that does not parse
+  // (code 2, the same message), or when it cannot be read.
   virtual bool loadList() = 0;
   virtual bool saveList() = 0;
   // Replaces `name` in the pack at "./packPath" and patches that pack's
@@ -78,7 +84,21 @@ class IPakFile {
 
 }  // namespace AXP
 
-// A new, closed PackFile; null when it cannot be allocated.
+// A new, closed PackFile; null, reported as code 14 "out of memory", when
+// it cannot be allocated.
 extern "C" AXP::IPakFile* axpCreatePakFile();
 // Destroys a pack made by axpCreatePakFile (closing it); null is ignored.
 extern "C" void axpReleasePakFile(AXP::IPakFile* pak);
+
+namespace AXP {
+
+// A pack owned for one scope, released (and so closed) through
+// axpReleasePakFile.
+struct PakFileRelease {
+  void operator()(IPakFile* pack) const { axpReleasePakFile(pack); }
+};
+using PakFileHandle = std::unique_ptr<IPakFile, PakFileRelease>;
+// axpCreatePakFile, owned; empty when the memory cannot be had.
+inline PakFileHandle makePakFile() { return PakFileHandle(axpCreatePakFile()); }
+
+}  // namespace AXP

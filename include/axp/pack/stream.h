@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace AXP {
 
@@ -34,5 +35,12 @@ class IStream {
   // Streams are destroyed by their pack only.
   ~IStream() = default;
 };
+
+// Gives a stream back to its pack when the handle goes.
+struct StreamClose {
+  void operator()(IStream* stream) const { stream->close(); }
+};
+// A stream owned for one scope; openFile's result goes straight in.
+using StreamHandle = std::unique_ptr<IStream, StreamClose>;
 
 }  // namespace AXP

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -97,9 +98,18 @@ class PatchMaker : public IPatchMaker {
   PackageSummary lastPackage_;
 };
 
-// A new builder with no registered folders; null when memory cannot be had.
+// A new builder with no registered folders; null, reported as code 14
+// "out of memory", when its memory cannot be had.
 PatchMaker* createPatchMaker();
 // Destroys a builder made by createPatchMaker; ignores null.
 void destroyPatchMaker(IPatchMaker* maker);
+
+// A builder owned for one scope, given back through destroyPatchMaker.
+struct PatchMakerRelease {
+  void operator()(IPatchMaker* maker) const { destroyPatchMaker(maker); }
+};
+using PatchMakerHandle = std::unique_ptr<PatchMaker, PatchMakerRelease>;
+// createPatchMaker, owned; empty when the memory cannot be had.
+inline PatchMakerHandle makePatchMaker() { return PatchMakerHandle(createPatchMaker()); }
 
 }  // namespace AXP

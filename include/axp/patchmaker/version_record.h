@@ -9,15 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/format_names.h"
+
 namespace AXP {
 
 // Separator between the components of a relative name in a catalogue. The
 // catalogue is shared with the installations and the builders of the
 // target systems, which write "\".
 constexpr char kCatalogueSeparator = '\\';
-
-// The catalogue file at the top of every version folder.
-constexpr char kCatalogueFileName[] = "(version)";
 
 struct FileRecord {
   // Loose file: path relative to the version folder, components joined

@@ -7,13 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/format_names.h"
 #include "axp/updater/command_list.h"
 
 namespace AXP {
-
-// The installation's version file: written after everything else, so an
-// installation whose apply failed still reports its old version.
-constexpr char kVersionFileName[] = "(version)";
 
 // One pack's turn: the pack is opened once, edited, and closed.
 struct PackTurn {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,8 +20,10 @@ class IPakFile;
 class PackageReader;
 
 // Told of every command an apply carries out, before its action: the
-// command's pack (empty for a loose file), its name and its code.
-using ProgressCallback = void (*)(const char* pack, const char* name, int32_t op);
+// command's pack (empty for a loose file), its name and its code. Callers
+// carry their own context in it (a lambda, a bound member); an empty one
+// is not called.
+using ProgressCallback = std::function<void(const char* pack, const char* name, int32_t op)>;
 
 // Paths are narrow strings of at most 259 bytes. Failures return false and
 // leave code and message in the error record.
@@ -34,7 +37,7 @@ class IUpdater {
   // Number of commands in the model.
   virtual int getOperationCount() = 0;
   // Carries out the model under `installDir`; `progress` may be null.
-  virtual bool apply(const char* installDir, ProgressCallback progress) = 0;
+  virtual bool apply(const char* installDir, const ProgressCallback& progress) = 0;
   // Checksum of a disk file, optionally without its last 4 bytes.
   virtual bool computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) = 0;
   // The package I/O table for the file: descrambling for a scrambled
@@ -62,7 +65,7 @@ class Updater : public IUpdater {
   bool verifyChecksum(const char* path) override;
   bool openPackage(const char* packagePath) override;
   int getOperationCount() override;
-  bool apply(const char* installDir, ProgressCallback progress) override;
+  bool apply(const char* installDir, const ProgressCallback& progress) override;
   bool computeChecksum(const char* path, uint32_t* checksumOut, bool excludeTrailer) override;
   const PackageIo* selectIo(const char* path) override;
   bool copyAndSeal(const char* sourcePath, const char* targetPath) override;
@@ -85,11 +88,11 @@ class Updater : public IUpdater {
 
  private:
   bool applyLooseCommand(const std::string& installDir, const PatchCommand& command,
-                         ProgressCallback progress);
+                         const ProgressCallback& progress);
   bool applyPackTurn(const std::string& installDir, const PackTurn& turn,
-                     ProgressCallback progress);
+                     const ProgressCallback& progress);
   bool applyPackCommand(IPakFile* packFile, const PatchCommand& command,
-                        ProgressCallback progress);
+                        const ProgressCallback& progress);
 
   // The opened package of that path, or null (code 10 reported).
   PackageReader* openedPackage(const char* packagePath);
@@ -100,10 +103,18 @@ class Updater : public IUpdater {
   bool maintainLists_ = false;
 };
 
-// Never null: when the memory for an updater cannot be had, the process
-// ends rather than hand the caller an exception or a null it never tests.
+// A new updater; null, reported as code 14 "out of memory", when its
+// memory cannot be had.
 Updater* createUpdater() noexcept;
 // Destroys an updater made by createUpdater; ignores null.
 void destroyUpdater(IUpdater* updater);
+
+// An updater owned for one scope, given back through destroyUpdater.
+struct UpdaterRelease {
+  void operator()(IUpdater* updater) const { destroyUpdater(updater); }
+};
+using UpdaterHandle = std::unique_ptr<Updater, UpdaterRelease>;
+// createUpdater, owned; empty when the memory cannot be had.
+inline UpdaterHandle makeUpdater() { return UpdaterHandle(createUpdater()); }
 
 }  // namespace AXP

@@ -71,6 +71,11 @@ std::string::size_type findExtension(const std::string& path) {
   return dot == std::string::npos || dot < nameStart ? path.size() : dot;
 }
 
+std::string asFolder(const std::string& folder) {
+  if (folder.empty() || isSeparator(folder.back())) return folder;
+  return folder + kJoinSeparator;
+}
+
 void removeBlanks(std::string* path) {
   std::string::size_type first = path->find_first_not_of(kBlank);
   if (first == std::string::npos) {

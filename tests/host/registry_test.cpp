@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "host/registry.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "platform/system.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -46,29 +48,17 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 // Points WINEPREFIX at a fresh fake prefix for one test.
 class WinePrefix : public testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("WINEPREFIX");
-    if (old != nullptr) saved_ = old;
-    hadPrefix_ = old != nullptr;
-    ::setenv("WINEPREFIX", prefix_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadPrefix_) {
-      ::setenv("WINEPREFIX", saved_.c_str(), 1);
-    } else {
-      ::unsetenv("WINEPREFIX");
-    }
-  }
+  void SetUp() override { winePrefix_.emplace("WINEPREFIX", prefix_.path().c_str()); }
+  void TearDown() override { winePrefix_.reset(); }
 
   std::string read(const std::string& key, const std::string& name) {
     std::string value = "untouched";
-    if (!platform::readRegistryValue(kMachine, key, name, &value)) return "failed:" + std::to_string(platform::lastSystemError());
+    if (!host::readRegistryValue(kMachine, key, name, &value)) return "failed:" + std::to_string(platform::lastSystemError());
     return value;
   }
 
   TempDir prefix_;
-  std::string saved_;
-  bool hadPrefix_ = false;
+  std::optional<testing_support::ScopedEnvironment> winePrefix_;
 };
 
 TEST_F(WinePrefix, ReadsTheThirtyTwoBitViewFirst) {
@@ -91,7 +81,7 @@ TEST_F(WinePrefix, MissingOrUnreadableValuesFail) {
   EXPECT_EQ(read("Software\\Expand", "Binary"), einval);
 
   std::string value;
-  EXPECT_FALSE(platform::readRegistryValue("HKEY_NOWHERE", kGameKey, "InstallPath", &value));
+  EXPECT_FALSE(host::readRegistryValue("HKEY_NOWHERE", kGameKey, "InstallPath", &value));
   EXPECT_EQ(platform::lastSystemError(), EINVAL);
 
   writeFile(prefix_.file("system.reg"), std::string("REGEDIT4\n") + kSystemReg);
@@ -106,13 +96,13 @@ TEST_F(WinePrefix, DrivePathsLeadThroughDosDevices) {
   ASSERT_NE(::realpath(prefix_.file("drive_c").c_str(), real), nullptr);
   const std::string driveC = real;
 
-  EXPECT_EQ(platform::mapWindowsPath("C:\\Games\\QELT"), driveC + "/Games/QELT");
-  EXPECT_EQ(platform::mapWindowsPath("c:/Games/"), driveC + "/Games/");
-  EXPECT_EQ(platform::mapWindowsPath("C:"), driveC);
-  EXPECT_EQ(platform::mapWindowsPath("D:\\x"), prefix_.file("dosdevices/d:/x"));
-  EXPECT_EQ(platform::mapWindowsPath("Games\\QELT"), "Games\\QELT");
-  EXPECT_EQ(platform::mapWindowsPath("C:relative"), "C:relative");
-  EXPECT_EQ(platform::mapWindowsPath("/usr/games"), "/usr/games");
+  EXPECT_EQ(host::mapWindowsPath("C:\\Games\\QELT"), driveC + "/Games/QELT");
+  EXPECT_EQ(host::mapWindowsPath("c:/Games/"), driveC + "/Games/");
+  EXPECT_EQ(host::mapWindowsPath("C:"), driveC);
+  EXPECT_EQ(host::mapWindowsPath("D:\\x"), prefix_.file("dosdevices/d:/x"));
+  EXPECT_EQ(host::mapWindowsPath("Games\\QELT"), "Games\\QELT");
+  EXPECT_EQ(host::mapWindowsPath("C:relative"), "C:relative");
+  EXPECT_EQ(host::mapWindowsPath("/usr/games"), "/usr/games");
 }
 
 }  // namespace

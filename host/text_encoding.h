@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace platform {
+namespace host {
 
 // False when `ansi` is not valid GBK text; `*utf8` is then unchanged.
 bool ansiToUtf8(const std::string& ansi, std::string* utf8);
 
-}  // namespace platform
+}  // namespace host

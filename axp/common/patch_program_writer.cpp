@@ -1,22 +1,21 @@
-#include "frontend/container_writer.h"
-
+// Writing patch programs: the stub, its start record set, then the
+// container.
 #include <cstdint>
 #include <filesystem>
 #include <vector>
 
+#include "axp/common/byte_order.h"
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/package_seal.h"
+#include "axp/common/patch_container.h"
 #include "axp/common/scrambled_io.h"
-#include "frontend/container_format.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
-namespace qelt {
+namespace AXP {
 namespace {
 
-const char kOpenFailed[] = "File=%s, WinErr=%d";
-const char kReadFailed[] = "file=%s";
-const char kWriteFailed[] = "File=%s, WinErr: %d";
 const char kBadVersion[] = "Version=%s(32 bytes or more, or not usable in a file name)";
 const char kNotSealed[] = "File=%s(not a sealed package)";
 const char kMarkerCount[] = "File=%s(%zu container start records, expected 1)";
@@ -61,14 +60,14 @@ class MarkerScan {
 
 bool openInput(platform::File* file, const std::string& path) {
   if (file->open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) return true;
-  AXP::reportError(AXP::OpenFailed, kOpenFailed, path.c_str(), platform::lastSystemError());
+  reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
   return false;
 }
 
 bool writeAll(platform::File& file, const std::string& path, const void* bytes, uint32_t length) {
   uint32_t done = 0;
   if (file.write(bytes, length, &done) && done == length) return true;
-  AXP::reportError(AXP::WriteFailed, kWriteFailed, path.c_str(), platform::lastSystemError());
+  reportError(WriteFailed, messages::kFileWriteError, path.c_str(), platform::lastSystemError());
   return false;
 }
 
@@ -80,7 +79,7 @@ bool appendFile(platform::File& source, const std::string& sourcePath, platform:
   for (;;) {
     uint32_t got = 0;
     if (!source.read(block.data(), kCopyBlock, &got)) {
-      AXP::reportError(AXP::ReadFailed, kReadFailed, sourcePath.c_str());
+      reportError(ReadFailed, messages::kFileReadError, sourcePath.c_str());
       return false;
     }
     if (got == 0) return true;
@@ -93,7 +92,7 @@ bool appendFile(platform::File& source, const std::string& sourcePath, platform:
 // that is set already belongs to a patch program that carries a container.
 bool seekTo(platform::File& file, const std::string& path, int32_t distance, platform::SeekFrom from) {
   if (file.seek(distance, from)) return true;
-  AXP::reportError(AXP::SeekFailed, kOpenFailed, path.c_str(), platform::lastSystemError());
+  reportError(SeekFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
   return false;
 }
 
@@ -104,21 +103,21 @@ bool setStartRecord(platform::File& out, const std::string& outPath, const std::
   uint32_t got = 0;
   if (!seekTo(out, outPath, field, platform::SeekFrom::Begin)) return false;
   if (!out.read(value, kStartFieldSize, &got) || got != kStartFieldSize) {
-    AXP::reportError(AXP::ReadFailed, kReadFailed, outPath.c_str());
+    reportError(ReadFailed, messages::kFileReadError, outPath.c_str());
     return false;
   }
-  if (decodeLittleEndian32(value) != 0) {
-    AXP::reportError(AXP::BadArgument, kAlreadySet, stubPath.c_str());
+  if (readLittleEndian32(value) != 0) {
+    reportError(BadArgument, kAlreadySet, stubPath.c_str());
     return false;
   }
-  encodeLittleEndian32(start, value);
+  writeLittleEndian32(value, start);
   return seekTo(out, outPath, field, platform::SeekFrom::Begin) && writeAll(out, outPath, value, kStartFieldSize) &&
          seekTo(out, outPath, 0, platform::SeekFrom::End);
 }
 
 bool writeVersionText(platform::File& out, const std::string& outPath, const std::string& text) {
   uint8_t length[kVersionLengthSize];
-  encodeLittleEndian32(static_cast<uint32_t>(text.size()), length);
+  writeLittleEndian32(length, static_cast<uint32_t>(text.size()));
   return writeAll(out, outPath, length, kVersionLengthSize) &&
          writeAll(out, outPath, text.data(), static_cast<uint32_t>(text.size()));
 }
@@ -127,12 +126,12 @@ bool checkInputs(const std::string& stubPath, const std::string& fromVersion, co
                  const std::string& packagePath, const std::string& outPath) {
   for (const std::string* version : {&fromVersion, &toVersion}) {
     if (!isStorableVersionText(*version)) {
-      AXP::reportError(AXP::BadArgument, kBadVersion, version->c_str());
+      reportError(BadArgument, kBadVersion, version->c_str());
       return false;
     }
   }
   if (platform::sameFile(outPath, stubPath) || platform::sameFile(outPath, packagePath)) {
-    AXP::reportError(AXP::BadArgument, kOverwritesInput, outPath.c_str());
+    reportError(BadArgument, kOverwritesInput, outPath.c_str());
     return false;
   }
   return true;
@@ -141,8 +140,8 @@ bool checkInputs(const std::string& stubPath, const std::string& fromVersion, co
 // A package that is not scrambled and sealed would be no package to the
 // patch program. The package is known to open when this is asked.
 bool checkSealedPackage(const std::string& packagePath) {
-  if (AXP::isScrambledZip(packagePath) && AXP::checkChecksumTrailer(packagePath)) return true;
-  AXP::reportError(AXP::BadArgument, kNotSealed, packagePath.c_str());
+  if (isScrambledZip(packagePath) && checkChecksumTrailer(packagePath)) return true;
+  reportError(BadArgument, kNotSealed, packagePath.c_str());
   return false;
 }
 
@@ -153,11 +152,11 @@ bool writeProgram(platform::File& stub, const std::string& stubPath, const std::
   if (!appendFile(stub, stubPath, out, outPath, &scan)) return false;
   int64_t stubLength = out.tell();
   if (stubLength < 0 || static_cast<uint64_t>(stubLength) > kLargestStub) {
-    AXP::reportError(AXP::BadArgument, kTooLarge, stubPath.c_str());
+    reportError(BadArgument, kTooLarge, stubPath.c_str());
     return false;
   }
   if (scan.found().size() != 1) {
-    AXP::reportError(AXP::BadData, kMarkerCount, stubPath.c_str(), scan.found().size());
+    reportError(BadData, kMarkerCount, stubPath.c_str(), scan.found().size());
     return false;
   }
   return setStartRecord(out, outPath, stubPath, scan.found().front(), static_cast<uint32_t>(stubLength)) &&
@@ -172,7 +171,7 @@ bool markExecutable(const std::string& path) {
       std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
       std::filesystem::perm_options::add, error);
   if (!error) return true;
-  AXP::reportError(AXP::WriteFailed, kWriteFailed, path.c_str(), error.value());
+  reportError(WriteFailed, messages::kFileWriteError, path.c_str(), error.value());
   return false;
 }
 
@@ -188,12 +187,12 @@ bool writePatchProgram(const std::string& stubPath, const std::string& fromVersi
   }
   platform::File out;
   if (!out.open(outPath, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    AXP::reportError(AXP::OpenFailed, kOpenFailed, outPath.c_str(), platform::lastSystemError());
+    reportError(OpenFailed, messages::kFileError, outPath.c_str(), platform::lastSystemError());
     return false;
   }
   bool written = writeProgram(stub, stubPath, fromVersion, toVersion, package, packagePath, out, outPath);
   if (written && !out.close()) {
-    AXP::reportError(AXP::WriteFailed, kWriteFailed, outPath.c_str(), platform::lastSystemError());
+    reportError(WriteFailed, messages::kFileWriteError, outPath.c_str(), platform::lastSystemError());
     written = false;
   }
   if (written && markExecutable(outPath)) return true;
@@ -203,4 +202,4 @@ bool writePatchProgram(const std::string& stubPath, const std::string& fromVersi
   return false;
 }
 
-}  // namespace qelt
+}  // namespace AXP

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "host/registry.h"
 #include "platform/path.h"
-#include "platform/registry.h"
 
-namespace platform {
+namespace host {
 namespace {
 
 constexpr const char* kPrefixVariable = "WINEPREFIX";
@@ -17,7 +17,7 @@ constexpr const char* kDriveFolder = "dosdevices";
 
 bool isDrivePath(const std::string& path) {
   return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-         (path.size() == 2 || isSeparator(path[2]));
+         (path.size() == 2 || platform::isSeparator(path[2]));
 }
 
 // The folder a drive letter stands for: where its dosdevices link leads,
@@ -25,7 +25,7 @@ bool isDrivePath(const std::string& path) {
 // exists, which is the truth about an unmapped drive).
 std::string driveFolder(const std::string& prefix, char letter) {
   const std::string drive = {static_cast<char>(std::tolower(static_cast<unsigned char>(letter))), ':'};
-  std::string link = pathAppend(pathAppend(prefix, kDriveFolder), drive);
+  std::string link = platform::pathAppend(platform::pathAppend(prefix, kDriveFolder), drive);
   char target[PATH_MAX];
   if (::realpath(link.c_str(), target) == nullptr) return link;
   return target;
@@ -37,12 +37,12 @@ std::string winePrefix() {
   const char* prefix = std::getenv(kPrefixVariable);
   if (prefix != nullptr && *prefix != '\0') {
     std::string folder = prefix;
-    removeTrailingSeparator(&folder);
+    platform::removeTrailingSeparator(&folder);
     return folder;
   }
   const char* home = std::getenv(kHomeVariable);
   if (home == nullptr || *home == '\0') return {};
-  return pathAppend(home, kDefaultPrefix);
+  return platform::pathAppend(home, kDefaultPrefix);
 }
 
 std::string mapWindowsPath(const std::string& windowsPath) {
@@ -52,7 +52,7 @@ std::string mapWindowsPath(const std::string& windowsPath) {
   for (char& c : rest) {
     if (c == '\\') c = '/';
   }
-  return pathAppend(driveFolder(prefix, windowsPath[0]), rest);
+  return platform::pathAppend(driveFolder(prefix, windowsPath[0]), rest);
 }
 
-}  // namespace platform
+}  // namespace host

@@ -1,10 +1,11 @@
-// Starting other programs and finding running ones.
+// Starting other programs, finding running ones, and the program's own
+// file.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace host {
 
 // Starts `program` with `arguments` (its argv[0] is `program` itself) in
 // `workingFolder` (empty: the caller's current folder) and returns without
@@ -22,4 +23,7 @@ bool startProcess(const std::string& program, const std::vector<std::string>& ar
 // may be a Windows path ("C:\Games\QELT\Game.exe" under Wine).
 bool isProgramRunning(const std::string& programFileName);
 
-}  // namespace platform
+// Full path of the running program's file; empty on failure.
+std::string executablePath();
+
+}  // namespace host

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "host/process.h"
 #include "platform/file.h"
 #include "platform/path.h"
-#include "platform/process.h"
 #include "platform/system.h"
 
-namespace platform {
+namespace host {
 namespace {
 
 constexpr const char* kProcessFolder = "/proc";
@@ -36,7 +36,7 @@ bool isProcessId(const char* name) {
   return true;
 }
 
-std::string lastComponent(const std::string& path) { return path.substr(findFileName(path)); }
+std::string lastComponent(const std::string& path) { return path.substr(platform::findFileName(path)); }
 
 // The file a process runs; empty when it cannot be read (another user's
 // process, a kernel thread).
@@ -49,8 +49,8 @@ std::string executableOf(const std::string& processFolder) {
 
 // argv[0] of a process: its command line up to the first NUL.
 std::string firstArgumentOf(const std::string& processFolder) {
-  File file;
-  if (!file.open(processFolder + "/" + kCommandLine, Access::Read, Disposition::ExistingOnly)) return {};
+  platform::File file;
+  if (!file.open(processFolder + "/" + kCommandLine, platform::Access::Read, platform::Disposition::ExistingOnly)) return {};
   std::string text(kCommandLinePrefix, '\0');
   uint32_t got = 0;
   if (!file.read(text.data(), kCommandLinePrefix, &got)) return {};
@@ -69,7 +69,7 @@ bool isProgramRunning(const std::string& programFileName) {
   if (name.empty()) return false;
   std::unique_ptr<DIR, DirectoryCloser> processes(::opendir(kProcessFolder));
   if (!processes) {
-    setLastSystemError(errno);
+    platform::setLastSystemError(errno);
     return false;
   }
   while (const dirent* entry = ::readdir(processes.get())) {
@@ -80,4 +80,4 @@ bool isProgramRunning(const std::string& programFileName) {
   return false;
 }
 
-}  // namespace platform
+}  // namespace host

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace host {
 
 // The Wine prefix folder, without a trailing separator; empty when neither
 // $WINEPREFIX nor $HOME is set.
@@ -27,4 +27,4 @@ bool readRegistryValue(const std::string& hive, const std::string& key, const st
 // returned unchanged.
 std::string mapWindowsPath(const std::string& windowsPath);
 
-}  // namespace platform
+}  // namespace host

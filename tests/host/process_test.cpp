@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "host/process.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -44,7 +44,7 @@ std::string realPath(const std::string& path) {
 TEST(StartProcess, RunsDetachedInItsFolder) {
   TempDir dir;
   ASSERT_EQ(::mkdir(dir.file("game").c_str(), 0755), 0);
-  ASSERT_TRUE(platform::startProcess("/bin/sh", {"-c", "{ pwd -P; echo \"$1\"; echo end; } > report.txt", "sh", "first argument"},
+  ASSERT_TRUE(host::startProcess("/bin/sh", {"-c", "{ pwd -P; echo \"$1\"; echo end; } > report.txt", "sh", "first argument"},
                                      dir.path() + "\\GAME"));
   EXPECT_FALSE(hasChildren());
   EXPECT_EQ(awaitFile(dir.file("game/report.txt"), "end\n"), realPath(dir.file("game")) + "\nfirst argument\nend\n");
@@ -58,7 +58,7 @@ TEST(StartProcess, TheProgramStartsWithNoSignalBlocked) {
   ::sigaddset(&blocked, SIGUSR1);
   ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blocked, &previous), 0);
   // cp reports its own state: the mask it was started with.
-  const bool started = platform::startProcess("cp", {"/proc/self/status", "status.txt"}, dir.path());
+  const bool started = host::startProcess("cp", {"/proc/self/status", "status.txt"}, dir.path());
   ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   ASSERT_TRUE(started);
   const std::string status = awaitFile(dir.file("status.txt"), "nonvoluntary_ctxt_switches");
@@ -67,21 +67,21 @@ TEST(StartProcess, TheProgramStartsWithNoSignalBlocked) {
 
 TEST(StartProcess, ReportsWhyAProgramCannotStart) {
   TempDir dir;
-  EXPECT_FALSE(platform::startProcess(dir.file("missing"), {}, ""));
+  EXPECT_FALSE(host::startProcess(dir.file("missing"), {}, ""));
   EXPECT_EQ(platform::lastSystemError(), ENOENT);
   writeFile(dir.file("not-executable"), "#!/bin/sh\n");
-  EXPECT_FALSE(platform::startProcess(dir.file("not-executable"), {}, ""));
+  EXPECT_FALSE(host::startProcess(dir.file("not-executable"), {}, ""));
   EXPECT_EQ(platform::lastSystemError(), EACCES);
-  EXPECT_FALSE(platform::startProcess("/bin/sh", {"-c", "true"}, dir.file("no-folder")));
+  EXPECT_FALSE(host::startProcess("/bin/sh", {"-c", "true"}, dir.file("no-folder")));
   EXPECT_EQ(platform::lastSystemError(), ENOENT);
   EXPECT_FALSE(hasChildren());
 }
 
 TEST(IsProgramRunning, MatchesTheProgramFileOrAWindowsArgvZero) {
-  EXPECT_TRUE(platform::isProgramRunning("PLATFORM_TESTS"));
-  EXPECT_TRUE(platform::isProgramRunning("C:\\Tests\\platform_tests"));
-  EXPECT_FALSE(platform::isProgramRunning("no-such-program-3f1c.exe"));
-  EXPECT_FALSE(platform::isProgramRunning(""));
+  EXPECT_TRUE(host::isProgramRunning("HOST_TESTS"));
+  EXPECT_TRUE(host::isProgramRunning("C:\\Tests\\host_tests"));
+  EXPECT_FALSE(host::isProgramRunning("no-such-program-3f1c.exe"));
+  EXPECT_FALSE(host::isProgramRunning(""));
 
   // A program as Wine shows it: argv[0] is its Windows path.
   pid_t child = ::fork();
@@ -93,13 +93,13 @@ TEST(IsProgramRunning, MatchesTheProgramFileOrAWindowsArgvZero) {
   }
   bool seen = false;
   for (int waited = 0; !seen && waited < kPatienceMilliseconds; waited += kPollMilliseconds) {
-    seen = platform::isProgramRunning("game.EXE");
+    seen = host::isProgramRunning("game.EXE");
     if (!seen) platform::sleepMilliseconds(kPollMilliseconds);
   }
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   EXPECT_TRUE(seen);
-  EXPECT_FALSE(platform::isProgramRunning("Game.exe"));
+  EXPECT_FALSE(host::isProgramRunning("Game.exe"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The terminal behind a descriptor.
-#include "platform/terminal.h"
+#include "host/terminal.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 
 #include "platform/system.h"
 
-namespace platform {
+namespace host {
 namespace {
 
 constexpr int kDefaultColumns = 80;
@@ -17,17 +17,17 @@ constexpr int kDefaultColumns = 80;
 
 bool isTerminal(int descriptor) {
   if (::isatty(descriptor) == 1) return true;
-  setLastSystemError(errno);
+  platform::setLastSystemError(errno);
   return false;
 }
 
 int terminalColumns(int descriptor) {
   winsize size{};
   if (::ioctl(descriptor, TIOCGWINSZ, &size) != 0) {
-    setLastSystemError(errno);
+    platform::setLastSystemError(errno);
     return kDefaultColumns;
   }
   return size.ws_col > 0 ? size.ws_col : kDefaultColumns;
 }
 
-}  // namespace platform
+}  // namespace host

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "host/registry.h"
 #include "platform/path.h"
-#include "platform/registry.h"
 #include "platform/system.h"
 
-namespace platform {
+namespace host {
 namespace {
 
 constexpr const char* kHeader = "WINE REGISTRY Version 2";
@@ -74,7 +74,7 @@ class LineReader {
 };
 
 bool fail(int error) {
-  setLastSystemError(error);
+  platform::setLastSystemError(error);
   return false;
 }
 
@@ -158,8 +158,8 @@ bool readEscaped(const std::string& line, size_t* pos, char closing, std::string
 // The keys to look in, the preferred first: a 32-bit program's view of a
 // 64-bit prefix, then the key as written.
 std::vector<std::string> candidateKeys(std::string key) {
-  while (!key.empty() && isSeparator(key.front())) key.erase(0, 1);
-  while (!key.empty() && isSeparator(key.back())) key.pop_back();
+  while (!key.empty() && platform::isSeparator(key.front())) key.erase(0, 1);
+  while (!key.empty() && platform::isSeparator(key.back())) key.pop_back();
   for (char& c : key) {
     if (c == '/') c = '\\';
   }
@@ -210,7 +210,7 @@ bool readRegistryValue(const std::string& hive, const std::string& key, const st
   if (fileName == nullptr) return fail(EINVAL);
   const std::string prefix = winePrefix();
   if (prefix.empty()) return fail(ENOENT);
-  LineReader file(resolvePath(pathAppend(prefix, fileName)));
+  LineReader file(platform::resolvePath(platform::pathAppend(prefix, fileName)));
   if (!file.isOpen()) return fail(errno);
   std::string line;
   if (!file.next(&line) || line != kHeader) return fail(file.failed() ? errno : EINVAL);
@@ -239,4 +239,4 @@ bool readRegistryValue(const std::string& hive, const std::string& key, const st
   return fail(ENOENT);
 }
 
-}  // namespace platform
+}  // namespace host

@@ -18,9 +18,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
-namespace qelt {
+namespace AXP {
 
 // The marker field: this text padded with zero bytes to kMarkerFieldSize.
 // The start record is initialised from the literal itself, so that the
@@ -41,15 +42,6 @@ struct ContainerStartRecord {
 };
 static_assert(sizeof(ContainerStartRecord) == kMarkerFieldSize + kStartFieldSize, "no padding in the record");
 
-inline uint32_t decodeLittleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-inline void encodeLittleEndian32(uint32_t value, uint8_t* bytes) {
-  for (size_t i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 // A version text fit for the container: below 32 bytes, and usable inside a
 // file name (the package copy is named after the range), so without path
 // separators and control characters.
@@ -62,4 +54,43 @@ inline bool isStorableVersionText(const std::string& text) {
   return true;
 }
 
-}  // namespace qelt
+// Reads the container of a patch program file: first its version range,
+// then, on request, a copy of its package.
+class ContainerReader {
+ public:
+  ContainerReader();
+  ~ContainerReader();
+  ContainerReader(const ContainerReader&) = delete;
+  ContainerReader& operator=(const ContainerReader&) = delete;
+
+  // Opens the program file and reads the range of the container that begins
+  // at `start`. Failures: code 3 "File=%s, WinErr=%d" (cannot open), code 6
+  // (the start lies beyond the file or beyond 31 bits), code 2 "%s" with the
+  // program path (a version text is cut short, too long or not storable).
+  bool open(const std::string& programPath, uint32_t start);
+  const std::string& fromVersion() const { return fromVersion_; }
+  const std::string& toVersion() const { return toVersion_; }
+  // Copies the package, the rest of the program file, to `path`. A copy not
+  // written whole is removed: code 5 "File=%s, WinErr: %d" with `path`.
+  bool copyPackage(const std::string& path);
+
+ private:
+  struct ProgramFile;
+  std::unique_ptr<ProgramFile> program_;
+  std::string programPath_;
+  std::string fromVersion_;
+  std::string toVersion_;
+};
+
+// Produces a self-contained patch program at `outPath`: a copy of the patch
+// program `stubPath` whose start record names the copy's length, followed
+// by the container with the version range and the sealed package. False
+// with the reason in the error record, and no output file left behind.
+// Refused: version texts that do not fit the container, a package that is
+// not a sealed (scrambled, checksummed) package, a stub without exactly one
+// start record or whose record is already set, and an output that is one of
+// the inputs.
+bool writePatchProgram(const std::string& stubPath, const std::string& fromVersion, const std::string& toVersion,
+                       const std::string& packagePath, const std::string& outPath);
+
+}  // namespace AXP

@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "host/process.h"
 #include "platform/path.h"
-#include "platform/process.h"
 #include "platform/system.h"
 
-namespace platform {
+namespace host {
 namespace {
 
 bool fail(int error) {
-  setLastSystemError(error);
+  platform::setLastSystemError(error);
   return false;
 }
 
@@ -40,18 +40,18 @@ struct Launch {
 // relative to the caller's folder, not to the folder the program starts in.
 std::string programPath(const std::string& program) {
   if (program.find_first_of("/\\") == std::string::npos) return program;
-  std::string resolved = resolvePath(program);
+  std::string resolved = platform::resolvePath(program);
   if (resolved[0] == '/') return resolved;
   std::vector<char> current(4096);
   if (::getcwd(current.data(), current.size()) == nullptr) return resolved;
-  return pathAppend(current.data(), resolved);
+  return platform::pathAppend(current.data(), resolved);
 }
 
 // Fills `launch` in place: its argv points into its own texts.
 void prepare(const std::string& program, const std::vector<std::string>& arguments,
              const std::string& workingFolder, Launch* launch) {
   launch->program = programPath(program);
-  launch->folder = workingFolder.empty() ? std::string() : resolvePath(workingFolder);
+  launch->folder = workingFolder.empty() ? std::string() : platform::resolvePath(workingFolder);
   launch->argumentTexts.push_back(launch->program);
   launch->argumentTexts.insert(launch->argumentTexts.end(), arguments.begin(), arguments.end());
   for (std::string& text : launch->argumentTexts) launch->argv.push_back(text.data());
@@ -125,4 +125,4 @@ bool startProcess(const std::string& program, const std::vector<std::string>& ar
   return waited;
 }
 
-}  // namespace platform
+}  // namespace host

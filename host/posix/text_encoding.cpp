@@ -1,4 +1,4 @@
-#include "platform/text_encoding.h"
+#include "host/text_encoding.h"
 
 #include <iconv.h>
 
@@ -7,7 +7,7 @@
 
 #include "platform/system.h"
 
-namespace platform {
+namespace host {
 namespace {
 
 // GB18030 reads every GBK text the same way and more besides.
@@ -21,7 +21,7 @@ constexpr size_t kGrowth = 2;
 bool ansiToUtf8(const std::string& ansi, std::string* utf8) {
   iconv_t converter = ::iconv_open(kUtf8, kAnsiCodePage);
   if (converter == reinterpret_cast<iconv_t>(-1)) {
-    setLastSystemError(errno);
+    platform::setLastSystemError(errno);
     return false;
   }
   std::string input = ansi;
@@ -31,10 +31,10 @@ bool ansiToUtf8(const std::string& ansi, std::string* utf8) {
   char* out = output.data();
   size_t outLeft = output.size();
   const bool converted = ::iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
-  if (!converted) setLastSystemError(errno);
+  if (!converted) platform::setLastSystemError(errno);
   ::iconv_close(converter);
   if (converted) utf8->assign(output.data(), output.size() - outLeft);
   return converted;
 }
 
-}  // namespace platform
+}  // namespace host

@@ -1,0 +1,55 @@
+// Writes package files: a ZIP archive of entries in the order added, then,
+// for a patch package, scrambled in place and sealed with its checksum
+// trailer. The builder writes every package through it; the tests, the
+// fuzz seeds and the benchmarks make theirs the same way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "axp/patchmaker/zip_writer.h"
+
+namespace AXP {
+
+class PackageWriter {
+ public:
+  PackageWriter() = default;
+  // An archive not finished is closed as it stands, unsealed.
+  ~PackageWriter();
+  PackageWriter(const PackageWriter&) = delete;
+  PackageWriter& operator=(const PackageWriter&) = delete;
+
+  // Creates the archive at `path`, replacing any file there. Code 3 "%s"
+  // with the path when it cannot be created.
+  bool create(const std::string& path);
+  // Adds an entry of `size` bytes, empty ones included, stored or (method
+  // kMethodDeflate) deflated. Code 14 "XZIP=%d" with the writer's result.
+  bool add(const std::string& name, const void* data, uint32_t size, uint32_t method = kMethodStore);
+  // Closes the archive (code 14 "XZIP=%d": its central directory could not
+  // be written) and, with `seal`, scrambles it and appends its trailer.
+  bool finish(bool seal);
+
+ private:
+  bool succeeded(uint32_t result);
+
+  ArchiveHandle* archive_ = nullptr;
+  std::string path_;
+  std::string emptySource_;  // an empty scratch file, the source of empty entries
+};
+
+struct PackageEntry {
+  std::string name;
+  std::string data;
+  uint32_t method = kMethodStore;  // or kMethodDeflate
+};
+
+// A package file of `entries`, each added as given; with `seal`, scrambled
+// and sealed.
+bool writePackageFile(const std::string& path, const std::vector<PackageEntry>& entries, bool seal);
+
+// `data` as an LZMA-packed entry, header included, as the builder stores
+// file data; false, reported with the coder's code, when packing fails.
+bool packEntry(const std::string& data, std::string* entry);
+
+}  // namespace AXP

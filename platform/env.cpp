@@ -1,0 +1,172 @@
+// The Env in use, and the files and free functions that go through it.
+// Nothing here knows which system runs: the system's own Env lives in
+// posix/ (or win32/).
+#include "platform/env.h"
+
+#include <atomic>
+#include <cerrno>
+#include <utility>
+
+#include "platform/file.h"
+#include "platform/file_info.h"
+#include "platform/path.h"
+#include "platform/system.h"
+
+namespace platform {
+namespace {
+
+// Positions travel as unsigned 32-bit values.
+constexpr int64_t kLargestPosition = 0xFFFFFFFF;
+
+std::atomic<Env*> gCurrentEnv{nullptr};
+
+bool fail(int error) {
+  setLastSystemError(error);
+  return false;
+}
+
+int64_t failedPosition(int error) {
+  setLastSystemError(error);
+  return -1;
+}
+
+}  // namespace
+
+Env* currentEnv() {
+  Env* env = gCurrentEnv.load(std::memory_order_acquire);
+  return env != nullptr ? env : defaultEnv();
+}
+
+ScopedEnv::ScopedEnv(Env* env) : previous_(gCurrentEnv.exchange(env, std::memory_order_acq_rel)) {}
+
+ScopedEnv::~ScopedEnv() { gCurrentEnv.store(previous_, std::memory_order_release); }
+
+File::~File() { close(); }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    file_ = std::move(other.file_);
+  }
+  return *this;
+}
+
+bool File::open(const std::string& path, Access access, Disposition disposition) {
+  close();
+  file_ = currentEnv()->openFile(path, access, disposition);
+  return file_ != nullptr;
+}
+
+bool File::close() {
+  if (!file_) return true;
+  std::unique_ptr<OpenFile> file = std::move(file_);
+  return file->close();
+}
+
+bool File::read(void* buffer, uint32_t length, uint32_t* done) {
+  *done = 0;
+  return file_ ? file_->read(buffer, length, done) : fail(EBADF);
+}
+
+bool File::write(const void* buffer, uint32_t length, uint32_t* done) {
+  *done = 0;
+  return file_ ? file_->write(buffer, length, done) : fail(EBADF);
+}
+
+bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
+  int64_t base = 0;
+  if (from == SeekFrom::Current) base = tell();
+  if (from == SeekFrom::End) base = size();
+  if (base < 0) return false;
+  const int64_t target = base + distance;
+  if (target < 0) return fail(EINVAL);
+  // A position beyond 32 bits would reach the caller cut to its low bits and
+  // name another place in the file.
+  if (target > kLargestPosition) return fail(EOVERFLOW);
+  if (!file_) return fail(EBADF);
+  if (!file_->seekTo(static_cast<uint64_t>(target))) return false;
+  if (position != nullptr) *position = static_cast<uint32_t>(target);
+  return true;
+}
+
+int64_t File::tell() const {
+  return file_ ? file_->position() : failedPosition(EBADF);
+}
+
+int64_t File::size() const {
+  return file_ ? file_->size() : failedPosition(EBADF);
+}
+
+bool File::flush() { return file_ ? file_->flush() : fail(EBADF); }
+
+bool File::truncate(uint64_t length) { return file_ ? file_->truncate(length) : fail(EBADF); }
+
+bool File::duplicate(File* copy) const {
+  if (!file_) return fail(EBADF);
+  std::unique_ptr<OpenFile> second = file_->duplicate();
+  if (!second) return false;
+  *copy = File(std::move(second));
+  return true;
+}
+
+bool File::isRegularFile() const { return file_ ? file_->isRegularFile() : fail(EBADF); }
+
+bool File::getInfo(FileInfo* info) const { return file_ ? file_->getInfo(info) : fail(EBADF); }
+
+bool getFileInfo(const File& file, FileInfo* info) { return file.getInfo(info); }
+
+int64_t currentTime() { return currentEnv()->currentTime(); }
+
+bool deleteFile(const std::string& path) { return currentEnv()->deleteFile(path); }
+
+bool moveFile(const std::string& from, const std::string& to) { return currentEnv()->moveFile(from, to); }
+
+bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  return currentEnv()->copyFile(from, to, failIfExists);
+}
+
+bool createDirectory(const std::string& path) { return currentEnv()->createDirectory(path); }
+
+bool pathExists(const std::string& path) {
+  FileInfo info;
+  return currentEnv()->pathInfo(path, &info);
+}
+
+bool isDirectory(const std::string& path) {
+  FileInfo info;
+  return currentEnv()->pathInfo(path, &info) && info.directory;
+}
+
+int64_t fileSize(const std::string& path) {
+  FileInfo info;
+  if (!currentEnv()->pathInfo(path, &info)) return -1;
+  return info.directory ? failedPosition(EISDIR) : static_cast<int64_t>(info.size);
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  FileInfo first;
+  FileInfo second;
+  return currentEnv()->pathInfo(a, &first) && currentEnv()->pathInfo(b, &second) &&
+         first.volume == second.volume && first.identity == second.identity;
+}
+
+bool copyPermissions(const std::string& from, const std::string& to) {
+  return currentEnv()->copyPermissions(from, to);
+}
+
+bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
+  entries->clear();
+  return currentEnv()->listDirectory(path, entries);
+}
+
+std::string resolvePath(const std::string& path) { return currentEnv()->resolvePath(path); }
+
+std::string tempFolder() { return currentEnv()->tempFolder(); }
+
+std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) {
+  return currentEnv()->createUniqueTempFile(folder, prefix);
+}
+
+void sleepMilliseconds(uint32_t milliseconds) { currentEnv()->sleepMilliseconds(milliseconds); }
+
+}  // namespace platform

@@ -1,0 +1,188 @@
+// The engine's window on the operating system: every file, folder,
+// temporary file, move, pause and clock reading the library needs goes
+// through one Env. The system's own Env (defaultEnv) is the one in use
+// unless a ScopedEnv puts another in its place: tests inject faults
+// through an Env of their own, and the fuzz targets keep their files in
+// memory. File (file.h) and the free functions of file.h and system.h go
+// through the current Env.
+//
+// Paths may use "\" or "/" between components; an Env finds a path to an
+// existing file even when its letter case differs from the names stored
+// (resolvePath). Failures return false, null or -1 and leave the system
+// error number in lastSystemError() (system.h).
+//
+// Each system has one implementation in its own folder (posix/, win32/);
+// nothing above this interface knows which one runs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class Access { Read, ReadWrite };
+enum class Disposition {
+  ExistingOnly,  // fail when the file does not exist
+  CreateAlways,  // create, truncating an existing file
+  CreateNew,     // create, failing when the file exists
+};
+enum class SeekFrom { Begin, Current, End };
+
+// What an Env knows about a file or folder besides its bytes.
+struct FileInfo {
+  uint64_t size = 0;
+  // Seconds since 1970-01-01 UTC. The creation time is the time the file's
+  // status last changed where the system keeps no birth time.
+  int64_t lastWriteTime = 0;
+  int64_t lastAccessTime = 0;
+  int64_t creationTime = 0;
+  bool directory = false;
+  // The owner may not write the file.
+  bool readOnly = false;
+  // The owner may run the file as a program.
+  bool executable = false;
+  // Together they name the file within its Env: two paths with equal
+  // identities reach the same file.
+  uint64_t volume = 0;
+  uint64_t identity = 0;
+};
+
+struct DirectoryEntry {
+  std::string name;
+  bool isDirectory = false;
+};
+
+// One open file of an Env. Positions are 64-bit here; File applies the
+// engine's 32-bit rules on top.
+class OpenFile {
+ public:
+  virtual ~OpenFile() = default;
+
+  // Reads `length` bytes, fewer only at the end; `*done` gets the count.
+  virtual bool read(void* buffer, uint32_t length, uint32_t* done) = 0;
+  // Writes `length` bytes; `*done` gets the count written.
+  virtual bool write(const void* buffer, uint32_t length, uint32_t* done) = 0;
+  virtual bool seekTo(uint64_t position) = 0;
+  // -1 on failure.
+  virtual int64_t position() = 0;
+  virtual int64_t size() = 0;
+  // Written data reaches the disk; nothing to do for pipes and terminals.
+  virtual bool flush() = 0;
+  virtual bool truncate(uint64_t length) = 0;
+  // Releases the file even when it reports an error.
+  virtual bool close() = 0;
+  // A second owner of the same open file, sharing its position; null on
+  // failure.
+  virtual std::unique_ptr<OpenFile> duplicate() = 0;
+  // True for a file on a disk, false for pipes, terminals and the like.
+  virtual bool isRegularFile() = 0;
+  virtual bool getInfo(FileInfo* info) = 0;
+  // The system descriptor, for libraries that take one; -1 where the file
+  // has none (an Env that keeps files in memory).
+  virtual int descriptor() const = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // Files. Opening a file for writing whose owner may not write it fails
+  // (EACCES) for every user, as the read-only attribute does on Windows.
+  // A folder cannot be opened.
+  virtual std::unique_ptr<OpenFile> openFile(const std::string& path, Access access,
+                                             Disposition disposition) = 0;
+  virtual bool deleteFile(const std::string& path) = 0;
+  // Renames `from` to `to`, replacing `to`; where a rename cannot (two
+  // volumes) the data is copied beside `to` first and moved over it, so a
+  // failed move never leaves `to` half-written.
+  virtual bool moveFile(const std::string& from, const std::string& to) = 0;
+  // Copies bytes and permissions; with `failIfExists` an existing target is
+  // an error. A file copied onto itself fails (EINVAL) and stays intact; a
+  // copy that fails midway is deleted.
+  virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // Gives `to` the access permissions of `from`.
+  virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
+
+  // Folders and what lies at a path.
+  virtual bool createDirectory(const std::string& path) = 0;
+  // "." and ".." left out, in the order the Env keeps them; a link to a
+  // folder counts as a folder.
+  virtual bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) = 0;
+  // False when nothing can be examined at `path`.
+  virtual bool pathInfo(const std::string& path, FileInfo* info) = 0;
+  // The stored spelling of a path: "\" becomes "/", and each component
+  // that does not exist as written is matched ASCII-case-insensitively
+  // among the entries of its folder; components past the first that
+  // matches nothing are kept as written.
+  virtual std::string resolvePath(const std::string& path) = 0;
+
+  // Temporary files.
+  // The temporary folder, ending with a separator.
+  virtual std::string tempFolder() = 0;
+  // Creates a new empty file "<folder><prefix>XXXXXX" whose name nothing
+  // else holds and returns its path; empty on failure. An empty `folder` is
+  // the current folder.
+  virtual std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
+
+  // Time.
+  virtual void sleepMilliseconds(uint32_t milliseconds) = 0;
+  // Seconds since 1970-01-01 UTC.
+  virtual int64_t currentTime() = 0;
+};
+
+// Hands every call to another Env; an Env that changes a few operations
+// derives from it and overrides only those.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  Env* target() const { return target_; }
+
+  std::unique_ptr<OpenFile> openFile(const std::string& path, Access access, Disposition disposition) override {
+    return target_->openFile(path, access, disposition);
+  }
+  bool deleteFile(const std::string& path) override { return target_->deleteFile(path); }
+  bool moveFile(const std::string& from, const std::string& to) override { return target_->moveFile(from, to); }
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    return target_->copyFile(from, to, failIfExists);
+  }
+  bool copyPermissions(const std::string& from, const std::string& to) override {
+    return target_->copyPermissions(from, to);
+  }
+  bool createDirectory(const std::string& path) override { return target_->createDirectory(path); }
+  bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override {
+    return target_->listDirectory(path, entries);
+  }
+  bool pathInfo(const std::string& path, FileInfo* info) override { return target_->pathInfo(path, info); }
+  std::string resolvePath(const std::string& path) override { return target_->resolvePath(path); }
+  std::string tempFolder() override { return target_->tempFolder(); }
+  std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override {
+    return target_->createUniqueTempFile(folder, prefix);
+  }
+  void sleepMilliseconds(uint32_t milliseconds) override { target_->sleepMilliseconds(milliseconds); }
+  int64_t currentTime() override { return target_->currentTime(); }
+
+ private:
+  Env* target_;
+};
+
+// The system's Env; it lives until the process ends.
+Env* defaultEnv();
+// The Env in use, for every thread.
+Env* currentEnv();
+
+// Puts `env` in use for the object's lifetime and the previous one back
+// afterwards. Files opened meanwhile stay with the Env that opened them.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(Env* env);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  Env* previous_;
+};
+
+}  // namespace platform

@@ -1,0 +1,90 @@
+// An Env for fault tests: every write to a file it opened is counted, one
+// chosen write can fail as on a full disk, a hook sees each write before it
+// is made (the crash tests end the process there), and pauses can return
+// at once. Everything else goes to the Env it wraps.
+#pragma once
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/env.h"
+#include "platform/system.h"
+
+namespace testing_support {
+
+class FaultEnv : public platform::EnvWrapper {
+ public:
+  explicit FaultEnv(platform::Env* target = platform::defaultEnv()) : EnvWrapper(target) {}
+
+  // Writes made through files of this Env so far.
+  uint64_t writes() const { return writes_.load(); }
+  // The `count`-th write from now (from 1) fails with ENOSPC and writes
+  // nothing; 0 disarms.
+  void failWrite(uint64_t count) { failing_ = count == 0 ? 0 : writes_.load() + count; }
+  // Called with each write's number (from 1) before the write is made.
+  void setBeforeWrite(std::function<void(uint64_t number)> hook) { beforeWrite_ = std::move(hook); }
+  // Pauses return at once.
+  void skipSleeps(bool skip) { skipSleeps_ = skip; }
+
+  std::unique_ptr<platform::OpenFile> openFile(const std::string& path, platform::Access access,
+                                               platform::Disposition disposition) override {
+    std::unique_ptr<platform::OpenFile> file = target()->openFile(path, access, disposition);
+    if (!file) return nullptr;
+    return std::make_unique<CountedFile>(this, std::move(file));
+  }
+
+  void sleepMilliseconds(uint32_t milliseconds) override {
+    if (!skipSleeps_) target()->sleepMilliseconds(milliseconds);
+  }
+
+ private:
+  // False when this write is the one that fails.
+  bool admitWrite() {
+    const uint64_t number = ++writes_;
+    if (beforeWrite_) beforeWrite_(number);
+    return number != failing_.load();
+  }
+
+  class CountedFile : public platform::OpenFile {
+   public:
+    CountedFile(FaultEnv* env, std::unique_ptr<platform::OpenFile> file) : env_(env), file_(std::move(file)) {}
+
+    bool write(const void* buffer, uint32_t length, uint32_t* done) override {
+      *done = 0;
+      if (env_->admitWrite()) return file_->write(buffer, length, done);
+      platform::setLastSystemError(ENOSPC);
+      return false;
+    }
+    bool read(void* buffer, uint32_t length, uint32_t* done) override { return file_->read(buffer, length, done); }
+    bool seekTo(uint64_t position) override { return file_->seekTo(position); }
+    int64_t position() override { return file_->position(); }
+    int64_t size() override { return file_->size(); }
+    bool flush() override { return file_->flush(); }
+    bool truncate(uint64_t length) override { return file_->truncate(length); }
+    bool close() override { return file_->close(); }
+    std::unique_ptr<platform::OpenFile> duplicate() override {
+      std::unique_ptr<platform::OpenFile> copy = file_->duplicate();
+      if (!copy) return nullptr;
+      return std::make_unique<CountedFile>(env_, std::move(copy));
+    }
+    bool isRegularFile() override { return file_->isRegularFile(); }
+    bool getInfo(platform::FileInfo* info) override { return file_->getInfo(info); }
+    int descriptor() const override { return file_->descriptor(); }
+
+   private:
+    FaultEnv* env_;
+    std::unique_ptr<platform::OpenFile> file_;
+  };
+
+  std::atomic<uint64_t> writes_{0};
+  std::atomic<uint64_t> failing_{0};
+  std::function<void(uint64_t)> beforeWrite_;
+  bool skipSleeps_ = false;
+};
+
+}  // namespace testing_support
