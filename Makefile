@@ -9,8 +9,9 @@ FUZZ_SECONDS ?= 30
 # Build and test dependencies, installed only when missing. unzip, zip and
 # python3 let the tests check our archives with independent readers; tmux
 # runs the patch program's terminal dialog in a test; the demo's sample
-# game is written by python3.
-PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
+# game is written by python3; lzma-dev holds the LZMA SDK's C coder, which
+# the tests check against liblzma's.
+PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev lzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
 .PHONY: all deps configure build test test-sanitize bench demo fuzz clean
