@@ -4,6 +4,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 FUZZ_BUILD   ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
 FUZZ_SECONDS ?= 30
 
 # Build and test dependencies, installed only when missing. unzip, zip and
@@ -14,7 +15,7 @@ FUZZ_SECONDS ?= 30
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev lzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize bench demo fuzz clean
+.PHONY: all deps configure build test test-sanitize bench demo fuzz windows test-windows clean
 
 all: build
 
@@ -64,5 +65,20 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) --target axp_fuzzers -j $(JOBS)
 	bash fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The Windows build, cross-compiled with mingw-w64, and its tests run under
+# Wine (one Wine server for the run, Wine's state inside the build folder).
+# lzma-dev brings the LZMA SDK's C coder the Windows build packs with.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev \
+                    wine wine64 lzma-dev googletest cmake make
+
+windows:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+test-windows: windows
+	cmake/wine_tests.sh $(WINDOWS_BUILD) --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(WINDOWS_BUILD)
