@@ -30,6 +30,8 @@ constexpr uint32_t kLzmaPositionBits = 2;
 constexpr uint32_t kLzmaFastBytes = 32;
 // Largest valid property byte: (pb 4 * 5 + lp 4) * 9 + lc 8.
 constexpr uint8_t kLzmaMaxPropertyByte = 9 * 5 * 5 - 1;
+// Most literal context and position bits together that liblzma reads.
+constexpr uint32_t kLzmaMaxLiteralBits = 4;
 
 class LzmaCoder {
  public:
@@ -44,10 +46,11 @@ class LzmaCoder {
 
   // Unpacks exactly `size` bytes into `output` from a stream written with
   // the 5 `properties` bytes, whose first byte is at most
-  // kLzmaMaxPropertyByte. An end marker right after the data is accepted;
-  // a stream that is not finished there, or ends before, is not. Returns 0
-  // or the result number: kLzmaInputEnded when the stream runs out,
-  // kLzmaDataError for a damaged one.
+  // kLzmaMaxPropertyByte, with lc + lp at most kLzmaMaxLiteralBits. An end
+  // marker right after the data is accepted; a stream that is not finished
+  // there, or ends before, is not. Returns 0 or the result number:
+  // kLzmaInputEnded when the stream runs out, kLzmaDataError for a damaged
+  // one.
   virtual int decode(const uint8_t* properties, const uint8_t* stream, size_t streamSize,
                      uint8_t* output, uint32_t size) const = 0;
 };

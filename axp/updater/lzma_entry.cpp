@@ -34,6 +34,16 @@ void writeLittleEndian32(uint8_t* bytes, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// True for a property byte every coder reads: at most (pb 4 * 5 + lp 4) * 9
+// + lc 8, and lc + lp at most 4. liblzma reads no more literal bits than
+// that, so the LZMA SDK's coder is held to it too and a package reads the
+// same everywhere; the builder writes lc 3, lp 0.
+bool readableProperties(uint8_t byte) {
+  const uint32_t literalContextBits = byte % 9;
+  const uint32_t literalPositionBits = byte / 9 % 5;
+  return byte <= kLzmaMaxPropertyByte && literalContextBits + literalPositionBits <= kLzmaMaxLiteralBits;
+}
+
 }  // namespace
 
 bool isLzmaEntry(const void* data, uint32_t size) {
@@ -52,7 +62,7 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
     reportError(LibraryError, kTooLargeMessage, unpackedSize, kMaxLzmaUnpackedSize);
     return false;
   }
-  if (bytes[kLzmaPropertiesOffset] > kLzmaMaxPropertyByte) {
+  if (!readableProperties(bytes[kLzmaPropertiesOffset])) {
     reportError(LibraryError, kLzmaMessage, kLzmaUnsupported);
     return false;
   }

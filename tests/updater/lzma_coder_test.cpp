@@ -61,6 +61,14 @@ std::string compressible(size_t length, unsigned seed) {
   return bytes;
 }
 
+// A failure without its result number: damaged streams fail with every
+// coder, though not always with the same number (liblzma notices some
+// damage before the SDK's coder runs out of input).
+std::string withoutResultNumber(const std::string& outcome) {
+  const std::string failure = "code 14: LZMA=";
+  return outcome.rfind(failure, 0) == 0 ? failure : outcome;
+}
+
 void setU32(std::string* bytes, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) (*bytes)[offset + i] = static_cast<char>(value >> (8 * i));
 }
@@ -94,7 +102,7 @@ TEST(LzmaCoders, DamagedEntriesFailAlikeWithEveryCoder) {
   struct Damage {
     std::string what;
     std::string entry;
-    std::string expected;  // empty: any outcome, as long as the coders agree
+    std::string expected;  // empty: any outcome, as long as the coders agree on it
   };
   std::vector<Damage> damages = {
       {"shorter than its header", entry.substr(0, 44), "code 14: LZMA=6"},
@@ -108,11 +116,13 @@ TEST(LzmaCoders, DamagedEntriesFailAlikeWithEveryCoder) {
   setU32(&shorter.entry, 36, static_cast<uint32_t>(input.size() / 2));
   Damage badProperties{"property byte out of range", entry, "code 14: LZMA=4"};
   badProperties.entry[40] = static_cast<char>(225);
+  Damage manyLiteralBits{"lc 4 and lp 1", entry, "code 14: LZMA=4"};
+  manyLiteralBits.entry[40] = static_cast<char>((2 * 5 + 1) * 9 + 4);
   Damage badStart{"stream not starting with zero", entry, "code 14: LZMA=1"};
   badStart.entry[AXP::kLzmaHeaderSize] = 1;
   Damage hugeDictionary{"huge dictionary claim", entry, input};
   setU32(&hugeDictionary.entry, 41, 0xFFFFFFF0u);
-  damages.insert(damages.end(), {longer, shorter, badProperties, badStart, hugeDictionary});
+  damages.insert(damages.end(), {longer, shorter, badProperties, manyLiteralBits, badStart, hugeDictionary});
   for (size_t offset = 1; offset < streamSize; offset += streamSize / 23) {
     Damage flipped{"byte " + std::to_string(offset) + " of the stream flipped", entry, ""};
     flipped.entry[AXP::kLzmaHeaderSize + offset] ^= 0x5A;
@@ -128,7 +138,8 @@ TEST(LzmaCoders, DamagedEntriesFailAlikeWithEveryCoder) {
             << damage.what << " read by " << reader.name << ": " << outcome.substr(0, 40);
       }
       if (first.empty()) first = outcome;
-      EXPECT_TRUE(outcome == first) << damage.what << ": " << reader.name << " differs";
+      EXPECT_TRUE(withoutResultNumber(outcome) == withoutResultNumber(first))
+          << damage.what << ": " << reader.name << " differs";
     }
   }
 }
