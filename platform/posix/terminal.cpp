@@ -1,6 +1,7 @@
 // The terminal behind a descriptor, and its key mode. The mode found is
-// given back from signal handlers too, so everything they touch is set up
-// before they are installed and changed only by plain stores.
+// given back from signal handlers too, which may run on any thread: what
+// they touch is set up before they are installed, and the flags they read
+// or set are lock-free atomics.
 #include "platform/terminal.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
@@ -26,8 +28,8 @@ struct KeyMode {
   int descriptor = -1;
   termios found{};  // the mode before key mode
   termios keys{};
-  volatile sig_atomic_t active = 0;
-  volatile sig_atomic_t lineEditing = 0;
+  std::atomic<bool> active{false};
+  std::atomic<bool> lineEditing{false};
   // Written by the handlers when the size changes, so that a thread
   // waiting for input wakes up.
   int wakeRead = -1;
@@ -35,7 +37,8 @@ struct KeyMode {
   bool prepared = false;
 };
 KeyMode gKeyMode;
-volatile sig_atomic_t gResized = 0;
+std::atomic<bool> gResized{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handlers need lock-free flags");
 
 void applyMode(const termios& mode) { ::tcsetattr(gKeyMode.descriptor, TCSANOW, &mode); }
 
@@ -44,7 +47,7 @@ void giveBackMode() {
 }
 
 void noteResize() {
-  gResized = 1;
+  gResized = true;
   const char byte = 0;
   if (gKeyMode.wakeWrite >= 0 && ::write(gKeyMode.wakeWrite, &byte, 1) < 0) {
     // A full pipe already wakes the reader.
@@ -159,7 +162,7 @@ bool beginKeyMode(int descriptor) {
   gKeyMode.keys.c_iflag &= ~IXON;  // Ctrl-S would freeze the screen
   gKeyMode.keys.c_cc[VMIN] = 1;
   gKeyMode.keys.c_cc[VTIME] = 0;
-  gKeyMode.lineEditing = 0;
+  gKeyMode.lineEditing = false;
   if (!gKeyMode.prepared) {
     gKeyMode.prepared = true;
     prepareWakePipe();
@@ -172,18 +175,18 @@ bool beginKeyMode(int descriptor) {
     setLastSystemError(errno);
     return false;
   }
-  gKeyMode.active = 1;
+  gKeyMode.active = true;
   return true;
 }
 
 void endKeyMode() {
   giveBackMode();
-  gKeyMode.active = 0;
+  gKeyMode.active = false;
 }
 
 void setLineEditing(bool on) {
   if (!gKeyMode.active) return;
-  gKeyMode.lineEditing = on ? 1 : 0;
+  gKeyMode.lineEditing = on;
   applyMode(on ? gKeyMode.found : gKeyMode.keys);
 }
 
@@ -203,10 +206,6 @@ int readInput(int descriptor, char* buffer, size_t capacity, int timeoutMillisec
   return got > 0 ? static_cast<int>(got) : -1;
 }
 
-bool takeTerminalResized() {
-  if (!gResized) return false;
-  gResized = 0;
-  return true;
-}
+bool takeTerminalResized() { return gResized.exchange(false); }
 
 }  // namespace platform
