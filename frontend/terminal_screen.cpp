@@ -20,7 +20,6 @@ const char kPlain[] = "\x1b[0m";
 const char kFolderLabel[] = "安装目录: ";
 const char kVersionLabel[] = "本地版本: ";
 const char kNotesLabel[] = "版本信息:";
-const char kNotesPlaceFormat[] = " (%zu-%zu/%zu)";
 const char kMoreNotes[] = "...";
 const char kStartLabel[] = "开始升级";
 const char kBrowseLabel[] = "浏览";
@@ -71,7 +70,8 @@ std::string areaLabel(const TerminalScreen& screen, const NotesWindow& window, s
   if (!screen.question.empty()) return std::string(kBold) + displayLine(screen.questionCaption) + kPlain;
   std::string label = kNotesLabel;
   if (window.lines > window.rows) {
-    label += formatText(kNotesPlaceFormat, top + 1, top + shownLines(window, top), window.lines);
+    label += " (" + std::to_string(top + 1) + "-" + std::to_string(top + shownLines(window, top)) + "/" +
+             std::to_string(window.lines) + ")";
   }
   return label;
 }
