@@ -5,16 +5,18 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 FUZZ_BUILD   ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
 FUZZ_SECONDS ?= 30
 
 # Build and test dependencies, installed only when missing. zziplib, unzip,
 # zip and python3 let the tests check our archives with independent readers
 # (the product links none of them); tmux runs the patch program's terminal
-# dialog in a test; the demo's sample game is written by python3.
-PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev zlib1g-dev \
+# dialog in a test; the demo's sample game is written by python3; lzma-dev
+# holds the LZMA SDK's C coder, which the tests check against liblzma's.
+PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev lzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize test-tsan bench demo fuzz clean
+.PHONY: all deps configure build test test-sanitize test-tsan bench demo fuzz windows test-windows clean
 
 all: build
 
@@ -83,5 +85,20 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) --target axp_fuzzers -j $(JOBS)
 	bash fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The Windows build, cross-compiled with mingw-w64, and its tests run under
+# Wine (one Wine server for the run, Wine's state inside the build folder).
+# lzma-dev brings the LZMA SDK's C coder the Windows build packs with.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev \
+                    wine wine64 lzma-dev googletest cmake make
+
+windows:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+test-windows: windows
+	cmake/wine_tests.sh $(WINDOWS_BUILD) --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD)

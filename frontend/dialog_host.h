@@ -26,6 +26,8 @@ class IDialogHost {
   virtual void attach(ICommandSink* sink) = 0;
 
   virtual void showCaption(const std::string& caption) = 0;
+  // The installation found and its version; empty while none is.
+  virtual void showInstallation(const std::string& folder, const std::string& version) = 0;
   virtual void showStatus(const std::string& text) = 0;
   // From now on the status line is drawn in red.
   virtual void showStatusAlert() = 0;

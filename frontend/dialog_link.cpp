@@ -12,6 +12,10 @@ void DialogLink::setCaption(const std::string& text) { send(WorkerMessageKind::C
 
 void DialogLink::setNotes(const std::string& text) { send(WorkerMessageKind::Notes, text); }
 
+void DialogLink::showInstallation(const std::string& installDir, const std::string& localVersion) {
+  channel_->send(WorkerMessage{WorkerMessageKind::Installation, localVersion, 0, installDir});
+}
+
 void DialogLink::enableStart() { send(WorkerMessageKind::EnableStart); }
 
 void DialogLink::reportFailure() { send(WorkerMessageKind::Failed); }

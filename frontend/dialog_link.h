@@ -15,6 +15,7 @@ class DialogLink {
   void setStatus(const std::string& text);
   void setCaption(const std::string& text);
   void setNotes(const std::string& text);
+  void showInstallation(const std::string& installDir, const std::string& localVersion);
   void enableStart();
   void reportFailure();
   void reportProgress(int percent);

@@ -18,6 +18,7 @@ enum class WorkerMessageKind {
   Status,       // text: the status line
   Caption,      // text: the window caption
   Notes,        // text: the release notes
+  Installation,  // text: the installed version, folder: the installation found
   EnableStart,  // the package is open: the player may start
   Failed,       // the attempt failed (private message 2025)
   Progress,     // percent: 0 to 100 (private message 2026)

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     return qelt::PatchProgram(settings, &host).run() ? kExitSuccess : kExitFailure;
   }
   // The dialog program ends with 0 however the player closed it.
-  qelt::TerminalHost host(&std::cout, host::terminalColumns(kStandardOutput));
+  qelt::TerminalHost host(&std::cout);
   qelt::PatchProgram(settings, &host).run();
   return kExitSuccess;
 }

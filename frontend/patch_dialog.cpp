@@ -35,6 +35,7 @@ void PatchDialog::open() {
 
 void PatchDialog::initialize() {
   abandonAttempt();
+  host_->showInstallation({}, {});
   host_->showStatus(kReadingStatus);
   setState(DialogState::Starting);
   startSignal_ = std::make_shared<StartSignal>();
@@ -109,6 +110,9 @@ WorkerReply PatchDialog::onMessage(const WorkerMessage& message) {
       break;
     case WorkerMessageKind::Notes:
       host_->showNotes(message.text);
+      break;
+    case WorkerMessageKind::Installation:
+      host_->showInstallation(message.folder, message.text);
       break;
     case WorkerMessageKind::EnableStart:
       if (state_ == DialogState::Starting) setState(DialogState::Ready);

@@ -92,6 +92,7 @@ void patchWorker(const WorkerContext& context) {
   if (!readEmbeddedContainer(*context.settings, &state, &notes)) return fail(&link, kContainerFailed);
   if (notes) link.setNotes(*notes);
   if (!context.finder->findInstallation(&state, &link)) return fail(&link, kNoInstallation);
+  link.showInstallation(state.installDir, state.localVersion);
   switch (placeInRange(state.localKey, state.fromKey, state.toKey)) {
     case RangePlace::Below:
       return fail(&link, formatText(kBelowRangeFormat, state.fromVersion.c_str(), state.localVersion.c_str()));

@@ -1,24 +1,29 @@
 #include "frontend/terminal_host.h"
 
-#include "frontend/display_text.h"
 #include "frontend/interrupt_guard.h"
+#include "host/terminal.h"
 
 namespace qelt {
 namespace {
 
-const char kOkAnswer[] = "[回车] 确定 > ";
-const char kRetryAnswers[] = "[r] 重试   [c] 取消 > ";
+constexpr int kStandardInput = 0;
+const char kOkAnswer[] = "[回车] 确定";
+const char kRetryAnswers[] = "[r] 重试   [c] 取消";
 const char kFolderAnswer[] = "文件夹路径 (空行: 取消) > ";
-const char kRetryKey = 'r';
 const char kBlankLine[] = "\n";
-
-bool isRetry(const std::string& line) {
-  return line.size() == 1 && (line[0] == kRetryKey || line[0] == kRetryKey - 'a' + 'A');
-}
-
-bool isCancel(const std::string& line) { return commandForKey(line) == DialogCommand::Cancel; }
+const char kNoKey = '\0';
 
 }  // namespace
+
+TerminalHost::TerminalHost(std::ostream* out) : out_(out), view_(std::make_shared<TerminalView>(out)), input_(view_) {
+  host::beginKeyMode(kStandardInput);
+}
+
+TerminalHost::~TerminalHost() {
+  view_->close();
+  host::endKeyMode();
+  *out_ << kBlankLine << std::flush;
+}
 
 void TerminalHost::attach(ICommandSink* sink) {
   sink_ = sink;
@@ -29,77 +34,84 @@ void TerminalHost::attach(ICommandSink* sink) {
   }
 }
 
-TerminalHost::~TerminalHost() { *out_ << kBlankLine << std::flush; }
-
-void TerminalHost::redraw() { *out_ << renderScreen(screen_, columns_) << std::flush; }
-
 void TerminalHost::showCaption(const std::string& caption) {
-  screen_.caption = caption;
-  redraw();
+  view_->change([&](TerminalScreen* screen) { screen->caption = caption; });
+}
+
+void TerminalHost::showInstallation(const std::string& folder, const std::string& version) {
+  view_->change([&](TerminalScreen* screen) {
+    screen->installDir = folder;
+    screen->installedVersion = version;
+  });
 }
 
 void TerminalHost::showStatus(const std::string& text) {
-  screen_.status = text;
-  redraw();
+  view_->change([&](TerminalScreen* screen) { screen->status = text; });
 }
 
 void TerminalHost::showStatusAlert() {
-  screen_.alert = true;
-  redraw();
+  view_->change([](TerminalScreen* screen) { screen->alert = true; });
 }
 
 void TerminalHost::showProgress(int percent) {
-  screen_.progress = percent;
-  redraw();
+  view_->change([&](TerminalScreen* screen) { screen->progress = percent; });
 }
 
 void TerminalHost::showNotes(const std::string& notes) {
-  screen_.notes = notes;
-  redraw();
+  view_->change([&](TerminalScreen* screen) {
+    screen->notes = notes;
+    screen->notesTop = 0;
+  });
 }
 
 void TerminalHost::showControls(const DialogControls& controls) {
-  screen_.controls = controls;
+  view_->change([&](TerminalScreen* screen) { screen->controls = controls; });
   holdInterrupts(!controls.closeEnabled);
-  redraw();
   // The player left (end of input) while leaving was refused: leave as soon
   // as the dialog allows it.
   if (controls.closeEnabled && input_.ended() && sink_ != nullptr) sink_->post(DialogCommand::Close);
 }
 
-void TerminalHost::ask(const std::string& question, const std::string& answers) {
-  *out_ << renderScreen(screen_, columns_) << kBlankLine << displayLines(question) << kBlankLine << answers
-        << std::flush;
+void TerminalHost::showQuestion(const std::string& caption, const std::string& text, const char* answers) {
+  view_->change([&](TerminalScreen* screen) {
+    screen->questionCaption = caption;
+    screen->question = text;
+    screen->answers = answers;
+    screen->hint.clear();
+  });
+}
+
+bool TerminalHost::ask(const std::string& caption, const std::string& text, const char* answers, KeyKind yesKind,
+                       char yes, char no) {
+  showQuestion(caption, text, answers);
+  bool answer = false;
+  for (std::optional<Key> key; (key = input_.readPromptKey());) {
+    const bool isYes = key->kind == yesKind && (yesKind != KeyKind::Character || key->character == yes);
+    const bool isNo = key->kind == KeyKind::Escape || (key->kind == KeyKind::Character && key->character == no);
+    if (isYes || isNo) {
+      answer = isYes;
+      break;
+    }
+    view_->setHint(kUnknownKeyHint);
+  }
+  showQuestion({}, {}, "");
+  return answer;
 }
 
 void TerminalHost::showMessage(const std::string& text, const std::string& caption) {
-  ask(caption + " " + text, kOkAnswer);
-  std::string line;
-  input_.readPromptLine(&line);
-  redraw();
+  ask(caption, text, kOkAnswer, KeyKind::Enter, kNoKey, kNoKey);
 }
 
 bool TerminalHost::askRetry(const std::string& text, const std::string& caption) {
-  std::string line;
-  bool retry = false;
-  for (;;) {
-    ask(caption + " " + text, kRetryAnswers);
-    if (!input_.readPromptLine(&line)) break;
-    if (isRetry(line) || isCancel(line)) {
-      retry = isRetry(line);
-      break;
-    }
-  }
-  redraw();
-  return retry;
+  return ask(caption, text, kRetryAnswers, KeyKind::Character, 'r', 'c');
 }
 
 bool TerminalHost::pickFolder(const std::string& title, std::string* folder) {
-  ask(title, kFolderAnswer);
+  showQuestion({}, title, kFolderAnswer);
   std::string line;
   bool picked = input_.readPromptLine(&line) && !line.empty();
   if (picked) *folder = line;
-  redraw();
+  showQuestion({}, {}, "");
   return picked;
 }
 

@@ -1,28 +1,34 @@
-// The host for a person at a terminal: the dialog is drawn on the terminal
-// and redrawn whenever it changes; the buttons are keys typed with Enter;
-// message boxes and the folder picker are questions below the dialog.
+// The host for a person at a terminal: the dialog fills the terminal and
+// is drawn again whenever it changes or the terminal is resized; the
+// buttons are single keys, read without Enter while the dialog shows;
+// message boxes take the notes' place and wait for their keys, the folder
+// picker for a typed line.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 
 #include "frontend/dialog_host.h"
 #include "frontend/terminal_input.h"
-#include "frontend/terminal_screen.h"
+#include "frontend/terminal_view.h"
 
 namespace qelt {
 
 class TerminalHost : public IDialogHost {
  public:
-  // Draws on `out`, `columns` wide; reads standard input.
-  TerminalHost(std::ostream* out, int columns) : out_(out), columns_(columns) {}
-  // Leaves the cursor on a fresh line below the dialog.
+  // Draws on `out`, the terminal on standard output; puts the terminal on
+  // standard input into key mode.
+  explicit TerminalHost(std::ostream* out);
+  // Gives the terminal its mode back and leaves the cursor on a fresh line
+  // below the dialog.
   ~TerminalHost();
   TerminalHost(const TerminalHost&) = delete;
   TerminalHost& operator=(const TerminalHost&) = delete;
 
   void attach(ICommandSink* sink) override;
   void showCaption(const std::string& caption) override;
+  void showInstallation(const std::string& folder, const std::string& version) override;
   void showStatus(const std::string& text) override;
   void showStatusAlert() override;
   void showProgress(int percent) override;
@@ -33,13 +39,14 @@ class TerminalHost : public IDialogHost {
   bool pickFolder(const std::string& title, std::string* folder) override;
 
  private:
-  void redraw();
-  // Draws the dialog with a question below it.
-  void ask(const std::string& question, const std::string& answers);
+  // Shows a message box and waits for a key it takes: true for `yes`,
+  // false for `no` (or when the input ended).
+  bool ask(const std::string& caption, const std::string& text, const char* answers, KeyKind yesKind,
+           char yes, char no);
+  void showQuestion(const std::string& caption, const std::string& text, const char* answers);
 
   std::ostream* out_;
-  int columns_;
-  TerminalScreen screen_;
+  std::shared_ptr<TerminalView> view_;
   TerminalInput input_;
   bool reading_ = false;
   ICommandSink* sink_ = nullptr;

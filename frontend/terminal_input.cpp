@@ -2,31 +2,23 @@
 
 #include <condition_variable>
 #include <deque>
-#include <iostream>
 #include <mutex>
 #include <thread>
+#include <vector>
+
+#include "host/terminal.h"
 
 namespace qelt {
 namespace {
 
+constexpr int kStandardInput = 0;
+// How long an Escape waits for the rest of a key's sequence.
+constexpr int kEscapeWaitMilliseconds = 50;
+constexpr int kWaitWithoutLimit = -1;
 const char kBlanks[] = " \t\r";
+const char kLineFeed = '\n';
 
-struct KeyBinding {
-  const char* key;  // as typed, in small letters
-  DialogCommand command;
-};
-// Enter alone presses the default button, Start.
-constexpr KeyBinding kKeyBindings[] = {
-    {"", DialogCommand::Start},      {"s", DialogCommand::Start},  {"c", DialogCommand::Cancel},
-    {"\x1b", DialogCommand::Cancel}, {"b", DialogCommand::Browse}, {"q", DialogCommand::Close},
-};
-
-std::string lowered(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
+enum class Prompt { None, Key, Line };
 
 std::string trimmed(const std::string& text) {
   size_t first = text.find_first_not_of(kBlanks);
@@ -39,22 +31,67 @@ std::string trimmed(const std::string& text) {
 // Lives as long as the reading thread or the input object, whichever ends
 // last.
 struct TerminalInput::Shared {
+  explicit Shared(std::shared_ptr<TerminalView> shownView) : view(std::move(shownView)) {}
+
+  const std::shared_ptr<TerminalView> view;
   std::mutex mutex;
-  std::condition_variable lineArrived;
+  std::condition_variable arrived;
   ICommandSink* sink = nullptr;
-  bool prompting = false;
+  Prompt prompt = Prompt::None;
+  std::deque<Key> promptKeys;
   std::deque<std::string> promptLines;
+  std::string partialLine;
   bool ended = false;
 
-  void deliver(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (prompting) {
-      promptLines.push_back(line);
-      lineArrived.notify_all();
-      return;
+  void read() {
+    KeyDecoder decoder;
+    std::vector<Key> keys;
+    char bytes[256];
+    for (;;) {
+      const int timeout = decoder.pending() ? kEscapeWaitMilliseconds : kWaitWithoutLimit;
+      const int got = host::readInput(kStandardInput, bytes, sizeof bytes, timeout);
+      if (host::takeTerminalResized()) view->resize();
+      if (got < 0) return finish();
+      keys.clear();
+      if (got == 0) {
+        decoder.flush(&keys);
+      } else if (!takeLineBytes(bytes, static_cast<size_t>(got))) {
+        decoder.feed(bytes, static_cast<size_t>(got), &keys);
+      }
+      for (const Key& key : keys) deliver(key);
     }
-    std::optional<DialogCommand> command = commandForKey(line);
-    if (command && sink != nullptr) sink->post(*command);
+  }
+
+  // While the folder picker waits, the bytes are a line being typed.
+  bool takeLineBytes(const char* bytes, size_t count) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (prompt != Prompt::Line) return false;
+    for (size_t i = 0; i < count; ++i) {
+      if (bytes[i] != kLineFeed) {
+        partialLine += bytes[i];
+        continue;
+      }
+      promptLines.push_back(trimmed(partialLine));
+      partialLine.clear();
+      arrived.notify_all();
+    }
+    return true;
+  }
+
+  void deliver(const Key& key) {
+    if (view->scrollFor(key.kind)) return;
+    std::optional<DialogCommand> command;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (prompt == Prompt::Key) {
+        promptKeys.push_back(key);
+        arrived.notify_all();
+        return;
+      }
+      command = commandForKey(key, view->controls());
+      if (command && sink != nullptr) sink->post(*command);
+    }
+    view->setHint(command ? "" : kUnknownKeyHint);
   }
 
   // The end of the input is the player leaving: the close command, which
@@ -62,27 +99,15 @@ struct TerminalInput::Shared {
   void finish() {
     std::lock_guard<std::mutex> lock(mutex);
     ended = true;
-    lineArrived.notify_all();
+    arrived.notify_all();
     if (sink != nullptr) sink->post(DialogCommand::Close);
   }
 };
 
-std::optional<DialogCommand> commandForKey(const std::string& line) {
-  const std::string key = lowered(trimmed(line));
-  for (const KeyBinding& binding : kKeyBindings) {
-    if (key == binding.key) return binding.command;
-  }
-  return std::nullopt;
-}
-
-TerminalInput::TerminalInput() : shared_(std::make_shared<Shared>()) {}
+TerminalInput::TerminalInput(std::shared_ptr<TerminalView> view) : shared_(std::make_shared<Shared>(std::move(view))) {}
 
 void TerminalInput::start() {
-  std::thread([shared = shared_] {
-    std::string line;
-    while (std::getline(std::cin, line)) shared->deliver(line);
-    shared->finish();
-  }).detach();
+  std::thread([shared = shared_] { shared->read(); }).detach();
 }
 
 void TerminalInput::setSink(ICommandSink* sink) {
@@ -90,13 +115,27 @@ void TerminalInput::setSink(ICommandSink* sink) {
   shared_->sink = sink;
 }
 
+std::optional<Key> TerminalInput::readPromptKey() {
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  shared_->prompt = Prompt::Key;
+  shared_->arrived.wait(lock, [this] { return !shared_->promptKeys.empty() || shared_->ended; });
+  shared_->prompt = Prompt::None;
+  if (shared_->promptKeys.empty()) return std::nullopt;
+  Key key = shared_->promptKeys.front();
+  shared_->promptKeys.pop_front();
+  return key;
+}
+
 bool TerminalInput::readPromptLine(std::string* line) {
   std::unique_lock<std::mutex> lock(shared_->mutex);
-  shared_->prompting = true;
-  shared_->lineArrived.wait(lock, [this] { return !shared_->promptLines.empty() || shared_->ended; });
-  shared_->prompting = false;
+  shared_->prompt = Prompt::Line;
+  host::setLineEditing(true);
+  shared_->arrived.wait(lock, [this] { return !shared_->promptLines.empty() || shared_->ended; });
+  host::setLineEditing(false);
+  shared_->prompt = Prompt::None;
+  shared_->partialLine.clear();
   if (shared_->promptLines.empty()) return false;
-  *line = trimmed(shared_->promptLines.front());
+  *line = shared_->promptLines.front();
   shared_->promptLines.pop_front();
   return true;
 }

@@ -1,6 +1,7 @@
-// The player's typing at the terminal, read line by line on a thread of its
-// own: a line is a key for the dialog's buttons, unless a prompt (message
-// box, folder picker) waits for it.
+// The player's keys at the terminal, read on a thread of their own as they
+// are typed: the notes scroll, a button key goes to the dialog, any other
+// key gets a hint, unless a message box waits for a key or the folder
+// picker for a typed line.
 #pragma once
 
 #include <memory>
@@ -8,24 +9,28 @@
 #include <string>
 
 #include "frontend/dialog_channel.h"
+#include "frontend/terminal_keys.h"
+#include "frontend/terminal_view.h"
 
 namespace qelt {
 
-// The button a typed line stands for: "s" (or just Enter, the default
-// button) Start, "c" or Escape Cancel, "b" Browse, "q" the close command.
-std::optional<DialogCommand> commandForKey(const std::string& line);
+// The hint for a key that does nothing.
+inline constexpr char kUnknownKeyHint[] = "无效按键：请按方括号中的键";
 
 class TerminalInput {
  public:
-  TerminalInput();
+  explicit TerminalInput(std::shared_ptr<TerminalView> view);
 
   // Starts reading standard input. The reading thread is not waited for:
   // it may stay blocked in a read until the process ends.
   void start();
-  // Where the keys go; null: nowhere.
+  // Where the button keys go; null: nowhere.
   void setSink(ICommandSink* sink);
-  // Dialog thread: the next line typed, for a prompt; false once the input
-  // has ended.
+  // Dialog thread: the next key that neither scrolls nor is typed for
+  // something else; none once the input has ended.
+  std::optional<Key> readPromptKey();
+  // Dialog thread: the next line typed with the terminal's line editing,
+  // without surrounding blanks; false once the input has ended.
   bool readPromptLine(std::string* line);
   // True once standard input has ended.
   bool ended() const;

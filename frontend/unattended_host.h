@@ -22,6 +22,7 @@ class UnattendedHost : public IDialogHost {
 
   void attach(ICommandSink* sink) override { sink_ = sink; }
   void showCaption(const std::string& /*caption*/) override {}
+  void showInstallation(const std::string& /*folder*/, const std::string& /*version*/) override {}
   void showStatus(const std::string& text) override;
   void showStatusAlert() override {}
   void showProgress(int /*percent*/) override {}

@@ -1,7 +1,7 @@
 // Checks of the LZMA entry unpacker on arbitrary bytes: an entry either
 // unpacks to exactly the size its header announces, followed by a zero
-// byte, or fails with code 14; and any bytes packed by the builder's packer
-// unpack to themselves.
+// byte, or fails with code 14; the LZMA SDK's coder and liblzma's read it
+// alike; and any bytes packed by the builder's packer unpack to themselves.
 #pragma once
 
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
 #include "axp/updater/lzma_entry.h"
+#include "axp/updater/lzma_entry_coding.h"
 #include "fuzz/harness/sandbox.h"
 
 namespace fuzzing {
@@ -76,6 +77,36 @@ inline Finding checkRoundTrip(const uint8_t* bytes, uint32_t size) {
   return {};
 }
 
+// Where liblzma is built, the LZMA SDK's coder reads every entry as
+// liblzma's does: to the same bytes, or failing with code 14. (Which
+// result number a damaged stream fails with may differ: liblzma notices
+// some damage before the SDK's coder runs out of input.)
+inline Finding checkCodersAgree(const uint8_t* entry, uint32_t size) {
+#ifdef AXP_HAVE_LIBLZMA
+  const AXP::LzmaCoder* coders[] = {&AXP::liblzmaCoder(), &AXP::sdkLzmaCoder()};
+  std::string outcomes[2];
+  for (int i = 0; i < 2; ++i) {
+    const uint8_t* data = nullptr;
+    uint32_t unpacked = 0;
+    if (AXP::unpackLzmaWith(*coders[i], entry, size, &data, &unpacked)) {
+      outcomes[i] = "read " + std::string(reinterpret_cast<const char*>(data), unpacked);
+    } else if (AXP::getLastErrorCode() == AXP::LibraryError) {
+      outcomes[i] = "failed";
+    } else {
+      outcomes[i] = "failed with code " + std::to_string(AXP::getLastErrorCode());
+    }
+  }
+  if (outcomes[0] != outcomes[1]) {
+    return fail("liblzma and the LZMA SDK read the entry differently: %.40s / %.40s", outcomes[0].c_str(),
+                outcomes[1].c_str());
+  }
+#else
+  (void)entry;
+  (void)size;
+#endif
+  return {};
+}
+
 }  // namespace lzma_entry
 
 // The input is a packed entry as a package would hold it.
@@ -83,6 +114,7 @@ inline Finding checkLzmaEntry(const uint8_t* data, size_t size) {
   const uint32_t length = static_cast<uint32_t>(size);
   Finding found;
   if (lzma_entry::worthUnpacking(data, length)) found = lzma_entry::checkUnpacking(data, length);
+  if (found.empty() && lzma_entry::worthUnpacking(data, length)) found = lzma_entry::checkCodersAgree(data, length);
   if (found.empty() && lzma_entry::worthRoundTrip(data, length)) found = lzma_entry::checkRoundTrip(data, length);
   return found;
 }

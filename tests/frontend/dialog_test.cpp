@@ -18,6 +18,9 @@ class RecordingHost : public qelt::IDialogHost {
  public:
   void attach(qelt::ICommandSink*) override {}
   void showCaption(const std::string& caption) override { this->caption = caption; }
+  void showInstallation(const std::string& folder, const std::string& version) override {
+    installation = folder + "|" + version;
+  }
   void showStatus(const std::string& text) override { statuses.push_back(text); }
   void showStatusAlert() override { alert = true; }
   void showProgress(int percent) override { progress.push_back(percent); }
@@ -33,6 +36,7 @@ class RecordingHost : public qelt::IDialogHost {
   }
 
   std::string caption;
+  std::string installation;
   std::vector<std::string> statuses;
   bool alert = false;
   std::vector<int> progress;
@@ -194,6 +198,15 @@ TEST_F(DialogTest, BrowseWhileReadyAbandonsTheWaitingAttempt) {
   reachReady();
   dialog.onCommand(DialogCommand::Start);
   EXPECT_TRUE(owner.attempts[1]->wait());
+}
+
+TEST_F(DialogTest, ShowsTheInstallationFoundUntilANewAttemptLooksAgain) {
+  dialog.open();
+  send(WorkerMessageKind::Installation, "1.0", 0, "/games/qelt");
+  EXPECT_EQ(host.installation, "/games/qelt|1.0");
+  reachReady();
+  dialog.onCommand(DialogCommand::Browse);
+  EXPECT_EQ(host.installation, "|");
 }
 
 TEST_F(DialogTest, LeavingLetsAWaitingWorkerReturn) {

@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "support/sample_bytes.h"
 
 namespace testing_support {
 
@@ -42,14 +43,6 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// `length` bytes from a fixed seed: the same bytes on every run.
-inline std::string randomBytes(size_t length, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(length, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random());
-  return bytes;
 }
 
 }  // namespace testing_support
