@@ -16,8 +16,15 @@ if [ ! -f "$ready" ]; then
   (
     flock 9
     # Wine's helper processes outlive wineboot: they must not inherit the
-    # lock.
-    [ -f "$ready" ] || { wine wineboot --init 9>&- >/dev/null 2>&1 && touch "$ready"; }
+    # lock. Windows are made by Wine's null display driver, so programs
+    # that make windows run without a display; the desktop process reads
+    # the driver when it starts, so this first session ends here.
+    if [ ! -f "$ready" ]; then
+      wine wineboot --init 9>&- >/dev/null 2>&1
+      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f 9>&- >/dev/null 2>&1
+      wineserver -k 9>&- 2>/dev/null || true
+      touch "$ready"
+    fi
   ) 9>"$prefix.lock"
 fi
 exec wine "$@"

@@ -4,18 +4,22 @@
 # One persistent Wine server serves the whole run, so a test program starts
 # in a fraction of a second instead of bringing up Wine on its own; it is
 # stopped at the end whatever the outcome, and with it every Wine process of
-# the run.
+# the run. The programs run under a Chinese locale, whose ANSI code page
+# (936, GBK) is the one of the players' systems, when the machine has it.
 set -eu
 build=$(cd "$1" && pwd)
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX="$build/wine"
-mkdir -p "$WINEPREFIX"
+if locale -a 2>/dev/null | grep -qix 'zh_CN.gbk'; then
+  export LC_ALL=zh_CN.GBK
+fi
+# Makes the prefix now, once, rather than inside the first test's time
+# limit, and before the run's server starts: making it ends its session.
+"$here/wine_run.sh" "$WINEPREFIX" cmd /c exit
 wineserver -p </dev/null >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null || true' EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
-# Makes the prefix now, once, rather than inside the first test's time limit.
-"$here/wine_run.sh" "$WINEPREFIX" cmd /c exit
 ctest --test-dir "$build" "$@"

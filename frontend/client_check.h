@@ -7,7 +7,8 @@
 
 namespace qelt {
 
-// True when a process running `clientProgram` exists and (with `ask`) the
+// True when the game client runs (its window of class "QELT WndClass", or a
+// process running `clientProgram`, see host::isClientRunning) and (with `ask`) the
 // player answered the Retry/Cancel prompt with Cancel. Retry looks again
 // after 10 milliseconds.
 bool isClientRunning(DialogLink* owner, const std::string& clientProgram, bool ask);

@@ -1,6 +1,5 @@
 #include "frontend/terminal_host.h"
 
-#include "frontend/interrupt_guard.h"
 #include "host/terminal.h"
 
 namespace qelt {
@@ -66,7 +65,7 @@ void TerminalHost::showNotes(const std::string& notes) {
 
 void TerminalHost::showControls(const DialogControls& controls) {
   view_->change([&](TerminalScreen* screen) { screen->controls = controls; });
-  holdInterrupts(!controls.closeEnabled);
+  host::holdInterrupts(!controls.closeEnabled);
   // The player left (end of input) while leaving was refused: leave as soon
   // as the dialog allows it.
   if (controls.closeEnabled && input_.ended() && sink_ != nullptr) sink_->post(DialogCommand::Close);

@@ -1,7 +1,7 @@
 #include "frontend/unattended_host.h"
 
 #include "frontend/display_text.h"
-#include "frontend/interrupt_guard.h"
+#include "host/terminal.h"
 
 namespace qelt {
 
@@ -22,7 +22,7 @@ bool UnattendedHost::pickFolder(const std::string& /*title*/, std::string* folde
 }
 
 void UnattendedHost::showControls(const DialogControls& controls) {
-  holdInterrupts(!controls.closeEnabled);
+  host::holdInterrupts(!controls.closeEnabled);
   switch (controls.state) {
     case DialogState::Ready:
       press(DialogCommand::Start);

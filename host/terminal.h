@@ -33,4 +33,10 @@ int readInput(int descriptor, char* buffer, size_t capacity, int timeoutMillisec
 // after the program continued from a stop.
 bool takeTerminalResized();
 
+// While files are replaced, the interrupt key (Ctrl-C) must not end the
+// program half way: it is the terminal's form of the window's close
+// command, which is refused then. With `hold` the key is ignored; without,
+// it does what it did before.
+void holdInterrupts(bool hold);
+
 }  // namespace host

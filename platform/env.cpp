@@ -4,7 +4,6 @@
 #include "platform/env.h"
 
 #include <atomic>
-#include <cerrno>
 #include <utility>
 
 #include "platform/file.h"
@@ -20,13 +19,13 @@ constexpr int64_t kLargestPosition = 0xFFFFFFFF;
 
 std::atomic<Env*> gCurrentEnv{nullptr};
 
-bool fail(int error) {
-  setLastSystemError(error);
+bool fail(ErrorKind kind) {
+  setLastSystemError(systemError(kind));
   return false;
 }
 
-int64_t failedPosition(int error) {
-  setLastSystemError(error);
+int64_t failedPosition(ErrorKind kind) {
+  setLastSystemError(systemError(kind));
   return -1;
 }
 
@@ -65,12 +64,12 @@ bool File::close() {
 
 bool File::read(void* buffer, uint32_t length, uint32_t* done) {
   *done = 0;
-  return file_ ? file_->read(buffer, length, done) : fail(EBADF);
+  return file_ ? file_->read(buffer, length, done) : fail(ErrorKind::BadHandle);
 }
 
 bool File::write(const void* buffer, uint32_t length, uint32_t* done) {
   *done = 0;
-  return file_ ? file_->write(buffer, length, done) : fail(EBADF);
+  return file_ ? file_->write(buffer, length, done) : fail(ErrorKind::BadHandle);
 }
 
 bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
@@ -79,39 +78,39 @@ bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
   if (from == SeekFrom::End) base = size();
   if (base < 0) return false;
   const int64_t target = base + distance;
-  if (target < 0) return fail(EINVAL);
+  if (target < 0) return fail(ErrorKind::InvalidArgument);
   // A position beyond 32 bits would reach the caller cut to its low bits and
   // name another place in the file.
-  if (target > kLargestPosition) return fail(EOVERFLOW);
-  if (!file_) return fail(EBADF);
+  if (target > kLargestPosition) return fail(ErrorKind::OutOfRange);
+  if (!file_) return fail(ErrorKind::BadHandle);
   if (!file_->seekTo(static_cast<uint64_t>(target))) return false;
   if (position != nullptr) *position = static_cast<uint32_t>(target);
   return true;
 }
 
 int64_t File::tell() const {
-  return file_ ? file_->position() : failedPosition(EBADF);
+  return file_ ? file_->position() : failedPosition(ErrorKind::BadHandle);
 }
 
 int64_t File::size() const {
-  return file_ ? file_->size() : failedPosition(EBADF);
+  return file_ ? file_->size() : failedPosition(ErrorKind::BadHandle);
 }
 
-bool File::flush() { return file_ ? file_->flush() : fail(EBADF); }
+bool File::flush() { return file_ ? file_->flush() : fail(ErrorKind::BadHandle); }
 
-bool File::truncate(uint64_t length) { return file_ ? file_->truncate(length) : fail(EBADF); }
+bool File::truncate(uint64_t length) { return file_ ? file_->truncate(length) : fail(ErrorKind::BadHandle); }
 
 bool File::duplicate(File* copy) const {
-  if (!file_) return fail(EBADF);
+  if (!file_) return fail(ErrorKind::BadHandle);
   std::unique_ptr<OpenFile> second = file_->duplicate();
   if (!second) return false;
   *copy = File(std::move(second));
   return true;
 }
 
-bool File::isRegularFile() const { return file_ ? file_->isRegularFile() : fail(EBADF); }
+bool File::isRegularFile() const { return file_ ? file_->isRegularFile() : fail(ErrorKind::BadHandle); }
 
-bool File::getInfo(FileInfo* info) const { return file_ ? file_->getInfo(info) : fail(EBADF); }
+bool File::getInfo(FileInfo* info) const { return file_ ? file_->getInfo(info) : fail(ErrorKind::BadHandle); }
 
 bool getFileInfo(const File& file, FileInfo* info) { return file.getInfo(info); }
 
@@ -140,7 +139,7 @@ bool isDirectory(const std::string& path) {
 int64_t fileSize(const std::string& path) {
   FileInfo info;
   if (!currentEnv()->pathInfo(path, &info)) return -1;
-  return info.directory ? failedPosition(EISDIR) : static_cast<int64_t>(info.size);
+  return info.directory ? failedPosition(ErrorKind::IsFolder) : static_cast<int64_t>(info.size);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

@@ -8,11 +8,31 @@
 namespace platform {
 
 // The system error number of the most recent failed platform call on this
-// thread (errno on POSIX).
+// thread: errno on POSIX, the Win32 error code on Windows, so messages show
+// what the system said.
 int lastSystemError();
 void setLastSystemError(int error);
 
-// The temporary folder, ending with a separator: $TMPDIR, else "/tmp/".
+// The failures callers tell apart, whatever number the system gives them.
+enum class ErrorKind {
+  Other,
+  NotFound,
+  AlreadyExists,
+  InvalidArgument,
+  IsFolder,
+  NotFolder,
+  OutOfRange,  // a position or size the file cannot take
+  NoSpace,
+  AccessDenied,
+  BadHandle,
+};
+// The system's number for `kind` (Other has none: 0).
+int systemError(ErrorKind kind);
+// What a system error number means; Other for every number not named above.
+ErrorKind errorKind(int error);
+
+// The temporary folder, ending with a separator: on POSIX $TMPDIR, else
+// "/tmp/"; on Windows what GetTempPathA answers ($TMP, $TEMP, ...).
 std::string tempFolder();
 // "<folder><prefix><number in upper-case hex>.tmp" (a separator is put
 // after `folder` when it has none): the same name for the same prefix and

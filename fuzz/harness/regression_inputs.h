@@ -35,7 +35,7 @@ inline std::vector<std::string> regressionInputs(const std::string& target) {
 // finding too: its replay would prove nothing.
 inline Finding replayRegressions(const std::string& target, Check check) {
   const std::vector<std::string> inputs = regressionInputs(target);
-  if (inputs.empty()) return fail("no kept inputs in %s", regressionFolder(target).c_str());
+  if (inputs.empty()) return fail("no kept inputs in %s", regressionFolder(target).string().c_str());
   for (const std::string& path : inputs) {
     const std::optional<std::string> bytes = readFile(path);
     if (!bytes) return fail("cannot read %s", path.c_str());

@@ -5,10 +5,6 @@
 // the kept inputs, in the normal test build.
 #pragma once
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
@@ -16,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -24,8 +21,12 @@
 #include <system_error>
 #include <vector>
 
+#include "axp/common/printf_like.h"
 #include "platform/env.h"
 #include "support/memory_env.h"
+#include "support/scoped_environment.h"
+#include "support/system_files.h"
+#include "support/temp_dir.h"
 
 namespace fuzzing {
 
@@ -33,34 +34,17 @@ namespace fuzzing {
 using Finding = std::string;
 
 // A folder of its own, removed with everything in it when the object goes.
-class Sandbox {
+class Sandbox : public testing_support::TempDir {
  public:
-  Sandbox() {
-    std::error_code error;
-    std::string pattern = (std::filesystem::temp_directory_path(error) / "axp-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~Sandbox() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-
-  bool ready() const { return !path_.empty(); }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& relative) const { return path_ + "/" + relative; }
+  bool ready() const { return !path().empty(); }
 
   // Removes everything inside, so that each input starts from nothing.
   void clear() const {
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(path_, ignored)) {
+    for (const auto& entry : std::filesystem::directory_iterator(path(), ignored)) {
       std::filesystem::remove_all(entry.path(), ignored);
     }
   }
-
- private:
-  std::string path_;
 };
 
 // The ground of the checks that go through many packs and packages: every
@@ -72,44 +56,28 @@ inline testing_support::MemoryEnv& memoryGround() {
   return env;
 }
 
-// Points TMPDIR, where the library puts its scratch files, at `folder` for
-// the object's lifetime, and puts the old value back afterwards.
+// Points the temporary folder, where the library puts its scratch files,
+// at `folder` for the object's lifetime, and puts the old one back
+// afterwards.
 class TempFolderRedirect {
  public:
   explicit TempFolderRedirect(const std::string& folder) {
-    const char* old = std::getenv("TMPDIR");
-    if (old != nullptr) previous_ = old;
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
-    ::setenv("TMPDIR", folder.c_str(), 1);
+    redirect_.emplace(testing_support::kTempFolderVariable, folder.c_str());
   }
-  ~TempFolderRedirect() {
-    if (previous_) {
-      ::setenv("TMPDIR", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-  TempFolderRedirect(const TempFolderRedirect&) = delete;
-  TempFolderRedirect& operator=(const TempFolderRedirect&) = delete;
 
  private:
-  std::optional<std::string> previous_;
+  std::optional<testing_support::ScopedEnvironment> redirect_;
 };
 
 inline bool writeFile(const std::string& path, const void* data, size_t size) {
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const char* bytes = static_cast<const char*>(data);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t written = ::write(fd, bytes + done, size - done);
-    if (written <= 0) break;
-    done += static_cast<size_t>(written);
-  }
-  return ::close(fd) == 0 && done == size;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  out.close();
+  return out.good();
 }
 
 inline bool writeFile(const std::string& path, std::string_view bytes) {
@@ -118,27 +86,16 @@ inline bool writeFile(const std::string& path, std::string_view bytes) {
 
 // The whole file, or nothing when it cannot be read.
 inline std::optional<std::string> readFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  char block[65536];
-  ssize_t got = 0;
-  while ((got = ::read(fd, block, sizeof block)) > 0) bytes.append(block, static_cast<size_t>(got));
-  ::close(fd);
-  if (got < 0) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
   return bytes;
 }
 
-// Descriptors the process holds; a check that ends with more than it began
-// with has leaked a file handle.
-inline int openDescriptors() {
-  DIR* folder = ::opendir("/proc/self/fd");
-  if (folder == nullptr) return -1;
-  int count = 0;
-  while (::readdir(folder) != nullptr) ++count;
-  ::closedir(folder);
-  return count;
-}
+// Descriptors (handles) the process holds; a check that ends with more
+// than it began with has leaked a file handle.
+inline int openDescriptors() { return static_cast<int>(testing_support::openHandleCount()); }
 
 // Every file and folder under `root` (relative path -> bytes; folders map
 // to an empty optional), leaving out the subtree `skip` (relative to root).
@@ -209,7 +166,7 @@ class InputReader {
 };
 
 // A finding formatted printf-style.
-__attribute__((format(printf, 1, 2))) inline Finding fail(const char* format, ...) {
+AXP_PRINTF_LIKE(1, 2) inline Finding fail(const char* format, ...) {
   char text[1024];
   va_list arguments;
   va_start(arguments, format);

@@ -80,4 +80,6 @@ bool isProgramRunning(const std::string& programFileName) {
   return false;
 }
 
+bool isClientRunning(const ClientIdentity& client) { return isProgramRunning(client.programFileName); }
+
 }  // namespace host

@@ -6,6 +6,7 @@
 
 #include "host/registry.h"
 #include "platform/path.h"
+#include "wine_prefix.h"
 
 namespace host {
 namespace {

@@ -22,6 +22,7 @@
 #include "host/registry.h"
 #include "platform/path.h"
 #include "platform/system.h"
+#include "wine_prefix.h"
 
 namespace host {
 namespace {

@@ -24,6 +24,18 @@ constexpr const char* kUniqueSuffix = "XXXXXX";
 
 }  // namespace
 
+// errno values stand for themselves; the kinds name the ones callers test.
+struct KindNumber {
+  ErrorKind kind;
+  int error;
+};
+constexpr KindNumber kKindNumbers[] = {
+    {ErrorKind::NotFound, ENOENT},      {ErrorKind::AlreadyExists, EEXIST}, {ErrorKind::InvalidArgument, EINVAL},
+    {ErrorKind::IsFolder, EISDIR},      {ErrorKind::NotFolder, ENOTDIR},    {ErrorKind::OutOfRange, EOVERFLOW},
+    {ErrorKind::OutOfRange, EFBIG},     {ErrorKind::NoSpace, ENOSPC},       {ErrorKind::AccessDenied, EACCES},
+    {ErrorKind::AccessDenied, EPERM},   {ErrorKind::BadHandle, EBADF},
+};
+
 std::string PosixEnv::tempFolder() {
   const char* variable = std::getenv(kTempFolderVariable);
   if (variable == nullptr || *variable == '\0') return kDefaultTempFolder;
@@ -46,6 +58,20 @@ void PosixEnv::sleepMilliseconds(uint32_t milliseconds) {
 }
 
 }  // namespace posix
+
+int systemError(ErrorKind kind) {
+  for (const posix::KindNumber& known : posix::kKindNumbers) {
+    if (known.kind == kind) return known.error;
+  }
+  return 0;
+}
+
+ErrorKind errorKind(int error) {
+  for (const posix::KindNumber& known : posix::kKindNumbers) {
+    if (known.error == error) return known.kind;
+  }
+  return ErrorKind::Other;
+}
 
 Env* defaultEnv() {
   static posix::PosixEnv env;

@@ -1,12 +1,12 @@
 #include "axp/common/file_util.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "axp/common/error_record.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -40,7 +40,7 @@ TEST(ComparePaths, SameTextOrSameFile) {
   writeFile(dir.file("Package.zip"), "data");
   std::filesystem::create_directories(dir.file("sub"));
   EXPECT_EQ(AXP::comparePaths(dir.file("sub/../Package.zip"), dir.file("Package.zip")), 0);
-  ASSERT_EQ(::link(dir.file("Package.zip").c_str(), dir.file("other.zip").c_str()), 0);
+  ASSERT_TRUE(testing_support::makeHardLink(dir.file("Package.zip"), dir.file("other.zip")));
   EXPECT_EQ(AXP::comparePaths(dir.file("other.zip"), dir.file("Package.zip")), 0);
   writeFile(dir.file("copy.zip"), "data");
   EXPECT_NE(AXP::comparePaths(dir.file("copy.zip"), dir.file("Package.zip")), 0);

@@ -1,9 +1,6 @@
 #include "axp/common/scrambled_io.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <random>
@@ -12,6 +9,7 @@
 
 #include "axp/common/error_record.h"
 #include "axp/common/package_reader.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -109,18 +107,13 @@ TEST(ScrambledIo, ReadDescramblesByFileOffsetWhereverItStarts) {
   EXPECT_TRUE(io->close(handle));
 
   // Where the offset cannot be known the bytes cannot be descrambled: the
-  // read fails rather than hand them on keyed. A FIFO held open for writing
-  // opens for reading at once.
-  const std::string fifo = dir.file("fifo");
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const int writer = ::open(fifo.c_str(), O_RDWR);
-  ASSERT_GE(writer, 0);
-  ASSERT_EQ(::write(writer, "PK", 2), 2);
-  void* pipeHandle = io->open(fifo.c_str());
+  // read fails rather than hand them on keyed.
+  testing_support::PathPipe pipe(dir.path());
+  void* pipeHandle = io->open(pipe.path().c_str());
   ASSERT_NE(pipeHandle, nullptr);
+  ASSERT_TRUE(pipe.write("PK"));
   EXPECT_EQ(AXP::scrambledRead(pipeHandle, rest.data(), 2), -1);
   io->close(pipeHandle);
-  ::close(writer);
 }
 
 TEST(ScrambledIo, PackageReaderReadsAScrambledArchiveInPlace) {

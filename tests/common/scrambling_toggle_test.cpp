@@ -31,7 +31,7 @@ class ScramblingToggle : public testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(tempFolder());
-    tmpdir_.emplace("TMPDIR", tempFolder().c_str());
+    tmpdir_.emplace(testing_support::kTempFolderVariable, tempFolder().c_str());
   }
   void TearDown() override { tmpdir_.reset(); }
   std::string tempFolder() const { return dir_.file("tmp"); }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -11,6 +10,7 @@
 #include "axp/updater/lzma_entry.h"
 #include "frontend/embedded_container.h"
 #include "frontend_fixtures.h"
+#include "platform/env.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -140,7 +140,7 @@ class PatchProgramWriterTest : public testing::Test {
     ASSERT_TRUE(writeSealedPackage(dir.file("package"), {{"(command)", ""}, {"Update.txt", "notes"}}));
   }
   bool write(const std::string& from, const std::string& to) {
-    return AXP::writePatchProgram(dir.file("stub"), from, to, dir.file("package"), dir.file("out"));
+    return AXP::writePatchProgram(dir.file("stub"), from, to, dir.file("package"), dir.file("out.exe"));
   }
 
   TempDir dir;
@@ -149,21 +149,22 @@ class PatchProgramWriterTest : public testing::Test {
 TEST_F(PatchProgramWriterTest, WritesStubWithStartThenContainer) {
   ASSERT_TRUE(write("1.0", "1.1"));
   const std::string stub = stubBytes();
-  const std::string out = readFile(dir.file("out"));
+  const std::string out = readFile(dir.file("out.exe"));
   std::string expectedStub = stub;
   const size_t start = stub.find(AXP::kContainerMarkerText) + AXP::kMarkerFieldSize;
   uint8_t length[4];
   AXP::writeLittleEndian32(length, static_cast<uint32_t>(stub.size()));
   expectedStub.replace(start, 4, reinterpret_cast<const char*>(length), 4);
   EXPECT_EQ(out, expectedStub + rawContainer(3, "1.0", 3, "1.1", readFile(dir.file("package"))).substr(stub.size()));
-  struct stat info;
-  ASSERT_EQ(::stat(dir.file("out").c_str(), &info), 0);
-  EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+  // A program file: by its permissions, and on Windows by its name.
+  platform::FileInfo info;
+  ASSERT_TRUE(platform::currentEnv()->pathInfo(dir.file("out.exe"), &info));
+  EXPECT_TRUE(info.executable);
 
   // What the writer wrote, the reader reads.
   qelt::PatchState state;
   std::optional<std::string> notes;
-  qelt::PatchSettings settings{dir.file("out"), static_cast<uint32_t>(stub.size()), dir.path() + "/", {}};
+  qelt::PatchSettings settings{dir.file("out.exe"), static_cast<uint32_t>(stub.size()), dir.path() + "/", {}};
   ASSERT_TRUE(qelt::readEmbeddedContainer(settings, &state, &notes));
   EXPECT_EQ(state.toVersion, "1.1");
   EXPECT_EQ(notes.value_or("none"), "notes");
@@ -174,7 +175,7 @@ TEST_F(PatchProgramWriterTest, RefusesVersionTextsThatDoNotFit) {
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
   EXPECT_FALSE(write("1.0", "1/1"));
   EXPECT_FALSE(write("1.0", "1\x1b[2J"));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.exe")));
   EXPECT_TRUE(write(std::string(31, '1'), ""));
 }
 
@@ -182,7 +183,7 @@ TEST_F(PatchProgramWriterTest, RefusesStubsWithoutExactlyOneFreshRecord) {
   writeFile(dir.file("stub"), "a program without the record");
   EXPECT_FALSE(write("1.0", "1.1"));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadData);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("out"))) << "no half-written program is left";
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.exe"))) << "no half-written program is left";
 
   writeFile(dir.file("stub"), stubBytes() + stubBytes());
   EXPECT_FALSE(write("1.0", "1.1"));
@@ -191,7 +192,7 @@ TEST_F(PatchProgramWriterTest, RefusesStubsWithoutExactlyOneFreshRecord) {
   // A finished patch program as the stub: its record is set already.
   writeFile(dir.file("stub"), stubBytes());
   ASSERT_TRUE(write("1.0", "1.1"));
-  std::filesystem::rename(dir.file("out"), dir.file("stub"));
+  std::filesystem::rename(dir.file("out.exe"), dir.file("stub"));
   EXPECT_FALSE(write("1.1", "1.2"));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
 }
@@ -202,21 +203,21 @@ TEST_F(PatchProgramWriterTest, FindsARecordThatStraddlesCopyBlocks) {
   std::string stub(64 * 1024 - 10, 'x');
   writeFile(dir.file("stub"), stub + stubBytes());
   ASSERT_TRUE(write("1.0", "1.1"));
-  const std::string out = readFile(dir.file("out"));
+  const std::string out = readFile(dir.file("out.exe"));
   const size_t record = out.find(AXP::kContainerMarkerText) + AXP::kMarkerFieldSize;
   EXPECT_EQ(AXP::readLittleEndian32(reinterpret_cast<const uint8_t*>(out.data() + record)),
             stub.size() + stubBytes().size());
 }
 
 TEST_F(PatchProgramWriterTest, RefusesUnsealedPackagesAndOverwritingInputs) {
-  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("stub"), dir.file("out")));
+  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("stub"), dir.file("out.exe")));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadArgument);
-  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("missing"), dir.file("out")));
+  EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("missing"), dir.file("out.exe")));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
   EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("stub")));
   EXPECT_EQ(readFile(dir.file("stub")), stubBytes());
   EXPECT_FALSE(AXP::writePatchProgram(dir.file("stub"), "1.0", "1.1", dir.file("package"), dir.file("package")));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.exe")));
 }
 
 }  // namespace

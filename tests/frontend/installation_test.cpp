@@ -1,8 +1,6 @@
 #include "frontend/installation.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -10,6 +8,7 @@
 #include "dialog_responder.h"
 #include "frontend/version_key.h"
 #include "frontend_fixtures.h"
+#include "support/game_registry.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -62,24 +61,16 @@ TEST(ReadInstalledVersion, RangeCheckStillFillsTheVersion) {
   EXPECT_TRUE(qelt::readInstalledVersion(dir.path(), true, &state));
 }
 
-// A Wine prefix whose registry names an installation on drive C:, and a
-// patch program lying in a folder of its own.
+// A registry that names an installation on drive C:, and a patch program
+// lying in a folder of its own.
 class FindInstallationTest : public testing::Test {
  protected:
   void SetUp() override {
-    const std::string drive = dir.file("wine/drive_c");
-    writeFile(drive + "/Games/QELT/placeholder", "");
-    ASSERT_EQ(::mkdir(dir.file("wine/dosdevices").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink(drive.c_str(), dir.file("wine/dosdevices/c:").c_str()), 0);
-    writeFile(dir.file("wine/system.reg"),
-              "WINE REGISTRY Version 2\n\n[Software\\\\Brindell\\\\QELT] 1700000000\n"
-              "\"InstallPath\"=\"C:\\\\Games\\\\QELT\"\n");
-    ::setenv("WINEPREFIX", dir.file("wine").c_str(), 1);
-    registryFolder = drive + "/Games/QELT";
+    ASSERT_TRUE(registry.nameGameFolder());
+    registryFolder = registry.gameFolder();
     ownFolder = dir.file("download");
     writeFile(ownFolder + "/qelt-patch", "program");
   }
-  void TearDown() override { ::unsetenv("WINEPREFIX"); }
 
   bool find(qelt::InstallationFinder* finder) {
     qelt::DialogLink link(responder.channel());
@@ -87,6 +78,7 @@ class FindInstallationTest : public testing::Test {
   }
 
   TempDir dir;
+  testing_support::GameRegistry registry{dir.path()};
   std::string registryFolder;
   std::string ownFolder;
   qelt::PatchState state = rangeState("1.0", "1.1");

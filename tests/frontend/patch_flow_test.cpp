@@ -1,10 +1,6 @@
 // Whole attempts of the patch program, driven through the unattended host
 // against real sealed packages.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +13,13 @@
 #include "frontend/unattended_host.h"
 #include "frontend_fixtures.h"
 #include "host/process.h"
+#include "platform/path.h"
 #include "platform/system.h"
+#include "support/game_registry.h"
+#include "support/program_run.h"
+#include "support/scoped_environment.h"
+#include "support/stand_in_client.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -33,26 +35,26 @@ using testing_support::writeFile;
 
 const char kClientRunning[] = "游戏客户端正在运行,在进行下面的操作前请关闭客户端!";
 const char kAbsentClient[] = "qelt-no-such-client-5d2e.exe";
-constexpr int kPatienceMilliseconds = 5000;
-constexpr int kPollMilliseconds = 10;
 
 const std::vector<std::string> kSuccessLines = {
     "读取版本信息...",   "准备开始升级", "更新文件data/a.txt",         "删除文件old.txt",
     "更新文件(version)", "更新结束",     "《溪云归棹》成功更新到1.1!",
 };
 
+// Lines without their ends, LF or CR LF (Windows programs print CR LF).
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
   return lines;
 }
 
 class PatchFlowTest : public testing::Test {
  protected:
   void SetUp() override {
-    // An empty Wine prefix: the registry names no installation.
-    ::setenv("WINEPREFIX", dir.file("wine").c_str(), 1);
     std::filesystem::create_directories(dir.file("tmp"));
     std::filesystem::create_directories(dir.file("download"));
     game = dir.file("game");
@@ -61,8 +63,6 @@ class PatchFlowTest : public testing::Test {
     writeFile(game + "/old.txt", "old");
     std::filesystem::create_directories(game + "/Patch");
   }
-  void TearDown() override { ::unsetenv("WINEPREFIX"); }
-
   // The package turns 1.0 into 1.1: one file replaced, one deleted, and the
   // version file.
   std::vector<PackageEntry> standardEntries() {
@@ -103,6 +103,8 @@ class PatchFlowTest : public testing::Test {
   }
 
   TempDir dir;
+  // The registry names no installation.
+  testing_support::GameRegistry registry{dir.path()};
   std::string game;
   std::ostringstream out;
 };
@@ -171,7 +173,8 @@ TEST_F(PatchFlowTest, EarlyFailuresNameTheirReason) {
 TEST_F(PatchFlowTest, ARunningClientStopsTheUpdate) {
   makeProgram(standardEntries());
   // The test program itself stands in for the game client.
-  EXPECT_FALSE(run({game}, "frontend_tests"));
+  const std::string self = host::executablePath();
+  EXPECT_FALSE(run({game}, self.substr(platform::findFileName(self))));
   EXPECT_EQ(lines().back(), kClientRunning);
   expectGameUntouched();
   EXPECT_TRUE(std::filesystem::exists(dir.file("tmp/QELT Patch/QELT-1.0-1.1.xzip")));
@@ -180,38 +183,25 @@ TEST_F(PatchFlowTest, ARunningClientStopsTheUpdate) {
 // Answers the client prompt with Retry after ending the client.
 class ClosingClientHost : public qelt::UnattendedHost {
  public:
-  ClosingClientHost(std::ostream* out, std::vector<std::string> dirs, pid_t client)
+  ClosingClientHost(std::ostream* out, std::vector<std::string> dirs, testing_support::StandInClient* client)
       : UnattendedHost(out, std::move(dirs)), client_(client) {}
   bool askRetry(const std::string&, const std::string&) override {
     ++asked;
-    ::kill(client_, SIGKILL);
-    ::waitpid(client_, nullptr, 0);
+    client_->close();
     return true;
   }
   int asked = 0;
 
  private:
-  pid_t client_;
+  testing_support::StandInClient* client_;
 };
 
 TEST_F(PatchFlowTest, RetryAfterTheClientClosedGoesOn) {
   makeProgram(standardEntries());
-  const std::string clientName = "QeltClient-" + std::to_string(::getpid()) + ".exe";
-  const std::string windowsPath = "C:\\Games\\QELT\\" + clientName;
-  pid_t client = ::fork();
-  ASSERT_GE(client, 0);
-  if (client == 0) {
-    char* argv[] = {const_cast<char*>(windowsPath.c_str()), const_cast<char*>("30"), nullptr};
-    ::execvp("sleep", argv);
-    ::_exit(127);
-  }
-  bool seen = false;
-  for (int waited = 0; !seen && waited < kPatienceMilliseconds; waited += kPollMilliseconds) {
-    seen = host::isProgramRunning(clientName);
-    if (!seen) platform::sleepMilliseconds(kPollMilliseconds);
-  }
-  ASSERT_TRUE(seen);
-  ClosingClientHost host(&out, {game}, client);
+  const std::string clientName = "QeltClient-" + std::to_string(testing_support::processId()) + ".exe";
+  testing_support::StandInClient client(clientName);
+  ASSERT_TRUE(client.seen());
+  ClosingClientHost host(&out, {game}, &client);
   ASSERT_TRUE(runWith(&host, clientName));
   EXPECT_EQ(host.asked, 1);
   EXPECT_EQ(lines(), kSuccessLines);
@@ -283,36 +273,30 @@ TEST_F(PatchFlowTest, BrowseWhileWaitingEndsThatAttemptUnapplied) {
 TEST_F(PatchFlowTest, TheBuiltProgramPatchesUnattended) {
   ASSERT_TRUE(writeSealedPackage(dir.file("package"), standardEntries()));
   ASSERT_TRUE(AXP::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), programPath()));
-  const std::string command = "TMPDIR=" + dir.file("tmp") + " " + programPath() + " --unattended --install-dir " +
-                              game + " > " + dir.file("output.txt") + " 2>&1";
-  int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(dir.file("output.txt"));
-  EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))), kSuccessLines);
+  const std::vector<std::string> arguments = {"--unattended", "--install-dir", game};
+  const testing_support::EnvironmentChanges temp = {{testing_support::kTempFolderVariable, dir.file("tmp")}};
+  testing_support::ProgramResult result = testing_support::runProgram(programPath(), arguments, temp);
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(splitLines(result.out), kSuccessLines);
   EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
 
   // A failed attempt shows in the exit status.
   makeInstallation(game, "1.2");
-  status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))).back(), "该补丁支持1.1以下的版本,本地版本为1.2");
+  result = testing_support::runProgram(programPath(), arguments, temp);
+  EXPECT_EQ(result.status, 1);
+  ASSERT_FALSE(splitLines(result.out).empty());
+  EXPECT_EQ(splitLines(result.out).back(), "该补丁支持1.1以下的版本,本地版本为1.2");
 }
 
 TEST(PatchProgramCommandLine, HelpAndUsageErrors) {
-  TempDir dir;
-  const std::string program = QELT_PATCH_PATH;
-  int status = std::system((program + " --help > " + dir.file("help.txt")).c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  const std::string help = readFile(dir.file("help.txt"));
+  testing_support::ProgramResult result = testing_support::runProgram(QELT_PATCH_PATH, {"--help"});
+  EXPECT_EQ(result.status, 0);
   for (const char* option : {"--unattended", "--install-dir", "--client-program"}) {
-    EXPECT_NE(help.find(option), std::string::npos) << option;
+    EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
-  status = std::system((program + " --no-such-option 2> " + dir.file("error.txt")).c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  EXPECT_NE(readFile(dir.file("error.txt")).find("--no-such-option"), std::string::npos);
+  result = testing_support::runProgram(QELT_PATCH_PATH, {"--no-such-option"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("--no-such-option"), std::string::npos);
 }
 #endif
 

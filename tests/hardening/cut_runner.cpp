@@ -13,34 +13,12 @@
 #include <random>
 #include <thread>
 
-#include "platform/env.h"
-#include "support/fault_env.h"
 
 namespace crash_testing {
 namespace {
 
-// Every file the hardening tests open goes through this Env, so the k-th
-// write of the library's own code can be cut off, or made to fail,
-// exactly.
-testing_support::FaultEnv& countingEnv() {
-  static testing_support::FaultEnv env;
-  return env;
-}
-const platform::ScopedEnv kCountingEnvInUse(&countingEnv());
-
 // Exit code of a child whose set-up failed before the work began.
 constexpr int kSetUpFailed = 120;
-
-void writeAll(int descriptor, const void* bytes, size_t count) {
-  const auto* at = static_cast<const char*>(bytes);
-  while (count > 0) {
-    const ssize_t done = ::write(descriptor, at, count);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return;
-    at += done;
-    count -= static_cast<size_t>(done);
-  }
-}
 
 std::vector<uint32_t> readJournal(int descriptor) {
   std::vector<uint32_t> values;
@@ -125,8 +103,6 @@ std::string CutPlan::describe() const {
   return "no cut";
 }
 
-void Journal::record(uint32_t value) { writeAll(descriptor_, &value, sizeof value); }
-
 std::vector<CutOutcome> runCut(const std::vector<CutPlan>& plans, const std::vector<ChildWork>& work,
                                const std::vector<std::string>& tempFolders) {
   std::vector<Child> children;
@@ -161,22 +137,6 @@ std::vector<CutPlan> spreadCuts(uint64_t seed, uint64_t writes, uint64_t microse
   }
   while (plans.size() < count) plans.push_back(CutPlan::afterMicroseconds(random() % (microseconds + 1)));
   return plans;
-}
-
-size_t cutsPerRun(size_t fallback) {
-  const char* text = std::getenv("AXP_CRASH_CUTS");
-  const long value = text == nullptr ? 0 : std::strtol(text, nullptr, 10);
-  return value > 0 ? static_cast<size_t>(value) : fallback;
-}
-
-uint64_t writesSoFar() { return countingEnv().writes(); }
-
-void failWrite(uint64_t count) { countingEnv().failWrite(count); }
-
-uint64_t microsecondsNow() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
 }
 
 }  // namespace crash_testing

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "write_faults.h"
+
 namespace crash_testing {
 
 struct CutPlan {
@@ -34,16 +36,6 @@ struct CutOutcome {
   std::vector<uint32_t> journal;
 };
 
-// Handed to the work: records that a step returned.
-class Journal {
- public:
-  explicit Journal(int descriptor) : descriptor_(descriptor) {}
-  void record(uint32_t value);
-
- private:
-  int descriptor_;
-};
-
 // The work run in the child; its result is the child's exit code.
 using ChildWork = std::function<int(Journal& journal)>;
 
@@ -59,19 +51,5 @@ std::vector<CutOutcome> runCut(const std::vector<CutPlan>& plans, const std::vec
 // writes of the run with a jitter drawn from `seed`; the others after a
 // random time up to the run's length.
 std::vector<CutPlan> spreadCuts(uint64_t seed, uint64_t writes, uint64_t microseconds, size_t count);
-
-// `fallback`, or the number in the environment variable AXP_CRASH_CUTS, for
-// a longer run by hand.
-size_t cutsPerRun(size_t fallback);
-
-// Counts the writes made through files this process opened.
-uint64_t writesSoFar();
-
-// Makes the `count`-th write from now (from 1) fail as on a full disk
-// (ENOSPC) without writing anything; 0 disarms it.
-void failWrite(uint64_t count);
-
-// Microseconds on a steady clock, for calibrating delays.
-uint64_t microsecondsNow();
 
 }  // namespace crash_testing

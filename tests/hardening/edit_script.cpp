@@ -3,8 +3,8 @@
 #include <random>
 
 #include "axp/pack/pack_file.h"
-#include "cut_runner.h"
 #include "hardening_support.h"
+#include "write_faults.h"
 
 namespace crash_testing {
 namespace {

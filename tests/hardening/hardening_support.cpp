@@ -1,13 +1,13 @@
 #include "hardening_support.h"
 
-#include <stdlib.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <vector>
 
+#include "axp/pack/pack_file.h"
 #include "axp/pack/pak_file.h"
 
 namespace crash_testing {
@@ -15,26 +15,30 @@ namespace {
 
 constexpr char kMemoryFileSystem[] = "/dev/shm";
 
+// Empty: the system temporary folder.
 std::string parentForScratch() {
   std::error_code error;
-  if (std::filesystem::is_directory(kMemoryFileSystem, error) && ::access(kMemoryFileSystem, W_OK) == 0) {
-    return kMemoryFileSystem;
-  }
-  return std::filesystem::temp_directory_path().string();
+  const std::filesystem::path memory = kMemoryFileSystem;
+  if (!std::filesystem::is_directory(memory, error)) return {};
+  const auto permissions = std::filesystem::status(memory, error).permissions();
+  return (permissions & std::filesystem::perms::others_write) != std::filesystem::perms::none ? kMemoryFileSystem
+                                                                                                 : std::string();
 }
 
 }  // namespace
 
-ScratchFolder::ScratchFolder() {
-  std::string pattern = parentForScratch() + "/axp-hardening-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-}
+ScratchFolder::ScratchFolder() : TempDir(parentForScratch()) {}
 
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+std::string makeListedPack(const ScratchFolder& folder, const std::map<std::string, std::string>& contents) {
+  const std::string path = folder.file("bounds.axp");
+  AXP::PackFile pack;
+  EXPECT_TRUE(pack.create(path.c_str()));
+  pack.setListTracking(1);
+  for (const auto& [name, bytes] : contents) {
+    EXPECT_TRUE(pack.insertContents(bytes.data(), static_cast<uint32_t>(bytes.size()), name.c_str(), true, true));
+  }
+  EXPECT_TRUE(pack.saveList());
+  return path;
 }
 
 bool fileExists(const std::string& path) {

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace AXP {
 class IPakFile;
@@ -17,24 +20,18 @@ namespace crash_testing {
 // in /dev/shm when the machine has one: a child killed by a signal leaves
 // its writes in the page cache, so the cuts test the same thing there as on
 // a disk, while the packs' flushes cost nothing.
-class ScratchFolder {
+class ScratchFolder : public testing_support::TempDir {
  public:
   ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
 };
 
 bool fileExists(const std::string& path);
 
 // `count` bytes drawn from `seed`, with runs mixed in so that they pack.
 std::string sampleBytes(size_t count, uint64_t seed);
+
+// A closed pack "bounds.axp" in `folder` holding `contents` and its list.
+std::string makeListedPack(const ScratchFolder& folder, const std::map<std::string, std::string>& contents);
 
 // The whole packed file `name`; nothing when the pack cannot open it.
 std::optional<std::string> readPacked(AXP::IPakFile* pack, const std::string& name);

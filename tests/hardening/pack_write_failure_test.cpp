@@ -6,17 +6,16 @@
 // as after a process stopped at that point.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <iostream>
 #include <set>
 
 #include "axp/pack/pack_file.h"
-#include "cut_runner.h"
 #include "edit_script.h"
 #include "hardening_support.h"
 #include "pack_checks.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
+#include "write_faults.h"
 
 namespace crash_testing {
 namespace {
@@ -29,7 +28,7 @@ constexpr size_t kDefaultFailuresPerScenario = 40;
 std::set<uint32_t> sessionWithFailure(const std::string& path, const EditScenario& scenario, uint64_t failing,
                                       uint64_t* writes) {
   int ends[2];
-  if (::pipe(ends) != 0) return {};
+  if (!testing_support::makePipe(ends)) return {};
   const uint64_t before = writesSoFar();
   {
     Journal journal(ends[1]);

@@ -4,9 +4,6 @@
 // states for that path.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <functional>
 
@@ -19,7 +16,6 @@
 #include "axp/updater/entry_extractor.h"
 #include "axp/updater/lzma_entry.h"
 #include "axp/updater/updater.h"
-#include "cut_runner.h"
 #include "hardening_support.h"
 #include "package_builder.h"
 #include "support/temp_dir.h"
@@ -50,18 +46,6 @@ uint32_t wordAt(const std::string& bytes, size_t offset) {
   return value;
 }
 
-// A pack holding `contents` and its list, closed.
-std::string makePack(const ScratchFolder& folder, const std::map<std::string, std::string>& contents) {
-  const std::string path = folder.file("bounds.axp");
-  AXP::PackFile pack;
-  EXPECT_TRUE(pack.create(path.c_str()));
-  pack.setListTracking(1);
-  for (const auto& [name, bytes] : contents) {
-    EXPECT_TRUE(pack.insertContents(bytes.data(), static_cast<uint32_t>(bytes.size()), name.c_str(), true, true));
-  }
-  EXPECT_TRUE(pack.saveList());
-  return path;
-}
 
 // Offset of the block entry of `name` in a closed pack.
 size_t blockEntryOffset(const std::string& path, const char* name) {
@@ -75,7 +59,7 @@ size_t blockEntryOffset(const std::string& path, const char* name) {
 
 TEST(ResourceBounds, PackHeadersClaimingMoreBlocksThanTheAreaHolds) {
   ScratchFolder folder;
-  const std::string path = makePack(folder, {{"a.txt", "abc"}});
+  const std::string path = makeListedPack(folder, {{"a.txt", "abc"}});
   for (uint32_t claim : {0x80000000u, 0xFFFFFFFFu, AXP::kMaxBlockEntries + 1}) {
     patchWord(path, offsetof(AXP::PackHeader, blockCount), claim);
     AllocationProbe probe;
@@ -97,7 +81,7 @@ TEST(ResourceBounds, PackHeadersClaimingMoreBlocksThanTheAreaHolds) {
 
 TEST(ResourceBounds, PackedFilesAndListRowsClaimingFourGigabytes) {
   ScratchFolder folder;
-  const std::string path = makePack(folder, {{"a.txt", "abc"}, {"b.txt", std::string(300, 'b')}});
+  const std::string path = makeListedPack(folder, {{"a.txt", "abc"}, {"b.txt", std::string(300, 'b')}});
   const std::string intact = testing_support::readFile(path);
 
   // The list's own block claims 4 GiB: the pack does not open.
@@ -139,7 +123,7 @@ TEST(ResourceBounds, PackedFilesAndListRowsClaimingFourGigabytes) {
 
 TEST(ResourceBounds, ListsWithoutLineEndsAreReadInBoundedPieces) {
   ScratchFolder folder;
-  const std::string path = makePack(folder, {{"a.txt", "abc"}});
+  const std::string path = makeListedPack(folder, {{"a.txt", "abc"}});
   // Beyond the preload limit, so read from the pack piece by piece.
   const std::string list = "FFFFFFFF\n1\n" + std::string(AXP::kPreloadLimit + 4096, 'x') + "|1|2";
   {
@@ -320,47 +304,6 @@ TEST(ResourceBounds, CataloguesClaimingTwoBillionRows) {
   // Rows are reserved for at most 65,536 records whatever the head says.
   EXPECT_LE(probe.largest(), (size_t{1} << 16) * sizeof(AXP::FileRecord));
   AXP::destroyPatchMaker(maker);
-}
-
-// Runs `work` in a child that a watchdog ends after `seconds`: the child's
-// exit code, or minus the signal that ended it.
-int runWatched(unsigned seconds, const std::string& tempFolder, const std::function<int()>& work) {
-  const std::vector<CutOutcome> outcome = runCut({CutPlan::none()},
-                                                 {[&](Journal&) {
-                                                   ::alarm(seconds);
-                                                   return work();
-                                                 }},
-                                                 {tempFolder});
-  return outcome[0].otherSignal != 0 ? -outcome[0].otherSignal : outcome[0].exitCode;
-}
-
-TEST(EndlessLoops, ListReadersStopWhenThePackShrinksUnderThem) {
-  ScratchFolder folder;
-  const std::string path = makePack(folder, {{"a.txt", "abc"}});
-  // A list read from the pack on demand, beyond the preload limit.
-  std::string list = "FFFFFFFF\n0\n";
-  for (int row = 0; list.size() <= AXP::kPreloadLimit; ++row) list += "f" + std::to_string(row) + "|00000001|00000002\n";
-  {
-    AXP::PackFile pack;
-    ASSERT_TRUE(pack.open(path.c_str(), false));
-    ASSERT_TRUE(pack.insertContents(list.data(), static_cast<uint32_t>(list.size()), AXP::kListFileName, true, true));
-  }
-  const uint32_t listOffset = [&] {
-    AXP::PackFile pack;
-    EXPECT_TRUE(pack.open(path.c_str(), true));
-    const AXP::BlockEntry* block = nullptr;
-    EXPECT_TRUE(pack.getEntryRecords(AXP::kListFileName, nullptr, &block));
-    return block == nullptr ? 0u : block->offset;
-  }();
-  const int result = runWatched(20, folder.path(), [&] {
-    AXP::PackFile pack;
-    // Another process cuts the pack short under the open pack; every
-    // reader of the list then fails with the read's own code.
-    const bool cut = pack.open(path.c_str(), true) && ::truncate(path.c_str(), listOffset + 100000) == 0;
-    const bool allFailed = !pack.loadList() && !pack.verifyList() && !pack.checkIntegrity();
-    return cut && allFailed && AXP::getLastErrorCode() == AXP::ReadFailed ? 0 : 1;
-  });
-  EXPECT_EQ(result, 0) << (result == -SIGALRM ? "the readers never stopped" : "a reader did not fail");
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
 #include "axp/pack/list_rows.h"
 #include "pack_test_support.h"
+#include "support/scoped_environment.h"
 
 namespace {
 
@@ -122,9 +124,8 @@ TEST(ListFile, TrackingFollowsEdits) {
 TEST(ListFile, ConcurrentSavesUseTheirOwnScratchFiles) {
   TempDir dir;
   TempDir scratch;
-  const char* oldTemp = std::getenv("TMPDIR");
-  const std::string saved = oldTemp == nullptr ? "" : oldTemp;
-  setenv("TMPDIR", scratch.path().c_str(), 1);
+  std::optional<testing_support::ScopedEnvironment> temp;
+  temp.emplace(testing_support::kTempFolderVariable, scratch.path().c_str());
   auto worker = [&](int id, bool* ok) {
     const std::string path = dir.file("p" + std::to_string(id) + ".axp");
     Contents files;
@@ -143,8 +144,7 @@ TEST(ListFile, ConcurrentSavesUseTheirOwnScratchFiles) {
   std::vector<std::thread> threads;
   for (int id = 0; id < 4; ++id) threads.emplace_back(worker, id, &ok[id]);
   for (std::thread& thread : threads) thread.join();
-  if (oldTemp == nullptr) unsetenv("TMPDIR");
-  else setenv("TMPDIR", saved.c_str(), 1);
+  temp.reset();
   for (bool one : ok) EXPECT_TRUE(one);
   EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
 }

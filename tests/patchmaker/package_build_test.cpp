@@ -208,7 +208,7 @@ TEST(PackageBuildTest, BuildsRunningAtOnceKeepTheirOwnCommandListsAndLeaveNoScra
   writeFile(second.newFolder + "/only-in-second.txt", "2");
   TempDir temp;
   // The builder's scratch files go to a folder of the test, to be counted.
-  testing_support::ScopedEnvironment scope("TMPDIR", temp.path().c_str());
+  testing_support::ScopedEnvironment scope(testing_support::kTempFolderVariable, temp.path().c_str());
   Maker firstMaker(AXP::createPatchMaker());
   Maker secondMaker(AXP::createPatchMaker());
   ASSERT_TRUE(first.registerBoth(firstMaker.get()));

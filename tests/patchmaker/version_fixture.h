@@ -3,7 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#ifdef AXP_TESTS_HAVE_ZZIP
 #include <zzip/zzip.h>
+#endif
 
 #include <filesystem>
 #include <map>
@@ -11,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "axp/common/error_record.h"
+#include "axp/common/package_reader.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "axp/pack/pack_file.h"
@@ -54,26 +58,48 @@ struct ArchiveEntry {
   std::string unpacked;  // after LZMA unpacking; equal to `stored` for stored data
 };
 
-// The entries of a plain ZIP archive, in the order of its central
-// directory. Fails the test when the archive cannot be read.
-inline std::vector<ArchiveEntry> readArchive(const std::string& path) {
-  std::vector<ArchiveEntry> entries;
+// The name and stored bytes of each entry of a plain ZIP archive, in the
+// order of its central directory: read by zziplib, an independent reader,
+// where the tests have it, else by the package reader. Fails the test when
+// the archive cannot be read.
+inline std::vector<std::pair<std::string, std::string>> readStoredEntries(const std::string& path) {
+  std::vector<std::pair<std::string, std::string>> entries;
+#ifdef AXP_TESTS_HAVE_ZZIP
   zzip_error_t error = ZZIP_NO_ERROR;
   ZZIP_DIR* dir = zzip_dir_open(path.c_str(), &error);
   EXPECT_NE(dir, nullptr) << path << " zzip error " << error;
   if (dir == nullptr) return entries;
   ZZIP_DIRENT dirent;
   while (zzip_dir_read(dir, &dirent)) {
-    ArchiveEntry entry;
-    entry.name = dirent.d_name;
     ZZIP_FILE* file = zzip_file_open(dir, dirent.d_name, 0);
-    EXPECT_NE(file, nullptr) << entry.name;
+    EXPECT_NE(file, nullptr) << dirent.d_name;
     if (file == nullptr) continue;
-    entry.stored.resize(static_cast<size_t>(dirent.st_size));
-    const zzip_ssize_t got = zzip_file_read(file, entry.stored.data(), entry.stored.size());
-    EXPECT_EQ(got, static_cast<zzip_ssize_t>(entry.stored.size())) << entry.name;
+    std::string stored(static_cast<size_t>(dirent.st_size), '\0');
+    const zzip_ssize_t got = zzip_file_read(file, stored.data(), stored.size());
+    EXPECT_EQ(got, static_cast<zzip_ssize_t>(stored.size())) << dirent.d_name;
     zzip_file_close(file);
-    entry.unpacked = entry.stored;
+    entries.emplace_back(dirent.d_name, stored);
+  }
+  zzip_dir_close(dir);
+#else
+  AXP::PackageReader archive;
+  EXPECT_TRUE(archive.open(path, AXP::defaultPackageIo())) << path << " ziperr " << static_cast<int>(archive.error());
+  for (const AXP::PackageEntryInfo& info : archive.entries()) {
+    AXP::PackageEntryReader entry(archive);
+    std::string stored(info.size, '\0');
+    EXPECT_TRUE(entry.open(info) && entry.read(stored.data(), info.size) == info.size) << info.name;
+    entries.emplace_back(info.name, stored);
+  }
+#endif
+  return entries;
+}
+
+// The entries of a plain ZIP archive, in the order of its central
+// directory, LZMA entries unpacked.
+inline std::vector<ArchiveEntry> readArchive(const std::string& path) {
+  std::vector<ArchiveEntry> entries;
+  for (auto& [name, stored] : readStoredEntries(path)) {
+    ArchiveEntry entry{name, stored, stored};
     const auto size = static_cast<uint32_t>(entry.stored.size());
     if (AXP::isLzmaEntry(entry.stored.data(), size)) {
       const uint8_t* data = nullptr;
@@ -83,7 +109,6 @@ inline std::vector<ArchiveEntry> readArchive(const std::string& path) {
     }
     entries.push_back(std::move(entry));
   }
-  zzip_dir_close(dir);
   return entries;
 }
 
@@ -91,9 +116,18 @@ inline std::vector<ArchiveEntry> readArchive(const std::string& path) {
 // `plainCopy` and reads that copy's entries.
 inline std::vector<ArchiveEntry> readPackage(const std::string& package, const std::string& plainCopy) {
   EXPECT_TRUE(AXP::checkChecksumTrailer(package)) << package;
-  std::filesystem::copy_file(package, plainCopy, std::filesystem::copy_options::overwrite_existing);
+  testing_support::writeFile(plainCopy, testing_support::readFile(package));
   EXPECT_TRUE(AXP::toggleScrambling(plainCopy, true)) << plainCopy;
   return readArchive(plainCopy);
+}
+
+// The call failed with `code` and, when given, `message`.
+inline void expectFailure(bool result, int32_t code, const std::string& message = std::string()) {
+  EXPECT_FALSE(result);
+  EXPECT_EQ(AXP::getLastErrorCode(), code) << AXP::getLastErrorMessage();
+  if (!message.empty()) {
+    EXPECT_EQ(AXP::getLastErrorMessage(), message);
+  }
 }
 
 inline std::vector<std::string> entryNames(const std::vector<ArchiveEntry>& entries) {

@@ -4,18 +4,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
-#include <zzip/zzip.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "axp/patchmaker/zip_times.h"
 #include "platform/file.h"
+#include "platform/file_info.h"
+#include "support/scoped_environment.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
+#include "version_fixture.h"
 
 namespace {
 
@@ -63,32 +67,20 @@ const CentralEntry* findEntry(const std::vector<CentralEntry>& entries, const st
   return nullptr;
 }
 
-// Every entry, read back through zziplib, the reader the updater uses.
-std::map<std::string, std::string> readWithZzip(const std::string& path) {
+// Every entry, read back by an independent reader where the tests have
+// one (see readStoredEntries).
+std::map<std::string, std::string> readBack(const std::string& path) {
   std::map<std::string, std::string> contents;
-  zzip_error_t error;
-  ZZIP_DIR* dir = zzip_dir_open(path.c_str(), &error);
-  if (dir == nullptr) return contents;
-  ZZIP_DIRENT entry;
-  while (zzip_dir_read(dir, &entry)) {
-    ZZIP_FILE* file = zzip_file_open(dir, entry.d_name, 0);
-    std::string data;
-    char buffer[4096];
-    zzip_ssize_t n;
-    while (file != nullptr && (n = zzip_file_read(file, buffer, sizeof buffer)) > 0) data.append(buffer, n);
-    if (file != nullptr) zzip_file_close(file);
-    contents[entry.d_name] = data;
-  }
-  zzip_dir_close(dir);
+  for (auto& [name, stored] : patchmaker_testing::readStoredEntries(path)) contents[name] = stored;
   return contents;
 }
 
 bool haveTool(const char* check) { return std::system(check) == 0; }
 
-// Checks the archive at `path` holds exactly `expected`, with zziplib and,
+// Checks the archive at `path` holds exactly `expected`, read back and,
 // where installed, with `unzip -t` and Python's zipfile.
 void expectArchive(const TempDir& dir, const std::string& path, const std::map<std::string, std::string>& expected) {
-  EXPECT_EQ(readWithZzip(path), expected);
+  EXPECT_EQ(readBack(path), expected);
   const bool unzip = haveTool("command -v unzip >/dev/null 2>&1");
   const bool python = haveTool("python3 -c 'import zipfile' >/dev/null 2>&1");
   if (unzip) {
@@ -107,7 +99,7 @@ void expectArchive(const TempDir& dir, const std::string& path, const std::map<s
     }
     EXPECT_EQ(std::system(command.c_str()), 0);
   }
-  if (!unzip || !python) GTEST_SKIP() << "unzip or python3 missing: checked with zziplib only";
+  if (!unzip || !python) GTEST_SKIP() << "unzip or python3 missing: checked by one reader only";
 }
 
 std::string sampleText(size_t size) {
@@ -126,7 +118,7 @@ struct Pipe {
   platform::File read, write;
   Pipe() {
     int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
+    EXPECT_TRUE(testing_support::makePipe(fds));
     read = platform::File::adopt(fds[0]);
     write = platform::File::adopt(fds[1]);
   }
@@ -317,7 +309,7 @@ TEST(ZipWriterTest, NamesAttributesAndTimes) {
   chmod(dir.file("locked").c_str(), 0444);
   writeFile(dir.file("tool"), "#!/bin/sh\n");
   chmod(dir.file("tool").c_str(), 0755);
-  const utimbuf stamp{1500000000, 1600000000};
+  utimbuf stamp{1500000000, 1600000000};
   utime(dir.file("tool").c_str(), &stamp);
 
   AXP::ArchiveHandle* zip = AXP::createArchive(nullptr, 4096, AXP::kTargetMemory);
@@ -350,25 +342,16 @@ TEST(ZipWriterTest, NamesAttributesAndTimes) {
 class TimeZone {
  public:
   explicit TimeZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) {
-      old_ = old;
-      hadZone_ = true;
-    }
-    setenv("TZ", zone, 1);
-    tzset();
+    zone_.emplace("TZ", zone);
+    platform::refreshTimeZone();
   }
   ~TimeZone() {
-    if (hadZone_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
+    zone_.reset();
+    platform::refreshTimeZone();
   }
 
  private:
-  std::string old_;
-  bool hadZone_ = false;
+  std::optional<testing_support::ScopedEnvironment> zone_;
 };
 
 std::tm localTime(int year, int month, int day, int hour, int minute, int second) {
@@ -509,7 +492,7 @@ TEST(ZipWriterTest, ArchivesStayWithinTheFieldSizes) {
   TempDir dir;
   platform::File big;
   ASSERT_TRUE(big.open(dir.file("big"), platform::Access::ReadWrite, platform::Disposition::CreateAlways));
-  if (!big.truncate(0xFFFFFFFFull) || lseek(big.descriptor(), 0xFFFFFF00, SEEK_SET) < 0) {
+  if (!big.truncate(0xFFFFFFFFull) || !big.seek(-255, platform::SeekFrom::End)) {
     GTEST_SKIP() << "no sparse files here";
   }
   zip = AXP::createArchive(&big, 0, AXP::kTargetHandle);

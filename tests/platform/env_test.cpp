@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "platform/system.h"
 #include "support/fault_env.h"
 #include "support/memory_env.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -64,7 +64,7 @@ TEST(Env, FaultEnvFailsTheChosenWriteAndSkipsPauses) {
   faults.failWrite(2);
   EXPECT_TRUE(file.write("ab", 2, &done));
   EXPECT_FALSE(file.write("cd", 2, &done));
-  EXPECT_EQ(platform::lastSystemError(), ENOSPC);
+  EXPECT_EQ(testing_support::lastErrorKind(), platform::ErrorKind::NoSpace);
   EXPECT_TRUE(file.write("ef", 2, &done));
   EXPECT_EQ(faults.writes(), 3u);
   EXPECT_EQ(file.size(), 4);
@@ -99,7 +99,7 @@ TEST(Env, MemoryEnvKeepsFilesAsADiskWould) {
   EXPECT_TRUE(entries[0].isDirectory && entries[0].name == "Data");
   EXPECT_EQ(entries[1].name, "old.axp");
   EXPECT_FALSE(file.open("/game/none/x", platform::Access::ReadWrite, platform::Disposition::CreateAlways));
-  EXPECT_EQ(platform::lastSystemError(), ENOENT);
+  EXPECT_EQ(testing_support::lastErrorKind(), platform::ErrorKind::NotFound);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "platform/file.h"
 #include "support/scoped_environment.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -50,14 +50,14 @@ TEST(System, UniqueTempFilesAreCreatedAndDistinct) {
   }
   EXPECT_EQ(names.size(), 50u);
   EXPECT_EQ(platform::createUniqueTempFile(dir.file("missing"), "x"), "");
-  EXPECT_EQ(platform::lastSystemError(), ENOENT);
+  EXPECT_EQ(testing_support::lastErrorKind(), platform::ErrorKind::NotFound);
 }
 
 TEST(System, LastErrorBelongsToTheThread) {
   platform::setLastSystemError(0);
   std::thread other([] {
     EXPECT_FALSE(platform::pathExists("/no/such/file"));
-    EXPECT_EQ(platform::lastSystemError(), ENOENT);
+    EXPECT_EQ(testing_support::lastErrorKind(), platform::ErrorKind::NotFound);
   });
   other.join();
   EXPECT_EQ(platform::lastSystemError(), 0);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,7 +22,7 @@ class FaultEnv : public platform::EnvWrapper {
 
   // Writes made through files of this Env so far.
   uint64_t writes() const { return writes_.load(); }
-  // The `count`-th write from now (from 1) fails with ENOSPC and writes
+  // The `count`-th write from now (from 1) fails as on a full disk and writes
   // nothing; 0 disarms.
   void failWrite(uint64_t count) { failing_ = count == 0 ? 0 : writes_.load() + count; }
   // Called with each write's number (from 1) before the write is made.
@@ -57,7 +56,7 @@ class FaultEnv : public platform::EnvWrapper {
     bool write(const void* buffer, uint32_t length, uint32_t* done) override {
       *done = 0;
       if (env_->admitWrite()) return file_->write(buffer, length, done);
-      platform::setLastSystemError(ENOSPC);
+      platform::setLastSystemError(platform::systemError(platform::ErrorKind::NoSpace));
       return false;
     }
     bool read(void* buffer, uint32_t length, uint32_t* done) override { return file_->read(buffer, length, done); }

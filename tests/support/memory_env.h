@@ -6,7 +6,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -159,14 +158,14 @@ class MemoryEnv : public platform::Env {
   std::unique_ptr<platform::OpenFile> openFile(const std::string& path, platform::Access access,
                                                platform::Disposition disposition) override {
     const std::string key = normalize(resolvePath(path));
-    if (folders_.count(key) != 0) return failed(EISDIR);
+    if (folders_.count(key) != 0) return failed(platform::ErrorKind::IsFolder);
     auto found = files_.find(key);
     if (found == files_.end()) {
-      if (disposition == platform::Disposition::ExistingOnly) return failed(ENOENT);
-      if (folders_.count(parentOf(key)) == 0) return failed(ENOENT);
+      if (disposition == platform::Disposition::ExistingOnly) return failed(platform::ErrorKind::NotFound);
+      if (folders_.count(parentOf(key)) == 0) return failed(platform::ErrorKind::NotFound);
       found = files_.emplace(key, std::make_shared<Bytes>()).first;
     } else if (disposition == platform::Disposition::CreateNew) {
-      return failed(EEXIST);
+      return failed(platform::ErrorKind::AlreadyExists);
     } else if (disposition == platform::Disposition::CreateAlways) {
       found->second->clear();
     }
@@ -175,14 +174,14 @@ class MemoryEnv : public platform::Env {
   }
 
   bool deleteFile(const std::string& path) override {
-    return files_.erase(normalize(resolvePath(path))) != 0 || fail(ENOENT);
+    return files_.erase(normalize(resolvePath(path))) != 0 || fail(platform::ErrorKind::NotFound);
   }
 
   bool moveFile(const std::string& from, const std::string& to) override {
     auto source = files_.find(normalize(resolvePath(from)));
-    if (source == files_.end()) return fail(ENOENT);
+    if (source == files_.end()) return fail(platform::ErrorKind::NotFound);
     const std::string target = normalize(resolvePath(to));
-    if (folders_.count(parentOf(target)) == 0) return fail(ENOENT);
+    if (folders_.count(parentOf(target)) == 0) return fail(platform::ErrorKind::NotFound);
     std::shared_ptr<Bytes> bytes = source->second;
     files_.erase(source);
     files_[target] = bytes;
@@ -191,30 +190,30 @@ class MemoryEnv : public platform::Env {
 
   bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     auto source = files_.find(normalize(resolvePath(from)));
-    if (source == files_.end()) return fail(ENOENT);
+    if (source == files_.end()) return fail(platform::ErrorKind::NotFound);
     const std::string target = normalize(resolvePath(to));
-    if (target == source->first) return fail(EINVAL);
-    if (failIfExists && files_.count(target) != 0) return fail(EEXIST);
-    if (folders_.count(parentOf(target)) == 0) return fail(ENOENT);
+    if (target == source->first) return fail(platform::ErrorKind::InvalidArgument);
+    if (failIfExists && files_.count(target) != 0) return fail(platform::ErrorKind::AlreadyExists);
+    if (folders_.count(parentOf(target)) == 0) return fail(platform::ErrorKind::NotFound);
     files_[target] = std::make_shared<Bytes>(*source->second);
     return true;
   }
 
   bool copyPermissions(const std::string& from, const std::string& to) override {
-    return (exists(normalize(resolvePath(from))) && exists(normalize(resolvePath(to)))) || fail(ENOENT);
+    return (exists(normalize(resolvePath(from))) && exists(normalize(resolvePath(to)))) || fail(platform::ErrorKind::NotFound);
   }
 
   bool createDirectory(const std::string& path) override {
     const std::string key = normalize(resolvePath(path));
-    if (exists(key)) return fail(EEXIST);
-    if (folders_.count(parentOf(key)) == 0) return fail(ENOENT);
+    if (exists(key)) return fail(platform::ErrorKind::AlreadyExists);
+    if (folders_.count(parentOf(key)) == 0) return fail(platform::ErrorKind::NotFound);
     folders_.insert(key);
     return true;
   }
 
   bool listDirectory(const std::string& path, std::vector<platform::DirectoryEntry>* entries) override {
     const std::string key = normalize(resolvePath(path));
-    if (folders_.count(key) == 0) return fail(ENOENT);
+    if (folders_.count(key) == 0) return fail(platform::ErrorKind::NotFound);
     for (const std::string& folder : folders_) {
       if (folder != "/" && parentOf(folder) == key) entries->push_back({nameOf(folder), true});
     }
@@ -233,7 +232,7 @@ class MemoryEnv : public platform::Env {
       return true;
     }
     auto found = files_.find(key);
-    if (found == files_.end()) return fail(ENOENT);
+    if (found == files_.end()) return fail(platform::ErrorKind::NotFound);
     info->size = found->second->size();
     info->identity = reinterpret_cast<uintptr_t>(found->second.get());
     return true;
@@ -266,7 +265,7 @@ class MemoryEnv : public platform::Env {
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     const std::string base = normalize(folder.empty() ? "/" : resolvePath(folder));
     if (folders_.count(base) == 0) {
-      platform::setLastSystemError(ENOENT);
+      fail(platform::ErrorKind::NotFound);
       return {};
     }
     for (;;) {
@@ -299,7 +298,7 @@ class MemoryEnv : public platform::Env {
     }
     bool write(const void* buffer, uint32_t length, uint32_t* done) override {
       *done = 0;
-      if (!writable_) return fail(EBADF);
+      if (!writable_) return fail(platform::ErrorKind::BadHandle);
       bytes_->write(*position_, buffer, length);
       *position_ += length;
       *done = length;
@@ -313,7 +312,7 @@ class MemoryEnv : public platform::Env {
     int64_t size() override { return static_cast<int64_t>(bytes_->size()); }
     bool flush() override { return true; }
     bool truncate(uint64_t length) override {
-      if (!writable_) return fail(EBADF);
+      if (!writable_) return fail(platform::ErrorKind::BadHandle);
       bytes_->resize(length);
       return true;
     }
@@ -344,12 +343,12 @@ class MemoryEnv : public platform::Env {
     bool closed_ = false;
   };
 
-  static bool fail(int error) {
-    platform::setLastSystemError(error);
+  static bool fail(platform::ErrorKind kind) {
+    platform::setLastSystemError(platform::systemError(kind));
     return false;
   }
-  static std::unique_ptr<platform::OpenFile> failed(int error) {
-    fail(error);
+  static std::unique_ptr<platform::OpenFile> failed(platform::ErrorKind kind) {
+    fail(kind);
     return nullptr;
   }
 

@@ -1,12 +1,13 @@
-// A fresh folder per test under the system temporary folder, removed with
-// everything in it when the test ends.
+// A fresh folder per test under the system temporary folder (or a folder
+// of the test's choice), removed with everything in it when the test ends.
 #pragma once
 
-#include <cstdlib>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
-#include <vector>
 
 #include "support/sample_bytes.h"
 
@@ -14,11 +15,20 @@ namespace testing_support {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "axp-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+  TempDir() : TempDir(std::string()) {}
+  // Under `parent`; the system temporary folder when it is empty.
+  explicit TempDir(const std::string& parent) {
+    std::error_code error;
+    const std::filesystem::path base =
+        parent.empty() ? std::filesystem::temp_directory_path(error) : std::filesystem::path(parent);
+    std::mt19937_64 random(std::random_device{}() ^
+                           static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    // create_directory answers false for a folder that exists: the name is
+    // ours only when it made the folder.
+    for (int attempt = 0; attempt < kAttempts && path_.empty(); ++attempt) {
+      const std::filesystem::path candidate = base / ("axp-test-" + std::to_string(random() % kNameRange));
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+    }
   }
   ~TempDir() {
     std::error_code ignored;
@@ -31,6 +41,8 @@ class TempDir {
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
  private:
+  static constexpr int kAttempts = 100;
+  static constexpr uint64_t kNameRange = 1000000000;
   std::string path_;
 };
 

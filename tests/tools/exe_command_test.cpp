@@ -52,7 +52,8 @@ class ExeCommand : public testing::Test {
 };
 
 TEST_F(ExeCommand, ProgramIsTheStubWithRangeAndPackageBehind) {
-  std::string out = dir_.file("patch-1.0-2.0");
+  // A program file by its name on Windows, by its permissions elsewhere.
+  std::string out = dir_.file("patch-1.0-2.0.exe");
   ToolResult made = exe("1.0", "2.0.1", out);
   ASSERT_EQ(made.status, 0) << made.err;
   EXPECT_EQ(made.err, "");

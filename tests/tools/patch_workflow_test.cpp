@@ -312,6 +312,8 @@ TEST_F(PatchWorkflow, DamagedPackageLeavesTheInstallationAlone) {
   EXPECT_FALSE(fs::exists(nowhere));
 }
 
+#ifndef _WIN32
+// On a pseudo-terminal, which only POSIX systems give a test.
 TEST_F(PatchWorkflow, ApplyDrawsItsProgressOnATerminal) {
   std::string install = copyOfOld("install-terminal");
   ToolResult applied = tool_testing::runToolOnTerminal({"apply", install, package()}, root_->path(), 100);
@@ -324,6 +326,7 @@ TEST_F(PatchWorkflow, ApplyDrawsItsProgressOnATerminal) {
   EXPECT_EQ(applied.err.back(), '\r');
   EXPECT_TRUE(sameTree(snapshot(install), snapshot(path("new"))));
 }
+#endif
 
 TEST_F(PatchWorkflow, ExcludeLeavesOutMatchingCommands) {
   std::string excluded = path("excluded.pkg");

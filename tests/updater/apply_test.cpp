@@ -6,6 +6,7 @@
 
 #include "axp/common/error_record.h"
 #include "package_samples.h"
+#include "platform/system.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/zip_layout.h"
@@ -201,10 +202,10 @@ TEST(Apply, AListThatCannotBeSavedFailsTheApply) {
   std::string install = folder.file("game");
   ASSERT_TRUE(makePack(install + "/p.axp", {{"a.txt", "a"}}));
   UpdaterHandle updater = openedUpdater(folder, "0|p.axp|b.txt\n", {{"p.axp/b.txt", "b"}}, true);
-  testing_support::ScopedEnvironment tmpdir("TMPDIR", folder.file("no such folder").c_str());
+  testing_support::ScopedEnvironment tmpdir(testing_support::kTempFolderVariable, folder.file("no such folder").c_str());
   EXPECT_FALSE(updater->apply(install.c_str(), record));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
-  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + folder.file("no such folder/~axp"), 0), 0u)
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + platform::tempFolder() + "~axp", 0), 0u)
       << AXP::getLastErrorMessage();
 }
 

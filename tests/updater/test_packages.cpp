@@ -1,7 +1,5 @@
 #include "test_packages.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +9,7 @@
 #include "axp/patchmaker/package_writer.h"
 #include "axp/patchmaker/zip_writer.h"
 #include "platform/file.h"
+#include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace updater_testing {
@@ -21,7 +20,7 @@ bool writePackage(const std::string& path, const std::vector<PackageEntry>& entr
 
 std::string streamedPackage(const std::vector<PackageEntry>& entries) {
   int ends[2];
-  if (::pipe(ends) != 0) return {};
+  if (!testing_support::makePipe(ends)) return {};
   platform::File readEnd = platform::File::adopt(ends[0]);
   platform::File writeEnd = platform::File::adopt(ends[1]);
   AXP::ArchiveHandle* archive = AXP::createArchive(&writeEnd, 0, AXP::kTargetHandle);

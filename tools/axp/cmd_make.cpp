@@ -4,8 +4,7 @@
 //   axp catalog DIR VERSION
 //   axp make OLD NEW -o PACKAGE [--old-version V] [--new-version V]
 //            [--exclude GLOB]... [--threads N]
-#include <fnmatch.h>
-
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include "axp/patchmaker/patch_maker.h"
 #include "axp/updater/command_list.h"
 #include "cli/command_table.h"
+#include "cli/glob_match.h"
 #include "cli/progress_bar.h"
 #include "command_groups.h"
 #include "standard_output.h"
@@ -113,7 +113,7 @@ AXP::PatchFilter excludeFilter(const std::vector<std::string>& globs) {
     }
     for (const std::string& glob : globs) {
       for (const std::string& path : paths) {
-        if (fnmatch(glob.c_str(), path.c_str(), FNM_CASEFOLD) == 0) return false;
+        if (cli::globMatches(glob, path)) return false;
       }
     }
     return true;
@@ -174,13 +174,14 @@ bool printSummary(const AXP::PatchPlan& plan, const AXP::PackageSummary& package
 bool readThreads(const cli::ParsedArguments& arguments, unsigned* threads) {
   if (!arguments.has(kThreads)) return true;
   const std::string text = arguments.value(kThreads);
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text.c_str(), &end, kDecimalBase);
-  if (text.empty() || *end != '\0' || value == 0 || value > kMaxThreads) {
+  // Digits only: no sign, no blanks, and no wrap-around of long numbers.
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, kDecimalBase);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 || value > kMaxThreads) {
     AXP::reportError(AXP::BadArgument, kBadThreads, text.c_str());
     return false;
   }
-  *threads = static_cast<unsigned>(value);
+  *threads = value;
   return true;
 }
 

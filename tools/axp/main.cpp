@@ -4,6 +4,7 @@
 
 #include "cli/command_table.h"
 #include "command_groups.h"
+#include "host/standard_streams.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ const char kProgramSummary[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Listings, packed files and messages leave byte for byte.
+  host::useBinaryStandardStreams();
   cli::Program program{kProgramName,
                        kProgramSummary,
                        {axptool::packageCommands(), axptool::packCommands()},

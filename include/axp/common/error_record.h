@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "axp/common/printf_like.h"
+
 namespace AXP {
 
 enum ErrorCode : int32_t {
@@ -35,7 +37,7 @@ constexpr int kMaxErrorMessage = 1023;
 // Stores `code` and the printf-style formatted message (cut to 1023
 // characters) in the calling thread's record. Never allocates and never
 // fails.
-void reportError(int32_t code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void reportError(int32_t code, const char* format, ...) AXP_PRINTF_LIKE(2, 3);
 int32_t getLastErrorCode();
 // The record's own buffer, valid until the thread's next report.
 const char* getLastErrorMessage();

@@ -1,8 +1,9 @@
-#include "frontend/interrupt_guard.h"
+// Holding the terminal's interrupt key off while files are replaced.
+#include "host/terminal.h"
 
 #include <csignal>
 
-namespace qelt {
+namespace host {
 namespace {
 
 // Touched by the dialog thread only.
@@ -22,4 +23,4 @@ void holdInterrupts(bool hold) {
   }
 }
 
-}  // namespace qelt
+}  // namespace host

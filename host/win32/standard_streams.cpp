@@ -1,0 +1,15 @@
+#include "host/standard_streams.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+namespace host {
+
+void useBinaryStandardStreams() {
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+}  // namespace host

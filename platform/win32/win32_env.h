@@ -1,0 +1,46 @@
+// The Env of Windows, over the ANSI file calls of KERNEL32. Names are byte
+// strings of the system's ANSI code page and reach the calls unchanged;
+// the file system itself ignores letter case and takes "\" and "/" alike,
+// so paths need no lookup. Internal to platform/win32.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace platform::win32 {
+
+class Win32Env final : public Env {
+ public:
+  std::unique_ptr<OpenFile> openFile(const std::string& path, Access access, Disposition disposition) override;
+  bool deleteFile(const std::string& path) override;
+  bool moveFile(const std::string& from, const std::string& to) override;
+  bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool copyPermissions(const std::string& from, const std::string& to) override;
+  bool createDirectory(const std::string& path) override;
+  bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
+  bool pathInfo(const std::string& path, FileInfo* info) override;
+  std::string resolvePath(const std::string& path) override;
+  std::string tempFolder() override;
+  std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override;
+  void sleepMilliseconds(uint32_t milliseconds) override;
+  int64_t currentTime() override;
+};
+
+// Records `error` as the last system error; false.
+bool fail(DWORD error);
+// Records the calling thread's Win32 error as the last system error; false.
+bool failWithLastError();
+// What the handle's file information tells (see FileInfo); `path` decides
+// whether the file counts as a program.
+void fillInfo(const BY_HANDLE_FILE_INFORMATION& status, const std::string& path, FileInfo* info);
+// Seconds since 1970-01-01 UTC of a file time.
+int64_t unixSeconds(const FILETIME& time);
+// True when a folder exists at `path`.
+bool isFolderPath(const std::string& path);
+
+}  // namespace platform::win32
