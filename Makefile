@@ -16,7 +16,8 @@ FUZZ_SECONDS ?= 30
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev lzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize test-tsan bench demo fuzz windows test-windows clean
+.PHONY: all deps configure build test test-sanitize test-tsan bench demo fuzz windows test-windows gui-deps \
+        test-windows-gui demo-windows clean
 
 all: build
 
@@ -99,6 +100,26 @@ windows:
 
 test-windows: windows
 	cmake/wine_tests.sh $(WINDOWS_BUILD) --output-on-failure -j $(JOBS)
+
+# The patch program's window, driven as a player drives it in an X server
+# of its own under Wine (tests/gui/window_test.sh): Xvfb, xdotool,
+# ImageMagick for the screenshots, a Chinese font and Wine's own fonts
+# (the caption's buttons), and the zh_CN.UTF-8 locale Wine takes the
+# players' code page from, added beside the machine's other locales.
+GUI_PACKAGES := xvfb xdotool imagemagick fonts-wqy-microhei fonts-wine locales python3
+
+gui-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(GUI_PACKAGES)"
+	@locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' || localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+
+# The three driven runs (success, version out of range, game client open);
+# screenshots under $(WINDOWS_BUILD)/gui-test/screenshots.
+test-windows-gui: windows gui-deps
+	tests/gui/window_test.sh $(WINDOWS_BUILD)
+
+# A player's update through the window, check by check.
+demo-windows: windows gui-deps
+	tests/gui/window_test.sh $(WINDOWS_BUILD) success
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD)

@@ -92,6 +92,28 @@ std::string readableText(const std::string& text) {
   return readable;
 }
 
+namespace {
+
+bool isUtf8(const std::string& text) {
+  for (size_t i = 0, length = 0; i < text.size(); i += length) {
+    length = utf8SequenceAt(text, i);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
+// A text wholly from outside, like the release notes, is written in one
+// code page: read piece by piece, a GBK pair after a line break could pass
+// for UTF-8 ("一" for "һ").
+std::string readableWhole(const std::string& text) {
+  std::string utf8;
+  if (isUtf8(text)) return text;
+  if (host::ansiToUtf8(text, &utf8)) return utf8;
+  return readableText(text);
+}
+
+}  // namespace
+
 std::string displayLine(const std::string& text) {
   std::string line = readableText(text);
   for (char& c : line) {
@@ -101,7 +123,7 @@ std::string displayLine(const std::string& text) {
 }
 
 std::string displayLines(const std::string& text) {
-  const std::string readable = readableText(text);
+  const std::string readable = readableWhole(text);
   std::string lines;
   lines.reserve(readable.size());
   for (size_t i = 0; i < readable.size(); ++i) {

@@ -16,8 +16,10 @@ std::string readableText(const std::string& text);
 // One line: every control character becomes a blank.
 std::string displayLine(const std::string& text);
 
-// Several lines: CR LF and lone CR become LF, tabs stay, every other
-// control character is dropped.
+// Several lines of one text from outside, read as UTF-8 when all of it
+// is, else as GBK when all of it is, else as readableText reads it. CR LF
+// and lone CR become LF, tabs stay, every other control character is
+// dropped.
 std::string displayLines(const std::string& text);
 
 }  // namespace qelt

@@ -12,6 +12,9 @@
 #include "host/process.h"
 #include "host/terminal.h"
 #include "platform/system.h"
+#ifdef _WIN32
+#include "frontend/window/window_host.h"
+#endif
 
 namespace {
 
@@ -39,6 +42,13 @@ int main(int argc, char** argv) {
   }
   qelt::PatchSettings settings{host::executablePath(), qelt::embeddedContainerStart(), platform::tempFolder(),
                                options.clientProgram};
+#ifdef _WIN32
+  // Players start the program without arguments, and get its window.
+  if (argc == 1) {
+    qelt::WindowHost window;
+    return window.run([&] { qelt::PatchProgram(settings, &window).run(); }) ? kExitSuccess : kExitFailure;
+  }
+#endif
   if (options.unattended || !onTerminal()) {
     qelt::UnattendedHost host(&std::cout, options.installDirs);
     return qelt::PatchProgram(settings, &host).run() ? kExitSuccess : kExitFailure;

@@ -56,6 +56,8 @@ TEST(DisplayText, NoControlCharacterReachesTheTerminal) {
   const std::string gbkName = "\xB5\xD8\xCD\xBC.dat";  // 地图.dat
   EXPECT_EQ(qelt::displayLine("更新文件" + gbkName), "更新文件地图.dat");
   EXPECT_EQ(qelt::displayLines("\xB8\xFC\xD0\xC2\r\n"), "更新\n");
+  // Notes are GBK as a whole: a pair that could pass for UTF-8 is GBK too.
+  EXPECT_EQ(qelt::displayLines("1.0\r\n\xD2\xBB\xA1\xA2\xD0\xC2"), "1.0\n一、新");
   EXPECT_EQ(qelt::displayLine("a\x80" "b"), "a?b");
 }
 
