@@ -88,12 +88,15 @@ fuzz: deps
 
 # The Windows build, cross-compiled with mingw-w64, and its tests run under
 # Wine (one Wine server for the run, Wine's state inside the build folder).
-# lzma-dev brings the LZMA SDK's C coder the Windows build packs with.
+# lzma-dev brings the LZMA SDK's C coder the Windows build packs with; the
+# Chinese locale lets Wine run the tests under the players' code page (GBK).
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev \
-                    wine wine64 lzma-dev googletest cmake make
+                    wine wine64 lzma-dev googletest cmake make locales
+WINDOWS_LOCALE := zh_CN.GBK
 
 windows:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	@locale -a 2>/dev/null | grep -qix '$(WINDOWS_LOCALE)' || localedef -i zh_CN -f GBK $(WINDOWS_LOCALE)
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)

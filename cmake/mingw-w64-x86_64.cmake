@@ -1,8 +1,8 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 compilers (the
 # "-posix" thread model, which std::thread and std::mutex need). Programs
 # link statically, so each .exe runs on a bare Windows with nothing beside
-# it. Test programs run under Wine through wine_run.sh, with Wine's state
-# kept inside the build folder.
+# it. Test programs run under Wine (the main CMakeLists.txt names the
+# emulator).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -21,7 +21,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine_run.sh ${CMAKE_BINARY_DIR}/wine)
 # Test programs are asked for their tests when ctest runs, inside the Wine
 # session of `make test-windows`, not while building.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

@@ -17,9 +17,16 @@ fi
 # Makes the prefix now, once, rather than inside the first test's time
 # limit, and before the run's server starts: making it ends its session.
 "$here/wine_run.sh" "$WINEPREFIX" cmd /c exit
-wineserver -p </dev/null >/dev/null 2>&1
+# The server of that session lingers a few seconds; the run's own server
+# can only start once it is gone.
+wineserver -k 2>/dev/null || true
+wineserver -w
 trap 'wineserver -k 2>/dev/null || true' EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
+wineserver -p </dev/null >/dev/null 2>&1
+# The session's own services start with its first program and hold on to
+# that program's output: started here, they leave ctest's pipes alone.
+"$here/wine_run.sh" "$WINEPREFIX" cmd /c exit </dev/null >/dev/null 2>&1
 ctest --test-dir "$build" "$@"

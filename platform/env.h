@@ -39,6 +39,9 @@ struct FileInfo {
   int64_t lastAccessTime = 0;
   int64_t creationTime = 0;
   bool directory = false;
+  // A pipe, socket or device: no bytes kept on a disk, and opening it may
+  // wait for another program.
+  bool special = false;
   // The owner may not write the file.
   bool readOnly = false;
   // The owner may run the file as a program.

@@ -18,6 +18,7 @@ void fillInfo(const struct stat& status, FileInfo* info) {
   info->lastAccessTime = status.st_atim.tv_sec;
   info->creationTime = status.st_ctim.tv_sec;
   info->directory = S_ISDIR(status.st_mode);
+  info->special = !S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode);
   info->readOnly = (status.st_mode & S_IWUSR) == 0;
   info->executable = (status.st_mode & S_IXUSR) != 0;
   info->volume = static_cast<uint64_t>(status.st_dev);

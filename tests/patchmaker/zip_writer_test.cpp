@@ -81,6 +81,12 @@ bool haveTool(const char* check) { return std::system(check) == 0; }
 // where installed, with `unzip -t` and Python's zipfile.
 void expectArchive(const TempDir& dir, const std::string& path, const std::map<std::string, std::string>& expected) {
   EXPECT_EQ(readBack(path), expected);
+#ifdef _WIN32
+  // The build machine's unzip and python3 are out of reach of Windows
+  // programs: the package reader alone reads the archive back there.
+  (void)dir;
+  return;
+#endif
   const bool unzip = haveTool("command -v unzip >/dev/null 2>&1");
   const bool python = haveTool("python3 -c 'import zipfile' >/dev/null 2>&1");
   if (unzip) {

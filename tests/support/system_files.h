@@ -72,7 +72,31 @@ inline bool makeFolderLink(const std::string& target, const std::string& link) {
 #endif
 }
 
-// Handles (descriptors on POSIX) the process holds open now. On Windows
+#ifdef _WIN32
+// Files, pipes and consoles: what a descriptor is on POSIX. Threads, events
+// and the like come and go with the system's own work (Wine's thread pool
+// among them) and are left out.
+inline bool isFileHandle(HANDLE handle) {
+  ::SetLastError(NO_ERROR);
+  return ::GetFileType(handle) != FILE_TYPE_UNKNOWN || ::GetLastError() == NO_ERROR;
+}
+#endif
+
+// A path of the file system from a name in the system's ANSI code page,
+// the form of every name of the engine; the C++ library would take the
+// bytes for UTF-8 on Windows.
+inline std::filesystem::path systemPath(const std::string& name) {
+#ifdef _WIN32
+  const int size = static_cast<int>(name.size());
+  std::wstring wide(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0)), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+#else
+  return name;
+#endif
+}
+
+// File handles (descriptors on POSIX) the process holds open now. On Windows
 // they are counted in the system's handle table, which Wine keeps too
 // (its GetProcessHandleCount answers 0).
 inline size_t openHandleCount() {
@@ -103,7 +127,9 @@ inline size_t openHandleCount() {
   const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
   const ULONG self = ::GetCurrentProcessId();
   size_t count = 0;
-  for (ULONG i = 0; i < table->count; ++i) count += table->entries[i].processId == self ? 1 : 0;
+  for (ULONG i = 0; i < table->count; ++i) {
+    if (table->entries[i].processId == self) count += isFileHandle(reinterpret_cast<HANDLE>(table->entries[i].handle));
+  }
   return count;
 #else
   size_t count = 0;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/sample_bytes.h"
+#include "support/system_files.h"
 
 namespace testing_support {
 
@@ -47,7 +48,7 @@ class TempDir {
 };
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::create_directories(systemPath(path).parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

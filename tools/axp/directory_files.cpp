@@ -1,12 +1,11 @@
 #include "directory_files.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "platform/env.h"
 #include "platform/file.h"
 #include "platform/system.h"
 
@@ -18,8 +17,8 @@ const char kSeparator[] = "/";
 // Pipes, sockets and devices are no files to pack: opening a pipe for
 // reading would wait for a writer that never comes.
 bool isRegularFile(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
+  platform::FileInfo info;
+  return platform::currentEnv()->pathInfo(path, &info) && !info.directory && !info.special;
 }
 
 bool collect(const std::string& folder, const std::string& prefix, std::vector<FileUnder>* files) {
