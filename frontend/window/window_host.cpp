@@ -28,6 +28,10 @@ constexpr INT_PTR kNotShown = -1;
 
 bool WindowHost::run(std::function<void()> program) {
   program_ = std::move(program);
+  // Started from Explorer, the program got a console window of its own
+  // beside the dialog; one it shares with a command prompt stays.
+  DWORD consoleProcesses[2] = {};
+  if (::GetConsoleProcessList(consoleProcesses, 2) == 1) ::FreeConsole();
   // The folder picker needs COM on the window's thread.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
