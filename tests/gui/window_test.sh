@@ -130,6 +130,37 @@ click() { # TITLE ID: the middle of the control, with the mouse
 
 shot() { import -window root "$SHOTS/$1.png"; }
 
+# Dialog 129's controls in template order: id x y width height, in dialog
+# units.
+TEMPLATE="1 223 150 75 14
+2 305 150 50 14
+-1 7 4 348 9
+1000 7 17 348 12
+1001 7 48 348 96
+-1 7 35 348 8
+-1 7 153 139 11
+1002 164 150 50 14"
+# The main dialog's controls lie where the template puts them: the
+# progress bar and the notes box give the dialog units' size in pixels,
+# and every control is then within 2 pixels of its place and size.
+laid_out_as_template() {
+  controls_of "$MAIN_TITLE" | awk -v template="$TEMPLATE" '
+    BEGIN { n = split(template, rows, "\n") }
+    { ++count; id[count] = $2; x[count] = $5; y[count] = $6; w[count] = $7; h[count] = $8 }
+    END {
+      if (count != n) { print "controls: " count " for " n; exit 1 }
+      kx = w[4] / 348; ky = (y[5] - y[4]) / 31; ox = x[4] - 7 * kx; oy = y[4] - 17 * ky
+      for (i = 1; i <= n; ++i) {
+        split(rows[i], t, " ")
+        d = sqrt((x[i] - ox - t[2] * kx)^2) + sqrt((y[i] - oy - t[3] * ky)^2)
+        if (id[i] != t[1] || d > 3 || sqrt((w[i] - t[4] * kx)^2) > 2 || sqrt((h[i] - t[5] * ky)^2) > 2) {
+          print "control " i " (id " id[i] ") is not where the template puts it"; bad = 1
+        }
+      }
+      exit bad
+    }'
+}
+
 # Pixels of the status line drawn in red in screenshot NAME.
 red_status_pixels() {
   local x y w h
@@ -197,6 +228,7 @@ run_success() {
   start_patch success
   check "success: the dialog shows and Start becomes enabled" wait_for state_is "$MAIN_TITLE" 1 enabled
   shot ready
+  check "success: the controls lie as dialog 129 places them" laid_out_as_template
   check "success: the caption names the range" \
     dialog_shown "《溪云归棹》升级补丁[$OLD_VERSION-$NEW_VERSION]"
   check "success: status \"$READY_STATUS\", not red" \
