@@ -4,13 +4,13 @@
 #include <string>
 
 #include "axp/common/error_record.h"
+#include "axp/common/version_key.h"
 #include "axp/updater/updater.h"
 #include "frontend/apply_progress.h"
 #include "frontend/client_check.h"
 #include "frontend/embedded_container.h"
 #include "frontend/patch_texts.h"
 #include "frontend/text_format.h"
-#include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -93,12 +93,12 @@ void patchWorker(const WorkerContext& context) {
   if (notes) link.setNotes(*notes);
   if (!context.finder->findInstallation(&state, &link)) return fail(&link, kNoInstallation);
   link.showInstallation(state.installDir, state.localVersion);
-  switch (placeInRange(state.localKey, state.fromKey, state.toKey)) {
-    case RangePlace::Below:
+  switch (AXP::placeInRange(state.localKey, state.fromKey, state.toKey)) {
+    case AXP::RangePlace::Below:
       return fail(&link, formatText(kBelowRangeFormat, state.fromVersion.c_str(), state.localVersion.c_str()));
-    case RangePlace::Above:
+    case AXP::RangePlace::Above:
       return fail(&link, formatText(kAboveRangeFormat, state.toVersion.c_str(), state.localVersion.c_str()));
-    case RangePlace::Inside:
+    case AXP::RangePlace::Inside:
       break;
   }
   switch (runUpdate(&state, context, &link)) {
