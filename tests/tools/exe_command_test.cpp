@@ -120,4 +120,22 @@ TEST_F(ExeCommand, StubAndOutputMustBeThere) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+// The patch program "axp exe" copies unless told otherwise is the one built
+// for shipping: without the symbols and debug information the tests' build
+// keeps.
+TEST_F(ExeCommand, TheShippingStubIsStrippedAndTakenByDefault) {
+  const std::string stub = (fs::path(AXP_TOOL_PATH).parent_path() / "qelt-patch-stub").string();
+  const std::string stubFile = readFile(stub);
+  EXPECT_EQ(stubFile.find(".symtab"), std::string::npos);
+  EXPECT_EQ(stubFile.find(".debug_info"), std::string::npos);
+  EXPECT_NE(readFile(QELT_PATCH_PATH).find(".symtab"), std::string::npos);
+
+  const std::string out = dir_.file("patch");
+  ToolResult made = runTool({"exe", ranged_, "-o", out}, dir_.path());
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string program = readFile(out);
+  EXPECT_EQ(program.size(), stubFile.size() + 4 + 5 + 4 + 3 + readFile(ranged_).size());
+  EXPECT_EQ(program.substr(0, 64), stubFile.substr(0, 64));
+}
+
 }  // namespace
