@@ -25,6 +25,7 @@ enum class ErrorKind {
   NoSpace,
   AccessDenied,
   BadHandle,
+  InputOutput,  // the device failed, or a file gave fewer bytes than it held
 };
 // The system's number for `kind` (Other has none: 0).
 int systemError(ErrorKind kind);

@@ -33,7 +33,7 @@ constexpr KindNumber kKindNumbers[] = {
     {ErrorKind::NotFound, ENOENT},      {ErrorKind::AlreadyExists, EEXIST}, {ErrorKind::InvalidArgument, EINVAL},
     {ErrorKind::IsFolder, EISDIR},      {ErrorKind::NotFolder, ENOTDIR},    {ErrorKind::OutOfRange, EOVERFLOW},
     {ErrorKind::OutOfRange, EFBIG},     {ErrorKind::NoSpace, ENOSPC},       {ErrorKind::AccessDenied, EACCES},
-    {ErrorKind::AccessDenied, EPERM},   {ErrorKind::BadHandle, EBADF},
+    {ErrorKind::AccessDenied, EPERM},   {ErrorKind::BadHandle, EBADF},       {ErrorKind::InputOutput, EIO},
 };
 
 std::string PosixEnv::tempFolder() {

@@ -44,6 +44,7 @@ constexpr KindNumber kKindNumbers[] = {
     {ErrorKind::NoSpace, ERROR_HANDLE_DISK_FULL},
     {ErrorKind::AccessDenied, ERROR_ACCESS_DENIED},
     {ErrorKind::BadHandle, ERROR_INVALID_HANDLE},
+    {ErrorKind::InputOutput, ERROR_READ_FAULT},
 };
 
 // Six characters no other caller of this process drew, and unlikely to be

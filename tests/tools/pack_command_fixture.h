@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "tools/tool_expect.h"
 #include "tools/tool_runner.h"
 
 namespace tool_testing {
@@ -32,9 +32,8 @@ class PackCommand : public testing::Test {
   // Runs a command that must fail with the error record's code.
   std::string fail(const std::vector<std::string>& arguments, int code) {
     ToolResult result = axp(arguments);
-    EXPECT_EQ(result.status, 1) << arguments[1] << ": " << result.err;
-    std::regex form("axp: error: .+ \\(code " + std::to_string(code) + "\\)\n");
-    EXPECT_TRUE(std::regex_match(result.err, form)) << arguments[1] << ": " << result.err;
+    SCOPED_TRACE(arguments[1]);
+    tool_testing::expectFailure(result, code);
     return result.err;
   }
 

@@ -8,7 +8,6 @@ constexpr char kAnyOne = '?';
 constexpr char kSetOpen = '[';
 constexpr char kSetClose = ']';
 constexpr char kRange = '-';
-constexpr char kEscape = '\\';
 
 char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -25,12 +24,10 @@ size_t matchSet(const std::string& pattern, size_t at, char c, bool* matched) {
   const unsigned char wanted = static_cast<unsigned char>(folded(c));
   while (at < pattern.size() && (first || pattern[at] != kSetClose)) {
     first = false;
-    if (pattern[at] == kEscape && at + 1 < pattern.size()) ++at;
     const unsigned char low = static_cast<unsigned char>(folded(pattern[at++]));
     unsigned char high = low;
     if (at + 1 < pattern.size() && pattern[at] == kRange && pattern[at + 1] != kSetClose) {
       ++at;
-      if (pattern[at] == kEscape && at + 1 < pattern.size()) ++at;
       high = static_cast<unsigned char>(folded(pattern[at++]));
     }
     if (wanted >= low && wanted <= high) inSet = true;
@@ -55,7 +52,6 @@ bool matchOne(const std::string& pattern, size_t* at, char c) {
       return matched;
     }
   }
-  if (p == kEscape && *at + 1 < pattern.size()) ++*at;
   return folded(pattern[(*at)++]) == folded(c);
 }
 
