@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "platform/file.h"
@@ -11,14 +12,12 @@ namespace {
 
 platform::File* fileOf(void* handle) { return static_cast<platform::File*>(handle); }
 
+// Opening may run out of memory too; the file is owned until it is open.
 void* openFile(const char* path) {
-  auto* file = new (std::nothrow) platform::File();
+  std::unique_ptr<platform::File> file(new (std::nothrow) platform::File());
   if (file == nullptr) return nullptr;
-  if (!file->open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    delete file;
-    return nullptr;
-  }
-  return file;
+  if (!file->open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) return nullptr;
+  return file.release();
 }
 
 bool closeFile(void* handle) {
