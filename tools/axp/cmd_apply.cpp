@@ -2,16 +2,18 @@
 // patch program does once the player presses Start.
 //
 //   axp apply INSTALLDIR PACKAGE... [--maintain-lists] [--no-verify]
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "apply_progress.h"
 #include "axp/common/error_record.h"
+#include "axp/common/package_seal.h"
 #include "axp/updater/updater.h"
 #include "cli/command_table.h"
 #include "command_groups.h"
-#include "package_seal_check.h"
 #include "platform/file.h"
 #include "standard_output.h"
 
@@ -21,6 +23,9 @@ namespace {
 const char kMaintainLists[] = "maintain-lists";
 const char kNoVerify[] = "no-verify";
 const char kNotAFolder[] = "Path=%s(not a folder)";
+const char kNoTrailerWarning[] = "axp: warning: %s has no checksum trailer; its bytes were not checked\n";
+const char kNotDeletedWarning[] = "axp: warning: %s not deleted (%s)\n";
+const char kNotFullyMatching[] = "the installation does not fully match the packages: %d file(s) not deleted";
 
 // A mistyped installation folder would otherwise be created and filled
 // with the loose files of the patch.
@@ -30,14 +35,29 @@ bool checkInstallFolder(const std::string& folder) {
   return false;
 }
 
-// The ZIP reader does not check the stored data of an entry, so a damaged
-// package could write damaged files into the installation; its trailer is
-// checked before anything is touched.
+// A damaged package could write damaged files into the installation; its
+// trailer is checked before anything is touched. The trailer is optional in
+// the package format: a plain package, whose archive ends the file, is
+// applied, with a word that its bytes were not checked as a whole.
 bool checkSeals(const std::vector<std::string>& packages) {
   for (const std::string& package : packages) {
-    if (!checkPackageSeal(package)) return false;
+    AXP::SealState state = AXP::SealState::Damaged;
+    if (!AXP::checkPackageSeal(package, false, &state)) return false;
+    if (state == AXP::SealState::Plain) std::fprintf(stderr, kNoTrailerWarning, package.c_str());
   }
   return true;
+}
+
+// Files the packages delete that stayed (a folder of that name, a file held
+// by another program) are named, and the apply fails at the end: the rest
+// of the packages applied, but the installation does not fully match.
+bool reportFilesLeft(const std::vector<AXP::FileLeft>& left) {
+  for (const AXP::FileLeft& file : left) {
+    std::fprintf(stderr, kNotDeletedWarning, file.name.c_str(), std::strerror(file.systemError));
+  }
+  if (left.empty()) return true;
+  AXP::reportError(AXP::OpenFailed, kNotFullyMatching, static_cast<int>(left.size()));
+  return false;
 }
 
 // Later packages' commands replace earlier ones' for the same target.
@@ -61,7 +81,7 @@ bool applyPackages(const cli::ParsedArguments& arguments) {
   ApplyProgress progress(static_cast<uint64_t>(updater->getOperationCount()));
   if (!updater->apply(installDir.c_str(), progress.callback())) return false;
   progress.finish();
-  return writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
+  return reportFilesLeft(updater->filesLeft()) && writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
 }
 
 }  // namespace
@@ -73,7 +93,7 @@ cli::Command applyCommand() {
           {
               {kMaintainLists, '\0', false, false, "",
                "let every edited pack keep its own (list), ignoring the packages' (list) files"},
-              {kNoVerify, '\0', false, false, "", "apply packages without a checksum trailer (plain archives)"},
+              {kNoVerify, '\0', false, false, "", "skip the checksum trailer check (packages are read as they are)"},
           },
           2,
           std::numeric_limits<size_t>::max(),
