@@ -1,5 +1,5 @@
-// Outputs that appear whole or not at all: a package sealed in place and a
-// package made by the builder, each killed at spread cuts and failed at
+// Outputs that appear whole or not at all: a package sealed in place, a
+// package made by the builder and a patch program, each killed at spread cuts and failed at
 // every write. After a kill the file is its old self or its finished self;
 // after a failure it is its old self and no scratch file is left anywhere.
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "axp/common/package_seal.h"
+#include "axp/common/patch_container.h"
 #include "axp/patchmaker/patch_maker.h"
 #include "cut_runner.h"
 #include "hardening_support.h"
@@ -38,10 +39,10 @@ struct Tally {
   size_t failures = 0;
 };
 
-// The file as it was before, and how long it is once made.
+// The file as it was before, and as it is once made.
 struct Outcomes {
   std::string before;
-  size_t madeSize = 0;
+  std::string made;
 };
 
 std::string outputOf(const OutputCase& output, const std::string& folder) {
@@ -50,7 +51,8 @@ std::string outputOf(const OutputCase& output, const std::string& folder) {
 
 bool isMade(const OutputCase& output, const std::string& folder, const Outcomes& outcomes) {
   const std::string path = folder + "/" + output.output;
-  return AXP::checkChecksumTrailer(path) && outputOf(output, folder).size() == outcomes.madeSize;
+  const std::string bytes = outputOf(output, folder);
+  return bytes == outcomes.made || (AXP::checkChecksumTrailer(path) && bytes.size() == outcomes.made.size());
 }
 
 size_t hiddenFilesIn(const std::string& folder) {
@@ -74,7 +76,7 @@ Outcomes outcomesOf(const OutputCase& output, const std::string& original, uint6
   const uint64_t start = writesSoFar();
   EXPECT_TRUE(output.make(folder));
   *writes = writesSoFar() - start;
-  outcomes.madeSize = outputOf(output, folder).size();
+  outcomes.made = outputOf(output, folder);
   return outcomes;
 }
 
@@ -163,15 +165,33 @@ OutputCase makeCase() {
           "out.pkg"};
 }
 
+// The stub holds the container's start record once, as a built patch
+// program does.
+OutputCase exeCase() {
+  return {"exe",
+          [](const std::string& folder) {
+            std::string record(AXP::kContainerMarkerText);
+            record.resize(AXP::kMarkerFieldSize + AXP::kStartFieldSize, '\0');
+            testing_support::writeFile(folder + "/stub", sampleBytes(70000, 30) + record + sampleBytes(9000, 31));
+            ASSERT_TRUE(writePlainArchive(folder + "/package", {{"e", sampleBytes(60000, 32)}}));
+            ASSERT_TRUE(AXP::copyAndSealPackage(folder + "/package", folder + "/package"));
+            testing_support::writeFile(folder + "/patch", "the patch program made before");
+          },
+          [](const std::string& folder) {
+            return AXP::writePatchProgram(folder + "/stub", "1.0", "1.1", folder + "/package", folder + "/patch");
+          },
+          "patch"};
+}
+
 TEST(OutputCrash, OutputsAppearWholeOrNotAtAll) {
   ScratchFolder scratch;
   Tally tally;
-  for (const OutputCase& output : {sealCase(), makeCase()}) {
+  for (const OutputCase& output : {sealCase(), makeCase(), exeCase()}) {
     const std::string original = scratch.file(output.name);
     output.prepare(original);
     uint64_t writes = 0;
     const Outcomes outcomes = outcomesOf(output, original, &writes);
-    ASSERT_NE(outcomes.before.size(), outcomes.madeSize);
+    ASSERT_NE(outcomes.before, outcomes.made);
     runKills(output, original, outcomes, writes, &tally);
     runFailures(output, original, outcomes, writes, &tally);
   }
