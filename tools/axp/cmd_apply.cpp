@@ -81,7 +81,8 @@ bool applyPackages(const cli::ParsedArguments& arguments) {
   ApplyProgress progress(static_cast<uint64_t>(updater->getOperationCount()));
   if (!updater->apply(installDir.c_str(), progress.callback())) return false;
   progress.finish();
-  return reportFilesLeft(updater->filesLeft()) && writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
+  return reportFilesLeft(updater->filesLeft()) &&
+         writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
 }
 
 }  // namespace
