@@ -273,12 +273,13 @@ def main():
     if len(sys.argv) < 2:
         print(__doc__, file=sys.stderr)
         return 2
-    AXP = os.path.join(os.path.abspath(sys.argv[1]), "tools", "axp")
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 50
     rng = random.Random(11)
     sys.stdout.reconfigure(line_buffering=True)
     with tempfile.TemporaryDirectory(prefix="axp-soak-") as work:
         os.environ["TMPDIR"] = work
+        # A copy of its own, so that a rebuild meanwhile does not disturb the run.
+        AXP = shutil.copy(os.path.join(sys.argv[1], "tools", "axp"), work)
         VERSIONS = work
         make_versions(work)
         want = snapshot(work + "/v2")
