@@ -6,12 +6,13 @@
 #include <utility>
 
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/patch_container.h"
+#include "axp/common/version_key.h"
 #include "axp/updater/lzma_entry.h"
 #include "axp/updater/updater.h"
 #include "frontend/entry_extract.h"
-#include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -23,7 +24,6 @@ const char kFreshFolderJoin[] = "-";
 const char kPackageCopyPrefix[] = "QELT-";
 const char kPackageCopyJoin[] = "-";
 const char kPackageCopyExtension[] = ".xzip";
-const char kNotesEntry[] = "Update.txt";
 // Fresh work folders tried when the usual one is not the user's own.
 constexpr int kFreshFolderAttempts = 16;
 
@@ -34,7 +34,7 @@ bool unpackNotes(std::string* text) {
   if (!AXP::isLzmaEntry(text->data(), size)) return true;
   const uint8_t* data = nullptr;
   uint32_t unpacked = 0;
-  if (!AXP::unpackLzma(text->data(), size, &data, &unpacked) || unpacked > kMaxReleaseNotes) return false;
+  if (!AXP::unpackLzma(text->data(), size, &data, &unpacked) || unpacked > AXP::kMaxReleaseNotes) return false;
   text->assign(reinterpret_cast<const char*>(data), unpacked);
   return true;
 }
@@ -44,7 +44,8 @@ bool unpackNotes(std::string* text) {
 std::optional<std::string> readReleaseNotes(const std::string& packagePath) {
   std::string text;
   AXP::UpdaterHandle updater = AXP::makeUpdater();
-  if (updater && readEntry(updater.get(), packagePath, kNotesEntry, kMaxReleaseNotes, &text) && unpackNotes(&text)) {
+  if (updater && readEntry(updater.get(), packagePath, AXP::kReleaseNotesName, AXP::kMaxReleaseNotes, &text) &&
+      unpackNotes(&text)) {
     return text;
   }
   return std::nullopt;
@@ -82,9 +83,9 @@ bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std
   AXP::ContainerReader container;
   if (!container.open(settings.programPath, settings.containerStart)) return false;
   state->fromVersion = container.fromVersion();
-  state->fromKey = normalizeVersion(state->fromVersion);
+  state->fromKey = AXP::normalizeVersion(state->fromVersion);
   state->toVersion = container.toVersion();
-  state->toKey = normalizeVersion(state->toVersion);
+  state->toKey = AXP::normalizeVersion(state->toVersion);
 
   std::string workFolder;
   if (!makeWorkFolder(settings.tempFolder, &workFolder)) return false;

@@ -104,6 +104,9 @@ bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 // Size of the file at `path`, -1 when it cannot be examined or is a folder.
 int64_t fileSize(const std::string& path);
+// The whole file at `path` into `*bytes`; false (EFBIG) for a file larger
+// than `maxSize`, or when it cannot be opened or read whole.
+bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* bytes);
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
 // Gives `to` the access permissions of `from`: a file written through a

@@ -3,9 +3,12 @@
 #include <new>
 
 #include "axp/common/error_messages.h"
+#include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
+#include "axp/common/format_names.h"
 #include "axp/common/file_util.h"
 #include "axp/pack/pack_file.h"
+#include "axp/updater/command_list.h"
 #include "axp/updater/lzma_entry.h"
 #include "platform/file.h"
 #include "platform/system.h"
@@ -15,6 +18,8 @@ namespace {
 
 constexpr char kTooLargeMessage[] = "File=%s(too large)";
 constexpr char kOutOfMemoryMessage[] = "File=%s(out of memory)";
+constexpr char kStaleMessage[] = "File=%s(differs from its catalogue row)";
+constexpr char kInPack[] = " in ";
 
 // The applier refuses entries that unpack to more than this, so a larger
 // file is refused here, before a package nobody can apply is made.
@@ -65,12 +70,39 @@ EntrySource::~EntrySource() = default;
 
 bool EntrySource::load(const PlanCommand& command, std::vector<uint8_t>* data, bool* hasEntry) {
   *hasEntry = true;
+  staleSource_.clear();
   if (command.pack.empty()) {
     std::string path = command.sourceFolder;
-    return appendPath(&path, command.name) && readWholeFile(path, data);
+    if (!appendPath(&path, command.name) || !readWholeFile(path, data)) return false;
+    if (isPackName(command.name)) return checkShippedPack(command, path);
+    const auto size = static_cast<uint32_t>(data->size());
+    return checkRow(command.catalogued, size, crcBuffer(data->data(), size), path);
   }
   std::string packPath = command.sourceFolder;
-  return appendPath(&packPath, command.pack) && loadPackedFile(packPath, command.name, data, hasEntry);
+  if (!appendPath(&packPath, command.pack) || !loadPackedFile(packPath, command.name, data, hasEntry)) return false;
+  const auto size = static_cast<uint32_t>(data->size());
+  return checkRow(command.catalogued, size, crcBuffer(data->data(), size), command.name + kInPack + packPath);
+}
+
+// A file whose bytes are not what the catalogue shipped with the package
+// says would leave players with a "(version)" that disagrees with their
+// disk.
+bool EntrySource::checkRow(const std::optional<CatalogueRow>& row, uint32_t size, uint32_t crc,
+                           const std::string& what) {
+  if (!row || (row->size == size && row->crc == crc)) return true;
+  staleSource_ = what;
+  reportError(BadData, kStaleMessage, what.c_str());
+  return false;
+}
+
+// The catalogue lists a pack through the rows of its files, one of which is
+// its "(list)"; the list stands for the rest.
+bool EntrySource::checkShippedPack(const PlanCommand& command, const std::string& path) {
+  if (!command.catalogued) return true;
+  if (!openPack(path)) return false;
+  StreamHandle list(pack_->openFile(kListFileName));
+  if (list == nullptr) return false;
+  return checkRow(command.catalogued, list->size(), list->crc(), path);
 }
 
 bool EntrySource::openPack(const std::string& path) {

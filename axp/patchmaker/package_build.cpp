@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "axp/common/error_messages.h"
@@ -19,11 +21,37 @@
 namespace AXP {
 namespace {
 
+// Entry names as readers compare them: without regard to ASCII case.
+std::string readerKey(const std::string& entryName) { return normalizeName(entryName, true, false); }
+
+// The names of the entries no command may use: the command list and the
+// extras the package carries.
+std::set<std::string> reservedNames(const PackageExtras& extras) {
+  std::set<std::string> names{kCommandListName};
+  if (!extras.range.to.empty()) names.insert(readerKey(kVersionRangeName));
+  if (extras.releaseNotes) names.insert(readerKey(kReleaseNotesName));
+  return names;
+}
+
+// The entries no command names, first in the archive, stored as they are:
+// the patch programs read the notes without unpacking them.
+bool addExtras(const PackageExtras& extras, PackageWriter* archive) {
+  if (!extras.range.to.empty()) {
+    const std::string range = formatVersionRange(extras.range);
+    if (!archive->add(kVersionRangeName, range.data(), static_cast<uint32_t>(range.size()))) return false;
+  }
+  if (!extras.releaseNotes) return true;
+  const std::string& notes = *extras.releaseNotes;
+  return archive->add(kReleaseNotesName, notes.data(), static_cast<uint32_t>(notes.size()));
+}
 
 class PlanWriter {
  public:
   PlanWriter(const PackageOptions& options, PackageSummary* summary)
-      : options_(options), summary_(summary), packer_(options.packingThreads) {}
+      : options_(options),
+        summary_(summary),
+        packer_(options.packingThreads),
+        reservedNames_(reservedNames(options.extras)) {}
 
   // Adds the entries of `plan` and its command list to `archive`; on
   // failure the workers are stopped and the first failure in plan order
@@ -55,16 +83,19 @@ class PlanWriter {
   bool queueData(const PlanCommand& command) {
     std::vector<uint8_t> data;
     bool hasEntry = false;
-    if (!source_.load(command, &data, &hasEntry)) return false;
+    if (!source_.load(command, &data, &hasEntry)) {
+      summary_->staleSource = source_.staleSource();
+      return false;
+    }
     if (!hasEntry) return true;
     PatchCommand line;
     line.pack = command.pack;
     line.name = command.name;
     std::string entryName;
     if (!packageEntryName(line, &entryName)) return false;
-    // Readers look the command list up ignoring case; a file under that
-    // name would be taken for it.
-    if (normalizeName(entryName, true, false) == kCommandListName) {
+    // Readers look entries up ignoring case; a file under the name of the
+    // command list or of an extra would be taken for it.
+    if (reservedNames_.count(readerKey(entryName)) != 0) {
       reportError(BadData, messages::kName, command.name.c_str());
       return false;
     }
@@ -108,6 +139,7 @@ class PlanWriter {
   size_t commandsRead_ = 0;  // plan commands whose data has been queued
   // Per queued entry, oldest first: the plan commands done once it is added.
   std::deque<size_t> doneWhenAdded_;
+  const std::set<std::string> reservedNames_;
 };
 
 // Every name of a plan becomes a path in the installations the package is
@@ -137,7 +169,7 @@ bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const P
   }
   if (!checkNames(plan)) return false;
   PackageWriter archive;
-  if (!archive.create(packagePath)) return false;
+  if (!archive.create(packagePath) || !addExtras(options.extras, &archive)) return false;
   {
     PlanWriter writer(options, summary);
     if (!writer.addAll(plan, &archive)) return false;

@@ -50,16 +50,22 @@ bool isMissing(int error) { return error == ENOENT || error == ENOTDIR; }
 
 }  // namespace
 
-bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
+bool Updater::checkTargets(const char* installDir) const try {
   if (installDir == nullptr || *installDir == '\0') {
     reportError(BadArgument, "");
     return false;
   }
+  return AXP::checkTargets(installDir, commands_) && checkLinks(installDir, commands_);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
+  if (!checkTargets(installDir)) return false;
   std::string root = installDir;
   filesLeft_.clear();
-  if (!checkTargets(root, commands_)) return false;
   platform::File installation;
-  if (!lockInstallation(root, &installation) || !checkLinks(root, commands_)) return false;
+  if (!lockInstallation(root, &installation)) return false;
   ApplyPlan plan = planApply(commands_, maintainLists_);
   for (const PatchCommand* command : plan.wholePacks) {
     if (!applyLooseCommand(root, *command, progress)) return false;

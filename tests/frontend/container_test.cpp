@@ -8,6 +8,7 @@
 
 #include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
+#include "axp/common/format_names.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/patch_container.h"
 #include "axp/updater/lzma_entry.h"
@@ -120,7 +121,7 @@ TEST_F(ContainerTest, NotesAreOptional) {
   EXPECT_FALSE(notes.has_value());
   EXPECT_EQ(readFile(state.packagePath), notZip);
   // Notes above the size limit are not shown.
-  const std::string huge(qelt::kMaxReleaseNotes + 1, 'n');
+  const std::string huge(AXP::kMaxReleaseNotes + 1, 'n');
   ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"Update.txt", huge}}))));
   EXPECT_FALSE(notes.has_value());
 }

@@ -239,7 +239,7 @@ TEST(CatalogueTest, NamesThatLeaveTheInstallationAreRefusedWithTheirLine) {
   std::filesystem::remove(packPath);
   writeFile(folder + "/a.txt", "a");
   const std::string package = dir.file("out.pkg");
-  const AXP::PatchPlan plan = {{AXP::kOpAddOrReplace, "", "../a.txt", folder}};
+  const AXP::PatchPlan plan = {{AXP::kOpAddOrReplace, "", "../a.txt", folder, std::nullopt}};
   expectFailure(maker->writePackage(plan, package.c_str()), AXP::BadArgument, "../a.txt");
   EXPECT_FALSE(std::filesystem::exists(package));
 }

@@ -137,7 +137,9 @@ TEST(SafetyCommand, NoTemporaryFolderLeavesNoHalfDoneOutput) {
 }
 
 // A loose file that cannot be deleted is named, the rest still applies,
-// and the status says the installation does not fully match.
+// and the status says the installation does not fully match. The
+// installations of these tests have no catalogue: --force lets them be
+// patched.
 TEST(SafetyCommand, ApplyNamesFilesItCouldNotDelete) {
   TempDir dir;
   writeFile(dir.file("v1/a.txt"), "old");
@@ -149,7 +151,7 @@ TEST(SafetyCommand, ApplyNamesFilesItCouldNotDelete) {
   const std::string install = dir.file("install");
   writeFile(install + "/a.txt", "old");
   writeFile(install + "/gone.txt/inside.txt", "a folder where the file was");
-  const ToolResult result = runTool({"apply", install, package}, dir.path());
+  const ToolResult result = runTool({"apply", "--force", install, package}, dir.path());
   EXPECT_EQ(result.status, 1) << result.err;
   EXPECT_NE(result.err.find("axp: warning: gone.txt not deleted"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("does not fully match"), std::string::npos) << result.err;
@@ -170,7 +172,7 @@ TEST(SafetyCommand, ApplyTellsAMissingTrailerFromAWrongOne) {
   tool_testing::succeed({"package", "unseal", package}, dir.path());
 
   writeFile(dir.file("install/a.txt"), "old");
-  const ToolResult plain = runTool({"apply", dir.file("install"), package}, dir.path());
+  const ToolResult plain = runTool({"apply", "--force", dir.file("install"), package}, dir.path());
   EXPECT_EQ(plain.status, 0) << plain.err;
   EXPECT_EQ(plain.err, "axp: warning: " + package + " has no checksum trailer; its bytes were not checked\n");
   EXPECT_EQ(readFile(dir.file("install/a.txt")), "new");
@@ -179,7 +181,7 @@ TEST(SafetyCommand, ApplyTellsAMissingTrailerFromAWrongOne) {
   wrong[wrong.size() - 2] ^= 0x01;
   writeFile(package, wrong);
   writeFile(dir.file("install/a.txt"), "old");
-  const ToolResult refused = runTool({"apply", dir.file("install"), package}, dir.path());
+  const ToolResult refused = runTool({"apply", "--force", dir.file("install"), package}, dir.path());
   expectFailure(refused, 2);
   EXPECT_NE(refused.err.find("checksum trailer mismatch"), std::string::npos) << refused.err;
   EXPECT_EQ(readFile(dir.file("install/a.txt")), "old");

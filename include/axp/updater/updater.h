@@ -99,6 +99,10 @@ class Updater : public IUpdater {
   // still succeeds; callers tell the user that the installation does not
   // fully match.
   const std::vector<FileLeft>& filesLeft() const { return filesLeft_; }
+  // The checks apply makes of the targets under `installDir` before it
+  // touches anything, without applying: false with apply's report for the
+  // first target it would refuse.
+  bool checkTargets(const char* installDir) const;
 
  private:
   bool applyLooseCommand(const std::string& installDir, const PatchCommand& command,
