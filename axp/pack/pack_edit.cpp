@@ -51,6 +51,10 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
     reportError(NotFound, messages::kName, sourcePath);
     return false;
   }
+  // The size fields hold 32 bits: a larger file would be stored cut to the
+  // low bits of its size.
+  const int64_t sourceSize = fromMemory ? 0 : platform::fileSize(sourcePath);
+  if (sourceSize > 0 && !fitsSizeFields(static_cast<uint64_t>(sourceSize), sourcePath)) return false;
   const std::string key = normalizeName(name, true, true);
   const NameHash hash = hashName(key);
   const int32_t position = claim(hash);

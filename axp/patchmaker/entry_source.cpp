@@ -52,7 +52,9 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>* data) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
-  if (!checkEntrySize(static_cast<uint64_t>(size), path)) return false;
+  if (!fitsSizeFields(static_cast<uint64_t>(size), path) || !checkEntrySize(static_cast<uint64_t>(size), path)) {
+    return false;
+  }
   const uint32_t wanted = static_cast<uint32_t>(size);
   if (!allocate(data, wanted, path)) return false;
   uint32_t done = 0;

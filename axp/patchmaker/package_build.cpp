@@ -8,11 +8,12 @@
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "axp/patchmaker/package_writer.h"
 #include "axp/updater/command_list.h"
-#include "command_scratch.h"
+#include "command_list_text.h"
 #include "entry_source.h"
 #include "ordered_packer.h"
 #include "platform/file.h"
@@ -66,16 +67,13 @@ class PlanWriter {
 
  private:
   bool writeEntries(const PatchPlan& plan) {
-    if (!scratch_.create()) return false;
     for (size_t i = 0; i < plan.size(); ++i) {
       const PlanCommand& command = plan[i];
       if (command.op == kOpAddOrReplace && !queueData(command)) return false;
-      if (!scratch_.appendLine(command)) return false;
+      if (!commandList_.appendLine(command)) return false;
       commandsRead_ = i + 1;
     }
-    std::vector<uint8_t> list;
-    if (!scratch_.finish(&list)) return false;
-    if (!queue(kCommandListName, std::move(list))) return false;
+    if (!queue(kCommandListName, commandList_.bytes())) return false;
     while (packer_.pending() > 0) {
       if (!addOldest()) return false;
     }
@@ -134,7 +132,7 @@ class PlanWriter {
   const PackageOptions& options_;
   PackageSummary* summary_;
   PackageWriter* archive_ = nullptr;
-  CommandScratch scratch_;
+  CommandListText commandList_;
   EntrySource source_;
   OrderedPacker packer_;
   size_t total_ = 0;
@@ -143,6 +141,22 @@ class PlanWriter {
   std::deque<size_t> doneWhenAdded_;
   const std::set<std::string> reservedNames_;
 };
+
+// Every name of a plan becomes a path in the installations the package is
+// applied to: one that would leave the installation makes a package no
+// applier accepts, and is refused before anything is written.
+bool refuseName(const std::string& name) {
+  reportError(BadArgument, messages::kName, name.c_str());
+  return false;
+}
+
+bool checkNames(const PatchPlan& plan) {
+  for (const PlanCommand& command : plan) {
+    if (!staysInside(command.name)) return refuseName(command.name);
+    if (!command.pack.empty() && !staysInside(command.pack)) return refuseName(command.pack);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -153,6 +167,7 @@ bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const P
     reportError(BadArgument, messages::kNone);
     return false;
   }
+  if (!checkNames(plan)) return false;
   PackageWriter archive;
   if (!archive.create(packagePath) || !addExtras(options.extras, &archive)) return false;
   {

@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace AXP {
 namespace {
@@ -75,28 +76,47 @@ bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, uint32_t*
   return true;
 }
 
-bool createTarget(const std::string& targetPath, platform::File* target) {
-  std::string folder = targetPath;
-  if (platform::removeFileSpec(&folder) && !folder.empty() && !makeDirectories(folder)) {
-    reportError(OpenFailed, kFolderMessage, folder.c_str(), platform::lastSystemError());
-    return false;
+std::string fullPath(const FileTarget& target) { return platform::pathAppend(target.root, target.relative); }
+
+// A file already at the target must be one this user may write: a
+// read-only file or a folder there is refused, as writing over it would be.
+bool checkWritable(const FileTarget& target) {
+  platform::File existing;
+  if (existing.openBelow(target.root, target.relative, platform::Access::ReadWrite,
+                         platform::Disposition::ExistingOnly) ||
+      platform::errorKind(platform::lastSystemError()) == platform::ErrorKind::NotFound) {
+    return true;
   }
-  if (!target->open(targetPath, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, kCreateMessage, targetPath.c_str(), platform::lastSystemError());
-    return false;
-  }
-  return true;
+  return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
 }
 
-bool reportWriteFailure(const std::string& targetPath) {
-  reportError(WriteFailed, kWriteMessage, targetPath.c_str(), platform::lastSystemError());
-  return false;
+bool createFolders(const FileTarget& target) {
+  std::string folder = target.relative;
+  if (!platform::removeFileSpec(&folder) || folder.empty() || platform::createFoldersBelow(target.root, folder)) {
+    return true;
+  }
+  return reportBelowFailure(OpenFailed, kFolderMessage, platform::pathAppend(target.root, folder), target.relative);
+}
+
+bool reportWriteFailure(const FileTarget& target) {
+  return reportBelowFailure(WriteFailed, kWriteMessage, fullPath(target), target.relative);
+}
+
+bool writeTarget(const FileTarget& target, const uint8_t* data, uint32_t size) {
+  if (!checkWritable(target) || !createFolders(target)) return false;
+  platform::WorkFile work;
+  if (!work.createBelow(target.root, target.relative)) {
+    return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
+  }
+  uint32_t written = 0;
+  if (size > 0 && (!work.file().write(data, size, &written) || written != size)) return reportWriteFailure(target);
+  return work.commit() || reportWriteFailure(target);
 }
 
 }  // namespace
 
-bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
-                        const std::string& targetPath, uint32_t* sizeOut) {
+bool extractEntryToFile(PackageReader& archive, const std::string& entryName, const FileTarget& target,
+                        uint32_t* sizeOut) {
   PackageEntryReader entry(archive);
   if (!openEntry(archive, entryName, &entry)) return false;
   const uint8_t* data = nullptr;
@@ -107,16 +127,11 @@ bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
     // The unpacking's own report gives way to the target's: the file is
     // what could not be written.
     if (isLzmaEntry(data, size) && !unpackLzma(data, size, &data, &size)) {
-      return reportWriteFailure(targetPath);
+      reportError(WriteFailed, kWriteMessage, fullPath(target).c_str(), platform::lastSystemError());
+      return false;
     }
   }
-  platform::File target;
-  if (!createTarget(targetPath, &target)) return false;
-  uint32_t written = 0;
-  if (size > 0 && (!target.write(data, size, &written) || written != size)) {
-    return reportWriteFailure(targetPath);
-  }
-  if (!target.close()) return reportWriteFailure(targetPath);
+  if (!writeTarget(target, data, size)) return false;
   if (sizeOut != nullptr) *sizeOut = size;
   return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+
 namespace AXP {
 
 class PackageReader;
@@ -18,12 +19,24 @@ class PackageReader;
 // the allocation. Refused with code 14 before the target is touched.
 constexpr uint32_t kMaxEntrySize = 1u << 30;
 
-// Writes the entry's data to `targetPath`, creating missing folders and
+// Where an extraction to a file writes: the file `relative` below the
+// folder `root`, never outside it (see platform's operations below a root).
+struct FileTarget {
+  std::string root;
+  std::string relative;
+};
+
+// Writes the entry's data to the target, creating missing folders and
 // replacing any file there. `entryName` is looked up ignoring ASCII case.
 // The whole entry is read (and so checked against its CRC) and unpacked
-// before the target is touched: a damaged entry leaves the file as it was.
-bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
-                        const std::string& targetPath, uint32_t* sizeOut);
+// before the target is touched, and the data goes to a work file beside the
+// target that replaces it only once written and flushed: a damaged entry, a
+// full disk or a stop leaves the file as it was. A target that exists but
+// may not be written (read-only, a folder) is refused with code 3
+// "File=%s, WinErr=%d"; one reached through a link with code 10
+// "File=%s(leaves its folder through a link)".
+bool extractEntryToFile(PackageReader& archive, const std::string& entryName, const FileTarget& target,
+                        uint32_t* sizeOut);
 
 // Points `*dataOut` at the entry's data in a process-wide buffer (valid
 // until the next extraction), always followed by a zero byte.

@@ -73,6 +73,10 @@ ErrorKind errorKind(int error) {
   return ErrorKind::Other;
 }
 
+int outsideRootError() { return ELOOP; }
+
+int wouldBlockError() { return EWOULDBLOCK; }
+
 Env* defaultEnv() {
   static posix::PosixEnv env;
   return &env;

@@ -118,6 +118,11 @@ ErrorKind errorKind(int error) {
   return ErrorKind::Other;
 }
 
+// ERROR_REPARSE_POINT_ENCOUNTERED, which the MinGW headers leave out.
+int outsideRootError() { return 4395; }
+
+int wouldBlockError() { return ERROR_LOCK_VIOLATION; }
+
 Env* defaultEnv() {
   static win32::Win32Env env;
   return &env;
