@@ -117,6 +117,10 @@ class Env {
   // among the entries of its folder; components past the first that
   // matches nothing are kept as written.
   virtual std::string resolvePath(const std::string& path) = 0;
+  // The bytes an unprivileged writer may still add to the file system that
+  // holds `path` (an existing file or folder). An Env that cannot tell
+  // fails (ENOSYS), and callers then go on without the figure.
+  virtual bool freeSpace(const std::string& path, uint64_t* bytes);
 
   // Temporary files.
   // The temporary folder, ending with a separator.
@@ -156,6 +160,7 @@ class EnvWrapper : public Env {
   }
   bool pathInfo(const std::string& path, FileInfo* info) override { return target_->pathInfo(path, info); }
   std::string resolvePath(const std::string& path) override { return target_->resolvePath(path); }
+  bool freeSpace(const std::string& path, uint64_t* bytes) override { return target_->freeSpace(path, bytes); }
   std::string tempFolder() override { return target_->tempFolder(); }
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     return target_->createUniqueTempFile(folder, prefix);

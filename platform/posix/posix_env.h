@@ -23,6 +23,7 @@ class PosixEnv final : public Env {
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
   bool pathInfo(const std::string& path, FileInfo* info) override;
   std::string resolvePath(const std::string& path) override;
+  bool freeSpace(const std::string& path, uint64_t* bytes) override;
   std::string tempFolder() override;
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   void sleepMilliseconds(uint32_t milliseconds) override;

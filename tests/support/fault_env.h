@@ -30,6 +30,15 @@ class FaultEnv : public platform::EnvWrapper {
   void setBeforeWrite(std::function<void(uint64_t number)> hook) { beforeWrite_ = std::move(hook); }
   // Pauses return at once.
   void skipSleeps(bool skip) { skipSleeps_ = skip; }
+  // The file systems report `bytes` free; -1 leaves the answer to the
+  // wrapped Env.
+  void setFreeSpace(int64_t bytes) { freeSpace_ = bytes; }
+
+  bool freeSpace(const std::string& path, uint64_t* bytes) override {
+    if (freeSpace_ < 0) return target()->freeSpace(path, bytes);
+    *bytes = static_cast<uint64_t>(freeSpace_);
+    return true;
+  }
 
   std::unique_ptr<platform::OpenFile> openFile(const std::string& path, platform::Access access,
                                                platform::Disposition disposition) override {
@@ -84,6 +93,7 @@ class FaultEnv : public platform::EnvWrapper {
   std::atomic<uint64_t> writes_{0};
   std::atomic<uint64_t> failing_{0};
   std::function<void(uint64_t)> beforeWrite_;
+  int64_t freeSpace_ = -1;
   bool skipSleeps_ = false;
 };
 
