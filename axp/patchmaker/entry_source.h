@@ -1,5 +1,5 @@
-// The bytes a package entry is made from: a file of a version folder read
-// whole, or a file inside one of its packs.
+// The bytes a package entry is made from, read in pieces: a file of a
+// version folder, or a file inside one of its packs.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/byte_pieces.h"
+#include "axp/pack/stream.h"
 #include "axp/patchmaker/patch_plan.h"
+#include "platform/file.h"
 
 namespace AXP {
 
@@ -18,29 +21,37 @@ class PackFile;
 // short read; code 14 for a file larger than a package entry may be.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>* data);
 
-// Loads the data of add commands. Consecutive commands on one pack share
-// one read-only opening of it.
-class EntrySource {
+// Measures and reads the data of add commands. Consecutive commands on one
+// pack share one read-only opening of it. One object per thread.
+class EntrySource final : public ByteSource {
  public:
   EntrySource();
   ~EntrySource();
   EntrySource(const EntrySource&) = delete;
   EntrySource& operator=(const EntrySource&) = delete;
 
-  // Fills `*data` for an add command. `*hasEntry` is false for a file of 0
-  // bytes inside a pack, which the package carries as a command line
-  // alone. Failures: those of readWholeFile for a loose file; the pack's
-  // own code when the pack or the file in it cannot be opened; code 4 for
-  // a short read; code 10 for a path beyond the limit.
-  bool load(const PlanCommand& command, std::vector<uint8_t>* data, bool* hasEntry);
+  // The size of an add command's data, without reading it. `*hasEntry` is
+  // false for a file of 0 bytes inside a pack, which the package carries as
+  // a command line alone. Failures: code 3 "WinErr=%d" for a loose file
+  // that cannot be opened; the pack's own code when the pack cannot be
+  // opened; code 1 "%s" for a name the pack does not hold; code 14 for data
+  // larger than a package entry may be (4 GiB - 1); code 10 for a path
+  // beyond the limit.
+  bool measure(const PlanCommand& command, uint32_t* size, bool* hasEntry);
+  // Opens the data of an add command for read(), failing as measure does.
+  bool open(const PlanCommand& command, uint32_t* size);
+  // The next piece of the open data; -1 with code 4 when reading fails.
+  int64_t read(uint8_t* buffer, size_t capacity) override;
 
  private:
-  bool openPack(const std::string& path);
-  bool loadPackedFile(const std::string& packPath, const std::string& name, std::vector<uint8_t>* data,
-                      bool* hasEntry);
+  bool openPack(const PlanCommand& command, std::string* packPath);
+  bool openLoose(const PlanCommand& command, uint32_t* size);
 
   std::unique_ptr<PackFile> pack_;
   std::string packPath_;  // of the pack open in pack_; empty when none
+  platform::File file_;   // the open loose file, or
+  StreamHandle stream_;   // the open file inside pack_
+  std::string reading_;   // what is open, for messages
 };
 
 }  // namespace AXP
