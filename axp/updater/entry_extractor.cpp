@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/byte_order.h"
 #include "axp/common/package_reader.h"
+#include "axp/lzma/lzma_coder.h"
 #include "axp/updater/lzma_entry.h"
 #include "grow_buffer.h"
+#include "lzma_entry_coding.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
@@ -23,6 +27,8 @@ constexpr const char* kTooLargeMessage = "entry %s size %u above limit %u";
 constexpr const char* kFolderMessage = "Path=%s, WinErr=%d";
 constexpr const char* kCreateMessage = "File=%s, WinErr=%d";
 constexpr const char* kWriteMessage = "File=%s, WinErr: %d";
+// Beside a target written as it is read, its work file until complete.
+constexpr const char* kWorkSuffix = ".~axp";
 
 GrowBuffer& fileModeBuffer() {
   static GrowBuffer buffer;
@@ -93,14 +99,160 @@ bool reportWriteFailure(const std::string& targetPath) {
   return false;
 }
 
+// Writes data too large to be held whole as it is read, into a work file
+// beside the target that is moved over it once complete: a damaged entry
+// leaves the target as it was, and a target that may not be written fails
+// as it would when written directly.
+bool streamToFile(EntryData* data, const std::string& targetPath) {
+  const bool replacing = platform::pathExists(targetPath);
+  if (replacing) {
+    platform::File existing;
+    if (!existing.open(targetPath, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
+      reportError(OpenFailed, kCreateMessage, targetPath.c_str(), platform::lastSystemError());
+      return false;
+    }
+  }
+  const std::string workPath = targetPath + kWorkSuffix;
+  platform::File work;
+  if (!createTarget(workPath, &work)) return false;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kLzmaStreamPiece]);
+  bool written = true;
+  for (int64_t got = 1; written && got > 0;) {
+    got = data->read(piece.get(), kLzmaStreamPiece);
+    uint32_t done = 0;
+    written = got >= 0 && (got == 0 || (work.write(piece.get(), static_cast<uint32_t>(got), &done) && done == got));
+    if (got < 0 && !data->failedInStream()) {
+      work.close();
+      platform::deleteFile(workPath);
+      return false;
+    }
+  }
+  written = work.close() && written && (!replacing || platform::copyPermissions(targetPath, workPath)) &&
+            platform::moveFile(workPath, targetPath);
+  if (written) return true;
+  reportWriteFailure(targetPath);
+  platform::deleteFile(workPath);
+  return false;
+}
+
 }  // namespace
+
+// The first piece of an entry, then the rest of it as the archive gives it.
+class EntryData::Raw final : public ByteSource {
+ public:
+  Raw(PackageReader& archive, PackageEntryReader& entry) : archive_(archive), entry_(entry) {}
+
+  bool readFirst() {
+    const uint32_t want = std::min(kReadPiece, entry_.size());
+    const int64_t got = want == 0 ? 0 : entry_.read(first_, want);
+    if (got < 0 || static_cast<uint32_t>(got) != want) return reportZipError(archive_.error());
+    end_ = static_cast<uint32_t>(got);
+    return true;
+  }
+  const uint8_t* first() const { return first_; }
+  uint32_t firstSize() const { return end_; }
+  void skip(uint32_t count) { at_ = std::min(end_, at_ + count); }
+
+  int64_t read(uint8_t* buffer, size_t capacity) override {
+    if (at_ < end_) {
+      const uint32_t count = static_cast<uint32_t>(std::min<size_t>(capacity, end_ - at_));
+      std::memcpy(buffer, first_ + at_, count);
+      at_ += count;
+      return count;
+    }
+    const int64_t got = entry_.read(buffer, static_cast<uint32_t>(std::min<size_t>(capacity, UINT32_MAX)));
+    if (got < 0) reportZipError(archive_.error());
+    return got;
+  }
+
+ private:
+  PackageReader& archive_;
+  PackageEntryReader& entry_;
+  uint8_t first_[kReadPiece];
+  uint32_t at_ = 0;
+  uint32_t end_ = 0;
+};
+
+EntryData::EntryData(PackageReader& archive) : archive_(archive), entry_(archive) {}
+
+EntryData::~EntryData() = default;
+
+bool EntryData::open(const std::string& entryName, uint32_t* dataSize) {
+  const PackageEntryInfo* found = archive_.find(entryName);
+  if (found != nullptr && !entry_.open(*found)) return reportZipError(archive_.error());
+  raw_ = std::make_unique<Raw>(archive_, entry_);
+  if (!raw_->readFirst()) return false;
+  left_ = entry_.size();
+  if (isLzmaEntry(raw_->first(), raw_->firstSize())) {
+    failedInStream_ = true;
+    if (raw_->firstSize() < kLzmaHeaderSize) return reportLzmaFailure(kLzmaInputEnded);
+    raw_->skip(kLzmaHeaderSize);
+    decoder_ = openLzmaDecoder(raw_->first(), raw_.get());
+    if (decoder_ == nullptr) return false;
+    failedInStream_ = false;
+    left_ = readLittleEndian32(raw_->first() + kLzmaUnpackedSizeOffset);
+  }
+  *dataSize = left_;
+  return true;
+}
+
+int64_t EntryData::read(uint8_t* buffer, size_t capacity) {
+  if (left_ == 0) return 0;
+  const size_t want = std::min<size_t>(capacity, left_);
+  const int64_t got = decoder_ ? decoder_->read(buffer, want) : raw_->read(buffer, want);
+  if (got < 0 && decoder_ && decoder_->result() != kLzmaReadError) {
+    failedInStream_ = true;
+    lzmaDecoderFailure(*decoder_);
+    return -1;
+  }
+  if (got < 0) return -1;
+  // A stored entry shorter than its directory record.
+  if (got == 0) {
+    reportZipError(archive_.error());
+    return -1;
+  }
+  left_ -= static_cast<uint32_t>(got);
+  return left_ == 0 ? finish(got) : got;
+}
+
+// Reads what the packed stream left of the entry, so that its CRC is
+// checked before the last piece of data is given.
+int64_t EntryData::finish(int64_t got) {
+  uint8_t rest[kReadPiece];
+  for (int64_t count = 1; count > 0;) {
+    count = raw_->read(rest, sizeof rest);
+    if (count < 0) return -1;
+  }
+  return got;
+}
+
+bool entryDataSize(PackageReader& archive, const std::string& entryName, uint32_t* size) {
+  PackageEntryReader entry(archive);
+  const PackageEntryInfo* found = archive.find(entryName);
+  if (found != nullptr && !entry.open(*found)) return reportZipError(archive.error());
+  uint8_t header[kLzmaHeaderSize];
+  const uint32_t want = std::min(kLzmaHeaderSize, entry.size());
+  const int64_t got = want == 0 ? 0 : entry.read(header, want);
+  if (got < 0 || static_cast<uint32_t>(got) != want) return reportZipError(archive.error());
+  const bool packed = want == kLzmaHeaderSize && isLzmaEntry(header, entry.size());
+  *size = packed ? readLittleEndian32(header + kLzmaUnpackedSizeOffset) : entry.size();
+  return true;
+}
 
 bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
                         const std::string& targetPath, uint32_t* sizeOut) {
-  PackageEntryReader entry(archive);
-  if (!openEntry(archive, entryName, &entry)) return false;
-  const uint8_t* data = nullptr;
+  EntryData whole(archive);
   uint32_t size = 0;
+  if (!whole.open(entryName, &size)) return whole.failedInStream() ? reportWriteFailure(targetPath) : false;
+  // Held whole are entries whose data and stored bytes are both small.
+  if (size > kWholeEntryLimit || whole.entry().size() > kWholeEntryLimit) {
+    if (!streamToFile(&whole, targetPath)) return false;
+    if (sizeOut != nullptr) *sizeOut = size;
+    return true;
+  }
+  PackageEntryReader& entry = whole.entry();
+  const uint8_t* data = nullptr;
+  size = 0;
   if (entry.size() > 0) {
     if (!readWholeEntry(archive, &entry, &size)) return false;
     data = fileModeBuffer().data();
