@@ -71,7 +71,7 @@ bench: build
 # The main job: a sample game generated, patched end to end with the axp
 # tool and the patch program, and checked; prints a report.
 demo: configure
-	cmake --build $(BUILD) --target axp_tool qelt-patch -j $(JOBS)
+	cmake --build $(BUILD) --target axp_tool qelt-patch qelt-patch-stub -j $(JOBS)
 	bash demo/run_demo.sh $(BUILD)
 
 # Every fuzz target for FUZZ_SECONDS each, built with clang's libFuzzer and

@@ -17,19 +17,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "axp/pack/pack_file.h"
 #include "axp/patchmaker/patch_maker.h"
+#include "bench_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using bench_files::buildPack;
+using bench_files::writeBytes;
 
 constexpr char kSizeVariable[] = "AXP_MAKE_BENCH_MB";
 constexpr size_t kDefaultMegabytes = 200;
@@ -81,11 +82,6 @@ std::string sampleData(size_t size, std::mt19937* random) {
   }
   data.resize(size);
   return data;
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string formatted(const char* format, const std::string& first, const std::string& second = std::string()) {
@@ -152,19 +148,6 @@ class Workload {
       buildPack(folder("new/") + pack, newPacks[p]);
     }
     fs::create_directories(folder("out"));
-  }
-
-  static void buildPack(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
-    fs::create_directories(fs::path(path).parent_path());
-    AXP::PackFile pack;
-    if (!pack.create(path.c_str())) std::abort();
-    pack.setListTracking(1);
-    for (const auto& [name, bytes] : files) {
-      if (!pack.insertContents(bytes.data(), static_cast<uint32_t>(bytes.size()), name.c_str(), true, false)) {
-        std::abort();
-      }
-    }
-    if (!pack.saveList()) std::abort();
   }
 
   std::string root_;

@@ -8,7 +8,8 @@
 # catalogues both, builds the patch package and the patch program with the
 # axp tool, copies the old version to a player's folder, runs the patch
 # program there unattended and checks that the player now has the new
-# version: every pack sound, the same catalogue, the same loose files.
+# version: every pack sound, "axp verify" content, the same catalogue, the
+# same loose files.
 # Prints a short report and exits 1 when any step or check fails.
 #
 # Everything is written under BUILD_DIR/demo (or $DEMO_WORK when set).
@@ -23,6 +24,8 @@ fi
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD=$(cd "$1" && pwd) || exit 2
 AXP=$BUILD/tools/axp
+# The patch program built for shipping, which "axp exe" copies.
+STUB=$BUILD/tools/qelt-patch-stub
 WORK=${DEMO_WORK:-$BUILD/demo}
 
 OLD_VERSION=1.0.0.0
@@ -48,7 +51,7 @@ COPY=$WORK/player-copy
 LOGS=$WORK/logs
 PATCH_TIMEOUT=300
 
-for tool in "$AXP" "$BUILD/tools/qelt-patch"; do
+for tool in "$AXP" "$STUB"; do
   if [ ! -x "$tool" ]; then
     echo "demo: $tool is missing; build first (make build)" >&2
     exit 2
@@ -122,10 +125,10 @@ progress "building the patch package"
 run_step "make package" "$LOGS/make.log" "$AXP" make "$OLD" "$NEW" -o "$PACKAGE"
 grep -E '^(commands|entries|package):' "$LOGS/make.log" | sed 's/^/    /'
 
+# The version range comes from the package, which recorded it.
 progress "building the patch program $PROGRAM_NAME"
 run_step "make patch program" "$LOGS/exe.log" \
-  bash -c 'cd "$1" && "$2" exe --from "$3" --to "$4" "$5" -o "$6"' exe \
-  "$RELEASE" "$AXP" "$OLD_VERSION" "$NEW_VERSION" "$PACKAGE" "$PROGRAM_NAME"
+  bash -c 'cd "$1" && "$2" exe "$3" -o "$4"' exe "$RELEASE" "$AXP" "$PACKAGE" "$PROGRAM_NAME"
 sed 's/^/    /' "$LOGS/exe.log"
 
 progress "installing $OLD_VERSION in the player's folder"
@@ -184,6 +187,14 @@ else
   check "axp pack check: $packs_bad of $packs_total packs bad ($new_packs expected)" fail
 fi
 
+# Every file the player's catalogue lists is there as listed.
+if "$AXP" verify "$PLAYER" >"$LOGS/verify.log" 2>&1; then
+  check "axp verify: the player's game is $NEW_VERSION as catalogued" pass
+else
+  check "axp verify: the player's game is $NEW_VERSION as catalogued" fail
+  head -n 10 "$LOGS/verify.log" | readable | sed 's/^/      /'
+fi
+
 # The installed catalogue is the new version's.
 if cmp -s "$PLAYER/(version)" "$NEW/(version)"; then
   check "player's \"(version)\" equals $NEW_VERSION's catalogue" pass
@@ -238,11 +249,12 @@ echo "sizes:"
 printf '  %-22s %s\n' "old $OLD_VERSION" "$(megabytes "$(size_of "$OLD")")"
 printf '  %-22s %s\n' "new $NEW_VERSION" "$(megabytes "$(size_of "$NEW")")"
 printf '  %-22s %s (%s bytes)\n' "package" "$(megabytes "$(size_of "$PACKAGE")")" "$(size_of "$PACKAGE")"
+printf '  %-22s %s (%s bytes)\n' "patch program stub" "$(megabytes "$(size_of "$STUB")")" "$(size_of "$STUB")"
 printf '  %-22s %s (%s bytes)\n' "patch program" "$(megabytes "$(size_of "$PROGRAM")")" "$(size_of "$PROGRAM")"
 echo "counts:"
 printf '  %-22s %s\n' "old $OLD_VERSION" "$(catalogue_counts "$OLD/(version)")"
 printf '  %-22s %s\n' "new $NEW_VERSION" "$(catalogue_counts "$NEW/(version)")"
-if "$AXP" package commands "$PACKAGE" >"$LOGS/commands.log" 2>&1; then
+if "$AXP" package commands --raw "$PACKAGE" >"$LOGS/commands.log" 2>&1; then
   # Lines "OP|PACK|NAME": OP 0 adds or replaces, 1 deletes; a loose name
   # ending in .axp is a whole pack.
   awk -F'|' '

@@ -17,7 +17,7 @@ class DialogLink {
   void setNotes(const std::string& text);
   void showInstallation(const std::string& installDir, const std::string& localVersion);
   void enableStart();
-  void reportFailure();
+  void reportFailure(PatchFailure failure);
   void reportProgress(int percent);
   // Returns once the player has seen the success message.
   void reportDone(const std::string& toVersion, const std::string& installDir);

@@ -27,6 +27,17 @@ enum class WorkerMessageKind {
   AskRetry,     // text: the question; the answer is Retry (true) or Cancel (false)
 };
 
+// Why an attempt failed.
+enum class PatchFailure {
+  None,
+  DamagedPackage,        // the program's container or its package cannot be read
+  InstallationNotFound,  // no installation with a readable version
+  VersionOutOfRange,     // the installed version lies outside the package's range
+  GameRunning,           // the game client was running and the player gave up
+  ApplyFailed,           // the update started and stopped with an error
+  Other,                 // the attempt could not be started
+};
+
 // The progress bar's range.
 constexpr int kProgressEmpty = 0;
 constexpr int kProgressFull = 100;
@@ -36,6 +47,7 @@ struct WorkerMessage {
   std::string text;
   int percent = 0;
   std::string folder;
+  PatchFailure failure = PatchFailure::None;  // of a Failed message
 };
 
 struct WorkerReply {

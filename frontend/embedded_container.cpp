@@ -4,11 +4,12 @@
 #include <utility>
 
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/common/patch_container.h"
+#include "axp/common/version_key.h"
 #include "axp/updater/lzma_entry.h"
 #include "axp/updater/updater.h"
 #include "frontend/entry_extract.h"
-#include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -24,19 +25,6 @@ const char kPackageCopyExtension[] = ".xzip";
 const char kNotesFilePrefix[] = "QELT_patchinfo_";
 const char kNotesFileJoin[] = "_";
 const char kNotesFileExtension[] = ".txt";
-const char kNotesEntry[] = "Update.txt";
-
-bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* text) {
-  platform::File file;
-  if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) return false;
-  int64_t size = file.size();
-  if (size < 0 || static_cast<uint64_t>(size) > maxSize) return false;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  uint32_t got = 0;
-  if (!file.read(bytes.data(), static_cast<uint32_t>(size), &got) || got != size) return false;
-  *text = std::move(bytes);
-  return true;
-}
 
 // The builder LZMA-packs every entry it writes, the notes among them; shown
 // as they lie in the archive they would be the packed bytes.
@@ -45,7 +33,7 @@ bool unpackNotes(std::string* text) {
   if (!AXP::isLzmaEntry(text->data(), size)) return true;
   const uint8_t* data = nullptr;
   uint32_t unpacked = 0;
-  if (!AXP::unpackLzma(text->data(), size, &data, &unpacked) || unpacked > kMaxReleaseNotes) return false;
+  if (!AXP::unpackLzma(text->data(), size, &data, &unpacked) || unpacked > AXP::kMaxReleaseNotes) return false;
   text->assign(reinterpret_cast<const char*>(data), unpacked);
   return true;
 }
@@ -56,8 +44,9 @@ std::optional<std::string> readReleaseNotes(const std::string& packagePath, cons
   std::optional<std::string> notes;
   std::string text;
   AXP::UpdaterHandle updater = AXP::makeUpdater();
-  if (updater && extractEntryToFile(updater.get(), packagePath, kNotesEntry, notesPath, kMaxReleaseNotes) &&
-      readWholeFile(notesPath, kMaxReleaseNotes, &text) && unpackNotes(&text)) {
+  if (updater &&
+      extractEntryToFile(updater.get(), packagePath, AXP::kReleaseNotesName, notesPath, AXP::kMaxReleaseNotes) &&
+      platform::readWholeFile(notesPath, AXP::kMaxReleaseNotes, &text) && unpackNotes(&text)) {
     notes = std::move(text);
   }
   platform::deleteFile(notesPath);
@@ -83,9 +72,9 @@ bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std
   AXP::ContainerReader container;
   if (!container.open(settings.programPath, settings.containerStart)) return false;
   state->fromVersion = container.fromVersion();
-  state->fromKey = normalizeVersion(state->fromVersion);
+  state->fromKey = AXP::normalizeVersion(state->fromVersion);
   state->toVersion = container.toVersion();
-  state->toKey = normalizeVersion(state->toVersion);
+  state->toKey = AXP::normalizeVersion(state->toVersion);
 
   platform::createDirectory(workFolderPath(settings.tempFolder));
   state->packagePath = packageCopyPath(settings.tempFolder, state->fromVersion, state->toVersion);

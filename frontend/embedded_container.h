@@ -11,9 +11,6 @@
 
 namespace qelt {
 
-// Release notes longer than this are not shown.
-constexpr uint64_t kMaxReleaseNotes = 1024 * 1024;
-
 // Reads the range into fromVersion/toVersion and their keys and copies the
 // package to packagePath, in the work folder "QELT Patch" of the temporary
 // folder. `*notes` receives the text of the package's "Update.txt" when it

@@ -1,49 +1,25 @@
 #include "frontend/installation.h"
 
 #include "axp/common/file_util.h"
-#include "axp/common/format_names.h"
-#include "frontend/version_key.h"
+#include "axp/common/version_key.h"
 #include "host/registry.h"
-#include "platform/file.h"
 #include "platform/path.h"
 
 namespace qelt {
 namespace {
-
-const char kVersionSeparator = '|';
-const char kLineEnd = '\n';
-constexpr uint32_t kMaxFirstLine = 259;
-constexpr size_t kMaxVersionText = 32;
 
 const char kRegistryHive[] = "HKEY_LOCAL_MACHINE";
 const char kRegistryKey[] = "SOFTWARE\\Brindell\\QELT";
 const char kRegistryValue[] = "InstallPath";
 const char kPickerTitle[] = "请选择《溪云归棹》所在的路径";
 
-// The first line of a text file, at most kMaxFirstLine bytes of it.
-bool readFirstLine(const std::string& path, std::string* line) {
-  platform::File file;
-  if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) return false;
-  char buffer[kMaxFirstLine];
-  uint32_t got = 0;
-  if (!file.read(buffer, kMaxFirstLine, &got) || got == 0) return false;
-  line->assign(buffer, got);
-  size_t end = line->find(kLineEnd);
-  if (end != std::string::npos) line->resize(end);
-  return true;
-}
-
 }  // namespace
 
 bool readInstalledVersion(const std::string& folder, bool checkRange, PatchState* state) {
-  std::string path = platform::pathAppend(folder, AXP::kVersionFileName);
-  std::string line;
-  if (path.size() > AXP::kMaxPath || !readFirstLine(path, &line)) return false;
-  size_t separator = line.find(kVersionSeparator);
-  if (separator == std::string::npos) return false;
-  state->localVersion = line.substr(0, separator < kMaxVersionText ? separator : kMaxVersionText);
-  state->localKey = normalizeVersion(state->localVersion);
-  return !checkRange || placeInRange(state->localKey, state->fromKey, state->toKey) == RangePlace::Inside;
+  if (!AXP::readInstalledVersion(folder, &state->localVersion)) return false;
+  state->localKey = AXP::normalizeVersion(state->localVersion);
+  return !checkRange ||
+         AXP::placeInRange(state->localKey, state->fromKey, state->toKey) == AXP::RangePlace::Inside;
 }
 
 bool InstallationFinder::tryRegistry(PatchState* state) const {

@@ -41,6 +41,7 @@ void PatchDialog::initialize() {
   startSignal_ = std::make_shared<StartSignal>();
   if (!owner_->startWorker(startSignal_)) {
     host_->showStatus(kThreadFailed);
+    lastFailure_ = PatchFailure::Other;
     showFailedState();
   }
 }
@@ -118,6 +119,7 @@ WorkerReply PatchDialog::onMessage(const WorkerMessage& message) {
       if (state_ == DialogState::Starting) setState(DialogState::Ready);
       break;
     case WorkerMessageKind::Failed:
+      lastFailure_ = message.failure;
       showFailedState();
       break;
     case WorkerMessageKind::Progress:

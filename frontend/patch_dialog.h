@@ -45,6 +45,8 @@ class PatchDialog : public IDialogHandler {
   bool ended() const { return ended_; }
   // The update finished and the player has seen the success message.
   bool updateDone() const { return updateDone_; }
+  // Why the last failed attempt failed; None when none has.
+  PatchFailure lastFailure() const { return lastFailure_; }
 
  private:
   // Starts an attempt: the first one, and again for Browse.
@@ -59,6 +61,7 @@ class PatchDialog : public IDialogHandler {
   DialogState state_ = DialogState::Starting;
   bool failedShown_ = false;  // from the first failure on, the status line is red
   bool updateDone_ = false;
+  PatchFailure lastFailure_ = PatchFailure::None;
   bool ended_ = false;
   int progress_ = 0;
   std::string installDir_;  // of the finished update: where the launcher lies

@@ -22,6 +22,7 @@ bool PatchProgram::run() {
   channel_.close();
   dialog.abandonAttempt();
   joinWorkers();
+  failure_ = dialog.lastFailure();
   return dialog.updateDone();
 }
 

@@ -25,6 +25,8 @@ class PatchProgram : private IDialogOwner {
   // Shows the dialog until it ends, then lets every worker finish. True
   // when the update finished.
   bool run();
+  // After run: why the last failed attempt failed; None when none has.
+  PatchFailure failure() const { return failure_; }
 
  private:
   bool startWorker(std::shared_ptr<StartSignal> start) override;
@@ -39,6 +41,7 @@ class PatchProgram : private IDialogOwner {
   // only after the one before it has returned.
   std::mutex attemptMutex_;
   std::vector<std::thread> workers_;
+  PatchFailure failure_ = PatchFailure::None;
 };
 
 }  // namespace qelt

@@ -4,13 +4,13 @@
 #include <string>
 
 #include "axp/common/error_record.h"
+#include "axp/common/version_key.h"
 #include "axp/updater/updater.h"
 #include "frontend/apply_progress.h"
 #include "frontend/client_check.h"
 #include "frontend/embedded_container.h"
 #include "frontend/patch_texts.h"
 #include "frontend/text_format.h"
-#include "frontend/version_key.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -28,9 +28,9 @@ const char kApplyFailedFormat[] = "更新错误(code=%d,%s)";
 const char kFinished[] = "更新结束";
 const char kFiledPackagesFolder[] = "Patch";
 
-void fail(DialogLink* link, const std::string& status) {
+void fail(DialogLink* link, const std::string& status, PatchFailure failure) {
   link->setStatus(status);
-  link->reportFailure();
+  link->reportFailure(failure);
 }
 
 // Moves the used package into the installation's "Patch" folder, replacing
@@ -63,7 +63,7 @@ UpdateResult runUpdate(PatchState* state, const WorkerContext& context, DialogLi
   AXP::UpdaterHandle updater = AXP::makeUpdater();
   if (!updater || !updater->openPackage(state->packagePath.c_str())) {
     link->setStatus(kPackageBroken);
-    return UpdateResult::Failed;
+    return UpdateResult::PackageBroken;
   }
   state->operationCount = static_cast<uint32_t>(updater->getOperationCount());
   link->setStatus(kReadyToStart);
@@ -73,11 +73,11 @@ UpdateResult runUpdate(PatchState* state, const WorkerContext& context, DialogLi
   if (!context.start->wait()) return UpdateResult::Abandoned;
   if (isClientRunning(link, context.settings->clientProgram, true)) {
     link->setStatus(kClientRunningText);
-    return UpdateResult::Failed;
+    return UpdateResult::GameRunning;
   }
   if (!applyPackage(updater.get(), state, link)) {
     link->setStatus(formatText(kApplyFailedFormat, AXP::getLastErrorCode(), AXP::getLastErrorMessage()));
-    return UpdateResult::Failed;
+    return UpdateResult::ApplyFailed;
   }
   // The updater holds the package open until it is released.
   updater.reset();
@@ -89,21 +89,31 @@ void patchWorker(const WorkerContext& context) {
   DialogLink link(context.channel);
   PatchState state;
   std::optional<std::string> notes;
-  if (!readEmbeddedContainer(*context.settings, &state, &notes)) return fail(&link, kContainerFailed);
+  if (!readEmbeddedContainer(*context.settings, &state, &notes)) {
+    return fail(&link, kContainerFailed, PatchFailure::DamagedPackage);
+  }
   if (notes) link.setNotes(*notes);
-  if (!context.finder->findInstallation(&state, &link)) return fail(&link, kNoInstallation);
+  if (!context.finder->findInstallation(&state, &link)) {
+    return fail(&link, kNoInstallation, PatchFailure::InstallationNotFound);
+  }
   link.showInstallation(state.installDir, state.localVersion);
-  switch (placeInRange(state.localKey, state.fromKey, state.toKey)) {
-    case RangePlace::Below:
-      return fail(&link, formatText(kBelowRangeFormat, state.fromVersion.c_str(), state.localVersion.c_str()));
-    case RangePlace::Above:
-      return fail(&link, formatText(kAboveRangeFormat, state.toVersion.c_str(), state.localVersion.c_str()));
-    case RangePlace::Inside:
+  switch (AXP::placeInRange(state.localKey, state.fromKey, state.toKey)) {
+    case AXP::RangePlace::Below:
+      return fail(&link, formatText(kBelowRangeFormat, state.fromVersion.c_str(), state.localVersion.c_str()),
+                  PatchFailure::VersionOutOfRange);
+    case AXP::RangePlace::Above:
+      return fail(&link, formatText(kAboveRangeFormat, state.toVersion.c_str(), state.localVersion.c_str()),
+                  PatchFailure::VersionOutOfRange);
+    case AXP::RangePlace::Inside:
       break;
   }
   switch (runUpdate(&state, context, &link)) {
-    case UpdateResult::Failed:
-      return link.reportFailure();
+    case UpdateResult::PackageBroken:
+      return link.reportFailure(PatchFailure::DamagedPackage);
+    case UpdateResult::GameRunning:
+      return link.reportFailure(PatchFailure::GameRunning);
+    case UpdateResult::ApplyFailed:
+      return link.reportFailure(PatchFailure::ApplyFailed);
     case UpdateResult::Abandoned:
       return;
     case UpdateResult::Applied:

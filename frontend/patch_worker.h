@@ -29,7 +29,7 @@ struct WorkerContext {
 // before Start.
 void patchWorker(const WorkerContext& context);
 
-enum class UpdateResult { Applied, Failed, Abandoned };
+enum class UpdateResult { Applied, Abandoned, PackageBroken, GameRunning, ApplyFailed };
 
 // Opens the package, waits for Start, checks for the game client, applies
 // the package and files it under the installation's "Patch" folder. On

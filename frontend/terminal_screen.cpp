@@ -5,6 +5,7 @@
 
 #include "frontend/dialog_messages.h"
 #include "frontend/display_text.h"
+#include "frontend/patch_texts.h"
 #include "frontend/terminal_keys.h"
 #include "frontend/text_format.h"
 #include "frontend/text_width.h"
@@ -17,8 +18,6 @@ const char kBold[] = "\x1b[1m";
 const char kRed[] = "\x1b[31m";
 const char kDim[] = "\x1b[2m";
 const char kPlain[] = "\x1b[0m";
-const char kFolderLabel[] = "安装目录: ";
-const char kVersionLabel[] = "本地版本: ";
 const char kNotesLabel[] = "版本信息:";
 const char kMoreNotes[] = "...";
 const char kStartLabel[] = "开始升级";

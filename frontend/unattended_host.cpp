@@ -2,6 +2,7 @@
 
 #include "frontend/display_text.h"
 #include "frontend/interrupt_guard.h"
+#include "frontend/patch_texts.h"
 
 namespace qelt {
 
@@ -9,11 +10,22 @@ void UnattendedHost::press(DialogCommand command) {
   if (sink_ != nullptr) sink_->post(command);
 }
 
-void UnattendedHost::showStatus(const std::string& text) { *out_ << displayLine(text) << std::endl; }
-
-void UnattendedHost::showMessage(const std::string& text, const std::string& /*caption*/) {
-  *out_ << displayLine(text) << std::endl;
+void UnattendedHost::say(const std::string& text) {
+  const std::string line = displayLine(text);
+  *out_ << line << std::endl;
+  if (log_ != nullptr) *log_ << line << std::endl;
 }
+
+// A new attempt clears the installation shown; nothing is printed for that.
+void UnattendedHost::showInstallation(const std::string& folder, const std::string& version) {
+  if (folder.empty()) return;
+  say(kFolderLabel + folder);
+  say(kVersionLabel + version);
+}
+
+void UnattendedHost::showStatus(const std::string& text) { say(text); }
+
+void UnattendedHost::showMessage(const std::string& text, const std::string& /*caption*/) { say(text); }
 
 bool UnattendedHost::pickFolder(const std::string& /*title*/, std::string* folder) {
   if (foldersOffered_ == installDirs_.size()) return false;

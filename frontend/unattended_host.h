@@ -3,7 +3,9 @@
 // with Cancel; the folder picker answers with the next of the folders given
 // on the command line, or with nothing. A failed attempt is tried again
 // (Browse) while folders are left to offer, else the program ends. Every
-// status line is printed as a line of its own, message boxes likewise.
+// status line is printed as a line of its own, message boxes likewise, and
+// so are the installation found and its version; a log, when given, gets
+// the same lines.
 #pragma once
 
 #include <ostream>
@@ -17,12 +19,12 @@ namespace qelt {
 
 class UnattendedHost : public IDialogHost {
  public:
-  UnattendedHost(std::ostream* out, std::vector<std::string> installDirs)
-      : out_(out), installDirs_(std::move(installDirs)) {}
+  UnattendedHost(std::ostream* out, std::vector<std::string> installDirs, std::ostream* log = nullptr)
+      : out_(out), log_(log), installDirs_(std::move(installDirs)) {}
 
   void attach(ICommandSink* sink) override { sink_ = sink; }
   void showCaption(const std::string& /*caption*/) override {}
-  void showInstallation(const std::string& /*folder*/, const std::string& /*version*/) override {}
+  void showInstallation(const std::string& folder, const std::string& version) override;
   void showStatus(const std::string& text) override;
   void showStatusAlert() override {}
   void showProgress(int /*percent*/) override {}
@@ -34,8 +36,11 @@ class UnattendedHost : public IDialogHost {
 
  private:
   void press(DialogCommand command);
+  // One line, made readable, to the output and the log.
+  void say(const std::string& text);
 
   std::ostream* out_;
+  std::ostream* log_;
   std::vector<std::string> installDirs_;
   size_t foldersOffered_ = 0;
   size_t retries_ = 0;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "platform/file.h"
@@ -147,6 +148,20 @@ int64_t fileSize(const std::string& path) {
   FileInfo info;
   if (!currentEnv()->pathInfo(path, &info)) return -1;
   return info.directory ? failedPosition(EISDIR) : static_cast<int64_t>(info.size);
+}
+
+bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* bytes) {
+  File file;
+  if (!file.open(path, Access::Read, Disposition::ExistingOnly)) return false;
+  const int64_t size = file.size();
+  if (size < 0) return false;
+  if (static_cast<uint64_t>(size) > maxSize || size > INT32_MAX) return fail(EFBIG);
+  std::string read(static_cast<size_t>(size), '\0');
+  uint32_t got = 0;
+  if (!file.read(read.data(), static_cast<uint32_t>(size), &got)) return false;
+  if (got != size) return fail(EIO);
+  *bytes = std::move(read);
+  return true;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

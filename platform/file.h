@@ -91,6 +91,9 @@ int64_t fileSize(const std::string& path);
 // The bytes that may still be written to the file system holding `path`
 // (see Env::freeSpace); false when that cannot be told.
 bool freeSpace(const std::string& path, uint64_t* bytes);
+// The whole file at `path` into `*bytes`; false (EFBIG) for a file larger
+// than `maxSize`, or when it cannot be opened or read whole.
+bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* bytes);
 // True when both paths name the same existing file.
 bool sameFile(const std::string& a, const std::string& b);
 // Gives `to` the access permissions of `from`: a file written through a

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <new>
 
+#include "axp/common/checksum.h"
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/pack/pack_file.h"
+#include "axp/updater/command_list.h"
 #include "platform/system.h"
 
 namespace AXP {
@@ -14,6 +17,7 @@ namespace {
 
 constexpr char kTooLargeMessage[] = "File=%s(too large)";
 constexpr char kOutOfMemoryMessage[] = "File=%s(out of memory)";
+constexpr char kStaleMessage[] = "File=%s(differs from its catalogue row)";
 
 // An entry's header holds its unpacked size in 32 bits.
 bool checkEntrySize(uint64_t size, const std::string& what) {
@@ -78,8 +82,32 @@ bool EntrySource::openPack(const PlanCommand& command, std::string* packPath) {
 
 bool EntrySource::openLoose(const PlanCommand& command, uint32_t* size) {
   std::string path = command.sourceFolder;
+  if (!appendPath(&path, command.name)) return false;
   reading_ = path;
-  return appendPath(&path, command.name) && openLooseFile(path, &file_, size);
+  return openLooseFile(path, &file_, size);
+}
+
+// A file whose bytes are not what the catalogue shipped with the package
+// says would leave players with a "(version)" that disagrees with their
+// disk.
+bool EntrySource::checkRow(const std::optional<CatalogueRow>& row, uint32_t size, uint32_t crc) {
+  if (!row || (row->size == size && row->crc == crc)) return true;
+  staleSource_ = reading_;
+  reportError(BadData, kStaleMessage, reading_.c_str());
+  return false;
+}
+
+// The catalogue lists a pack through the rows of its files, one of which is
+// its "(list)"; the list stands for the rest.
+bool EntrySource::checkShippedPack(const PlanCommand& command) {
+  if (!command.catalogued) return true;
+  std::string packPath;
+  PlanCommand asPack = command;
+  asPack.pack = command.name;
+  if (!openPack(asPack, &packPath)) return false;
+  StreamHandle list(pack_->openFile(kListFileName));
+  if (list == nullptr) return false;
+  return checkRow(command.catalogued, list->size(), list->crc());
 }
 
 bool EntrySource::measure(const PlanCommand& command, uint32_t* size, bool* hasEntry) {
@@ -105,29 +133,41 @@ bool EntrySource::measure(const PlanCommand& command, uint32_t* size, bool* hasE
 bool EntrySource::open(const PlanCommand& command, uint32_t* size) {
   stream_.reset();
   file_.close();
-  if (command.pack.empty()) return openLoose(command, size);
+  staleSource_.clear();
+  row_ = command.catalogued;
+  crc_ = crcStart();
+  if (command.pack.empty()) {
+    if (!openLoose(command, size)) return false;
+    size_ = *size;
+    if (!isPackName(command.name)) return true;
+    row_.reset();
+    return checkShippedPack(command);
+  }
   std::string packPath;
   if (!openPack(command, &packPath)) return false;
   stream_.reset(pack_->openFile(command.name.c_str()));
   if (stream_ == nullptr) return false;
   reading_ = command.name + " in " + packPath;
-  *size = stream_->size();
+  *size = size_ = stream_->size();
   return true;
 }
 
+bool EntrySource::finish() { return checkRow(row_, size_, crcFinish(crc_)); }
+
 int64_t EntrySource::read(uint8_t* buffer, size_t capacity) {
   const uint32_t want = static_cast<uint32_t>(std::min<size_t>(capacity, UINT32_MAX));
-  if (stream_ != nullptr) {
-    const uint32_t count = stream_->read(buffer, want);
-    if (count > 0 || stream_->eof()) return count;
-    reportError(ReadFailed, messages::kName, reading_.c_str());
-    return -1;
-  }
   uint32_t done = 0;
-  if (!file_.read(buffer, want, &done)) {
+  if (stream_ != nullptr) {
+    done = stream_->read(buffer, want);
+    if (done == 0 && !stream_->eof()) {
+      reportError(ReadFailed, messages::kName, reading_.c_str());
+      return -1;
+    }
+  } else if (!file_.read(buffer, want, &done)) {
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return -1;
   }
+  if (row_) crc_ = crcFeed(crc_, buffer, done);
   return done;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,20 +39,39 @@ class EntrySource final : public ByteSource {
   // larger than a package entry may be (4 GiB - 1); code 10 for a path
   // beyond the limit.
   bool measure(const PlanCommand& command, uint32_t* size, bool* hasEntry);
-  // Opens the data of an add command for read(), failing as measure does.
+  // Opens the data of an add command for read(), failing as measure does,
+  // and for a pack shipped whole with code 2 (below) when its "(list)" is
+  // not what the command's catalogue row says.
   bool open(const PlanCommand& command, uint32_t* size);
   // The next piece of the open data; -1 with code 4 when reading fails.
   int64_t read(uint8_t* buffer, size_t capacity) override;
+  // Once all of the data was read: false with code 2 "File=%s(differs from
+  // its catalogue row)" when it is not what the command's catalogue row
+  // says, with the file named in staleSource().
+  bool finish();
+
+  // The file the last open or finish found changed since its catalogue was
+  // written: a path, or "NAME in PACKPATH"; empty when it found none.
+  const std::string& staleSource() const { return staleSource_; }
 
  private:
   bool openPack(const PlanCommand& command, std::string* packPath);
   bool openLoose(const PlanCommand& command, uint32_t* size);
+  bool checkRow(const std::optional<CatalogueRow>& row, uint32_t size, uint32_t crc);
+  bool checkShippedPack(const PlanCommand& command);
 
   std::unique_ptr<PackFile> pack_;
   std::string packPath_;  // of the pack open in pack_; empty when none
   platform::File file_;   // the open loose file, or
   StreamHandle stream_;   // the open file inside pack_
   std::string reading_;   // what is open, for messages
+  // The catalogue row the open data must match, with its size and running
+  // checksum; none for a pack shipped whole (checked at open) and for
+  // "(version)".
+  std::optional<CatalogueRow> row_;
+  uint32_t size_ = 0;
+  uint32_t crc_ = 0;
+  std::string staleSource_;
 };
 
 }  // namespace AXP

@@ -102,6 +102,7 @@ PackedEntry& PackedEntry::operator=(PackedEntry&& other) noexcept {
     bytes_ = std::move(other.bytes_);
     spoolPath_ = std::move(other.spoolPath_);
     other.spoolPath_.clear();
+    staleSource_ = std::move(other.staleSource_);
   }
   return *this;
 }
@@ -165,19 +166,20 @@ void OrderedPacker::pack(EntrySource* source, size_t index) {
   if (packed && slot.reserved > 0) {
     MemorySink memory(&entry.bytes_);
     CountingSink counted(&memory);
-    packed = packLzmaStream(size, source, &counted);
+    packed = packLzmaStream(size, source, &counted) && source->finish();
     entry.packedSize_ = counted.count;
   } else if (packed) {
     SpoolSink spool;
     packed = spool.create(&entry.spoolPath_);
     CountingSink counted(&spool);
-    packed = packed && packLzmaStream(size, source, &counted) && spool.close();
+    packed = packed && packLzmaStream(size, source, &counted) && spool.close() && source->finish();
     entry.packedSize_ = counted.count;
   }
   slot.packed = packed;
   if (!packed) {
     slot.failure.emplace();
     entry.discard();
+    entry.staleSource_ = source->staleSource();
   }
 }
 
@@ -208,12 +210,10 @@ bool OrderedPacker::takeNext(PackedEntry* entry) {
     slotDone_.wait(lock, [&slot] { return slot.done; });
   }
   memoryHeld_ -= slot.reserved;
-  if (!slot.packed) {
-    slot.failure->restore();
-    return false;
-  }
   *entry = std::move(slot.entry);
-  return true;
+  if (slot.packed) return true;
+  slot.failure->restore();
+  return false;
 }
 
 }  // namespace AXP

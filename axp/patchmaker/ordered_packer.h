@@ -44,6 +44,9 @@ class PackedEntry {
   uint64_t packedSize() const { return packedSize_; }
   // Adds the entry to `archive` under its name.
   bool addTo(PackageWriter* archive) const;
+  // For an entry whose packing failed: the file found changed since its
+  // catalogue was written (see EntrySource::staleSource).
+  const std::string& staleSource() const { return staleSource_; }
 
  private:
   friend class OrderedPacker;
@@ -54,6 +57,7 @@ class PackedEntry {
   uint64_t packedSize_ = 0;
   std::vector<uint8_t> bytes_;  // header and LZMA stream, when held in memory
   std::string spoolPath_;       // the scratch file holding them otherwise
+  std::string staleSource_;
 };
 
 class OrderedPacker {
@@ -70,7 +74,8 @@ class OrderedPacker {
   size_t left() const { return jobs_.size() - next_; }
   // Waits for the next job in the order given and moves its entry to
   // `*entry`. False when its packing failed; the worker's failure is then
-  // put into the calling thread's record.
+  // put into the calling thread's record, and `*entry` tells no more than
+  // its staleSource().
   bool takeNext(PackedEntry* entry);
   // Lets the entries being packed finish, drops the others and joins the
   // workers. Called once the caller gives up on a build.

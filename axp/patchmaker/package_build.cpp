@@ -1,6 +1,8 @@
 #include "package_build.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "axp/common/error_messages.h"
@@ -18,9 +20,34 @@
 namespace AXP {
 namespace {
 
+// Entry names as readers compare them: without regard to ASCII case.
+std::string readerKey(const std::string& entryName) { return normalizeName(entryName, true, false); }
+
+// The names of the entries no command may use: the command list and the
+// extras the package carries.
+std::set<std::string> reservedNames(const PackageExtras& extras) {
+  std::set<std::string> names{kCommandListName};
+  if (!extras.range.to.empty()) names.insert(readerKey(kVersionRangeName));
+  if (extras.releaseNotes) names.insert(readerKey(kReleaseNotesName));
+  return names;
+}
+
+// The entries no command names, first in the archive, stored as they are:
+// the patch programs read the notes without unpacking them.
+bool addExtras(const PackageExtras& extras, PackageWriter* archive) {
+  if (!extras.range.to.empty()) {
+    const std::string range = formatVersionRange(extras.range);
+    if (!archive->add(kVersionRangeName, range.data(), static_cast<uint32_t>(range.size()))) return false;
+  }
+  if (!extras.releaseNotes) return true;
+  const std::string& notes = *extras.releaseNotes;
+  return archive->add(kReleaseNotesName, notes.data(), static_cast<uint32_t>(notes.size()));
+}
+
 class PlanWriter {
  public:
-  PlanWriter(const PackageOptions& options, PackageSummary* summary) : options_(options), summary_(summary) {}
+  PlanWriter(const PackageOptions& options, PackageSummary* summary)
+      : options_(options), summary_(summary), reservedNames_(reservedNames(options.extras)) {}
 
   // Adds the entries of `plan` and its command list to `archive`; on
   // failure the workers are stopped and the first failure in plan order
@@ -35,6 +62,7 @@ class PlanWriter {
     for (size_t command : jobCommands) {
       PackedEntry entry;
       if (!packer.takeNext(&entry) || !entry.addTo(archive)) {
+        summary_->staleSource = entry.staleSource();
         packer.stop();
         return false;
       }
@@ -66,7 +94,10 @@ class PlanWriter {
       if (command.op == kOpAddOrReplace) {
         PackJob job;
         bool hasEntry = false;
-        if (!source.measure(command, &job.size, &hasEntry)) return false;
+        if (!source.measure(command, &job.size, &hasEntry)) {
+          summary_->staleSource = source.staleSource();
+          return false;
+        }
         if (hasEntry) {
           if (!entryName(command, &job.entryName)) return false;
           job.command = command;
@@ -79,14 +110,14 @@ class PlanWriter {
     return scratch.finish(list);
   }
 
-  static bool entryName(const PlanCommand& command, std::string* name) {
+  bool entryName(const PlanCommand& command, std::string* name) const {
     PatchCommand line;
     line.pack = command.pack;
     line.name = command.name;
     if (!packageEntryName(line, name)) return false;
-    // Readers look the command list up ignoring case; a file under that
-    // name would be taken for it.
-    if (normalizeName(*name, true, false) == kCommandListName) {
+    // Readers look entries up ignoring case; a file under the name of the
+    // command list or of an extra would be taken for it.
+    if (reservedNames_.count(readerKey(*name)) != 0) {
       reportError(BadData, messages::kName, command.name.c_str());
       return false;
     }
@@ -99,6 +130,7 @@ class PlanWriter {
 
   const PackageOptions& options_;
   PackageSummary* summary_;
+  const std::set<std::string> reservedNames_;
 };
 
 }  // namespace
@@ -111,7 +143,7 @@ bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const P
     return false;
   }
   PackageWriter archive;
-  if (!archive.create(packagePath)) return false;
+  if (!archive.create(packagePath) || !addExtras(options.extras, &archive)) return false;
   {
     PlanWriter writer(options, summary);
     if (!writer.addAll(plan, &archive)) return false;

@@ -89,7 +89,10 @@ bool PatchMaker::makePatch(const char* oldFolder, const char* newFolder, const c
     return false;
   }
   PatchPlan plan;
-  return planPatch(oldFolder, newFolder, filter, &plan) && writePackage(plan, packagePath);
+  if (!planPatch(oldFolder, newFolder, filter, &plan)) return false;
+  PackageExtras extras;
+  extras.range = VersionRange{findVersion(oldFolder)->version, findVersion(newFolder)->version};
+  return writePackage(plan, packagePath, extras);
 } catch (const std::bad_alloc&) {
   return outOfMemory(false);
 }
@@ -128,12 +131,12 @@ bool PatchMaker::planPatch(const char* oldFolder, const char* newFolder, const P
   return outOfMemory(false);
 }
 
-bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath) try {
+bool PatchMaker::writePackage(const PatchPlan& plan, const char* packagePath, const PackageExtras& extras) try {
   if (isMissing(packagePath)) {
     reportError(BadArgument, messages::kNone);
     return false;
   }
-  return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_}, &lastPackage_);
+  return buildPackage(plan, packagePath, PackageOptions{packingThreads_, progress_, extras}, &lastPackage_);
 } catch (const std::bad_alloc&) {
   return outOfMemory(false);
 }

@@ -1,9 +1,11 @@
 #include "axp/patchmaker/patch_plan.h"
 
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <vector>
 
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "axp/updater/command_list.h"
 
@@ -32,15 +34,35 @@ class PlanBuilder {
  public:
   PlanBuilder(const PatchFilter& filter, PatchPlan* plan) : filter_(filter), plan_(plan) {}
 
-  void add(int32_t op, const std::string& pack, const std::string& name, const std::string& sourceFolder) {
+  void add(int32_t op, const std::string& pack, const std::string& name, const std::string& sourceFolder,
+           std::optional<CatalogueRow> catalogued = std::nullopt) {
     if (filter_ && !filter_(pack, name)) return;
-    plan_->push_back(PlanCommand{op, pack, name, sourceFolder});
+    plan_->push_back(PlanCommand{op, pack, name, sourceFolder, catalogued});
   }
 
  private:
   const PatchFilter& filter_;
   PatchPlan* plan_;
 };
+
+// The rows of the packs' "(list)" files, by pack key: what a pack shipped
+// whole must still hold.
+std::unordered_map<std::string, CatalogueRow> listRows(const std::vector<FileRecord>& files) {
+  std::unordered_map<std::string, CatalogueRow> rows;
+  for (const FileRecord& record : files) {
+    if (!record.pack.empty() && normalizeName(record.name, true, true) == kListFileName) {
+      rows[normalizeName(record.pack, true, true)] = CatalogueRow{record.size, record.crc};
+    }
+  }
+  return rows;
+}
+
+std::optional<CatalogueRow> rowOf(const std::unordered_map<std::string, CatalogueRow>& rows,
+                                  const std::string& key) {
+  const auto found = rows.find(key);
+  if (found == rows.end()) return std::nullopt;
+  return found->second;
+}
 
 }  // namespace
 
@@ -53,6 +75,7 @@ void planPatch(VersionRecord& oldVersion, const VersionRecord& newVersion, const
 
   // Changed and new files; a pack the old version lacks ships whole, once.
   std::set<std::string> shippedPacks;
+  const auto newLists = listRows(newVersion.files);
   for (const FileRecord& record : newVersion.files) {
     const auto found = index.find(recordKey(record));
     if (found != index.end()) {
@@ -63,11 +86,12 @@ void planPatch(VersionRecord& oldVersion, const VersionRecord& newVersion, const
     const std::string packKey = normalizeName(record.pack, true, true);
     if (!record.pack.empty() && oldVersion.packKeys.count(packKey) == 0) {
       if (shippedPacks.insert(packKey).second) {
-        builder.add(kOpAddOrReplace, std::string(), record.pack, newVersion.folder);
+        builder.add(kOpAddOrReplace, std::string(), record.pack, newVersion.folder, rowOf(newLists, packKey));
       }
       continue;
     }
-    builder.add(kOpAddOrReplace, record.pack, record.name, newVersion.folder);
+    builder.add(kOpAddOrReplace, record.pack, record.name, newVersion.folder,
+                CatalogueRow{record.size, record.crc});
   }
 
   // Packs the new version lacks go whole, with all their files.

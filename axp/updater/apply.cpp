@@ -60,13 +60,19 @@ bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std
 
 }  // namespace
 
-bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
+bool Updater::checkTargets(const char* installDir) const try {
   if (installDir == nullptr || *installDir == '\0') {
     reportError(BadArgument, "");
     return false;
   }
+  return AXP::checkTargets(installDir, commands_);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
+  if (!checkTargets(installDir)) return false;
   std::string root = installDir;
-  if (!checkTargets(root, commands_)) return false;
   ApplyPlan plan = planApply(commands_, maintainLists_);
   if (!checkFreeSpace(root, plan)) return false;
   for (const PatchCommand* command : plan.wholePacks) {

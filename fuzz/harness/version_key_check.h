@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/version_key.h"
+#include "axp/common/version_key.h"
 #include "fuzz/harness/sandbox.h"
 
 namespace fuzzing {
@@ -51,15 +51,15 @@ inline std::string keyModel(const std::string& text) {
 inline int sign(int value) { return (value > 0) - (value < 0); }
 
 inline Finding checkOrder(const std::string& a, const std::string& b) {
-  if (sign(qelt::compareVersionKeys(a, b)) != -sign(qelt::compareVersionKeys(b, a))) {
+  if (sign(AXP::compareVersionKeys(a, b)) != -sign(AXP::compareVersionKeys(b, a))) {
     return fail("key order is not antisymmetric for %s and %s", a.c_str(), b.c_str());
   }
-  if (qelt::placeInRange(a, a, a) != qelt::RangePlace::Inside) return fail("a key lies outside its own range");
-  const qelt::RangePlace place = qelt::placeInRange(a, b, b);
-  const int order = sign(qelt::compareVersionKeys(a, b));
-  const qelt::RangePlace expected = order < 0   ? qelt::RangePlace::Below
-                                    : order > 0 ? qelt::RangePlace::Above
-                                                : qelt::RangePlace::Inside;
+  if (AXP::placeInRange(a, a, a) != AXP::RangePlace::Inside) return fail("a key lies outside its own range");
+  const AXP::RangePlace place = AXP::placeInRange(a, b, b);
+  const int order = sign(AXP::compareVersionKeys(a, b));
+  const AXP::RangePlace expected = order < 0   ? AXP::RangePlace::Below
+                                    : order > 0 ? AXP::RangePlace::Above
+                                                : AXP::RangePlace::Inside;
   if (place != expected) return fail("range test disagrees with the key order");
   return {};
 }
@@ -73,7 +73,7 @@ inline Finding checkVersionKey(const uint8_t* data, size_t size) {
   const std::string texts[] = {input.substr(0, split), input.substr(std::min(split + 1, input.size()))};
   std::string keys[2];
   for (size_t i = 0; i < 2; ++i) {
-    keys[i] = qelt::normalizeVersion(texts[i]);
+    keys[i] = AXP::normalizeVersion(texts[i]);
     if (keys[i] != version_key::keyModel(texts[i])) {
       return fail("key %s, expected %s", keys[i].c_str(), version_key::keyModel(texts[i]).c_str());
     }

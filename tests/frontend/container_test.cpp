@@ -7,6 +7,7 @@
 
 #include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
+#include "axp/common/format_names.h"
 #include "axp/common/patch_container.h"
 #include "axp/updater/lzma_entry.h"
 #include "frontend/embedded_container.h"
@@ -115,7 +116,7 @@ TEST_F(ContainerTest, NotesAreOptional) {
   EXPECT_FALSE(notes.has_value());
   EXPECT_EQ(readFile(state.packagePath), "not a zip archive at all");
   // Notes above the size limit are not shown.
-  const std::string huge(qelt::kMaxReleaseNotes + 1, 'n');
+  const std::string huge(AXP::kMaxReleaseNotes + 1, 'n');
   ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"Update.txt", huge}}))));
   EXPECT_FALSE(notes.has_value());
   EXPECT_FALSE(std::filesystem::exists(qelt::notesFilePath(dir.path() + "/", "1.0", "1.1")));

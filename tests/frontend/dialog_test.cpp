@@ -65,7 +65,7 @@ class DialogTest : public testing::Test {
  protected:
   qelt::WorkerReply send(WorkerMessageKind kind, const std::string& text = {}, int percent = 0,
                          const std::string& folder = {}) {
-    return dialog.onMessage(WorkerMessage{kind, text, percent, folder});
+    return dialog.onMessage(WorkerMessage{kind, text, percent, folder, qelt::PatchFailure::None});
   }
   // Runs the current attempt up to its Start button.
   void reachReady() {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dialog_responder.h"
-#include "frontend/version_key.h"
+#include "axp/common/version_key.h"
 #include "frontend_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -23,8 +23,8 @@ qelt::PatchState rangeState(const std::string& from, const std::string& to) {
   qelt::PatchState state;
   state.fromVersion = from;
   state.toVersion = to;
-  state.fromKey = qelt::normalizeVersion(from);
-  state.toKey = qelt::normalizeVersion(to);
+  state.fromKey = AXP::normalizeVersion(from);
+  state.toKey = AXP::normalizeVersion(to);
   return state;
 }
 

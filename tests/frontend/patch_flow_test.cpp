@@ -36,10 +36,28 @@ const char kAbsentClient[] = "qelt-no-such-client-5d2e.exe";
 constexpr int kPatienceMilliseconds = 5000;
 constexpr int kPollMilliseconds = 10;
 
-const std::vector<std::string> kSuccessLines = {
-    "读取版本信息...",   "准备开始升级", "更新文件data/a.txt",         "删除文件old.txt",
-    "更新文件(version)", "更新结束",     "《溪云归棹》成功更新到1.1!",
-};
+const char kReading[] = "读取版本信息...";
+
+// What the unattended host tells of the installation it found.
+std::vector<std::string> foundLines(const std::string& folder, const std::string& version) {
+  return {"安装目录: " + folder, "本地版本: " + version};
+}
+
+// A successful attempt on the installation of 1.0 in `folder`.
+std::vector<std::string> successLines(const std::string& folder) {
+  std::vector<std::string> lines = {kReading};
+  for (const std::string& line : foundLines(folder, "1.0")) lines.push_back(line);
+  for (const char* line : {"准备开始升级", "更新文件data/a.txt", "删除文件old.txt", "更新文件(version)", "更新结束",
+                           "《溪云归棹》成功更新到1.1!"}) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> joined(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
 
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -86,7 +104,10 @@ class PatchFlowTest : public testing::Test {
 
   // Runs the program with `host`; true when the update finished.
   bool runWith(qelt::UnattendedHost* host, const std::string& client = kAbsentClient) {
-    return qelt::PatchProgram(settings(client), host).run();
+    qelt::PatchProgram program(settings(client), host);
+    const bool updated = program.run();
+    failure = program.failure();
+    return updated;
   }
 
   bool run(const std::vector<std::string>& installDirs, const std::string& client = kAbsentClient) {
@@ -105,12 +126,13 @@ class PatchFlowTest : public testing::Test {
   TempDir dir;
   std::string game;
   std::ostringstream out;
+  qelt::PatchFailure failure = qelt::PatchFailure::None;
 };
 
 TEST_F(PatchFlowTest, UpdatesTheGameAndFilesThePackage) {
   makeProgram(standardEntries());
   ASSERT_TRUE(run({game}));
-  EXPECT_EQ(lines(), kSuccessLines);
+  EXPECT_EQ(lines(), successLines(game));
   EXPECT_EQ(readFile(game + "/data/a.txt"), "new a");
   EXPECT_FALSE(std::filesystem::exists(game + "/old.txt"));
   EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
@@ -138,13 +160,14 @@ TEST_F(PatchFlowTest, VersionsOutsideTheRangeAreRefused) {
   makeProgram(standardEntries());
   makeInstallation(game, "0.9");
   EXPECT_FALSE(run({game}));
-  EXPECT_EQ(lines(), (std::vector<std::string>{"读取版本信息...", "该补丁支持1.0以上的版本,本地版本为0.9"}));
+  EXPECT_EQ(lines(), joined(joined({kReading}, foundLines(game, "0.9")), {"该补丁支持1.0以上的版本,本地版本为0.9"}));
+  EXPECT_EQ(failure, qelt::PatchFailure::VersionOutOfRange);
   EXPECT_EQ(readFile(game + "/data/a.txt"), "old a");
 
   out.str("");
   makeInstallation(game, "1.2");
   EXPECT_FALSE(run({game}));
-  EXPECT_EQ(lines(), (std::vector<std::string>{"读取版本信息...", "该补丁支持1.1以下的版本,本地版本为1.2"}));
+  EXPECT_EQ(lines(), joined(joined({kReading}, foundLines(game, "1.2")), {"该补丁支持1.1以下的版本,本地版本为1.2"}));
   EXPECT_EQ(readFile(game + "/data/a.txt"), "old a");
 }
 
@@ -153,18 +176,21 @@ TEST_F(PatchFlowTest, EarlyFailuresNameTheirReason) {
   writeFile(programPath(), stubBytes());
   EXPECT_FALSE(run({game}));
   EXPECT_EQ(lines().back(), "读取升级资源失败，请重新下载!");
+  EXPECT_EQ(failure, qelt::PatchFailure::DamagedPackage);
 
   // A container whose package the ZIP reader cannot open.
   out.str("");
   writeFile(programPath(), rawContainer(3, "1.0", 3, "1.1", "PK but not really a package"));
   EXPECT_FALSE(run({game}));
   EXPECT_EQ(lines().back(), "升级包资源错误");
+  EXPECT_EQ(failure, qelt::PatchFailure::DamagedPackage);
 
   // Nobody picks a folder.
   out.str("");
   makeProgram(standardEntries());
   EXPECT_FALSE(run({}));
   EXPECT_EQ(lines().back(), "无法找到《溪云归棹》安装目录!");
+  EXPECT_EQ(failure, qelt::PatchFailure::InstallationNotFound);
   expectGameUntouched();
 }
 
@@ -173,6 +199,7 @@ TEST_F(PatchFlowTest, ARunningClientStopsTheUpdate) {
   // The test program itself stands in for the game client.
   EXPECT_FALSE(run({game}, "frontend_tests"));
   EXPECT_EQ(lines().back(), kClientRunning);
+  EXPECT_EQ(failure, qelt::PatchFailure::GameRunning);
   expectGameUntouched();
   EXPECT_TRUE(std::filesystem::exists(dir.file("tmp/QELT Patch/QELT-1.0-1.1.xzip")));
 }
@@ -214,7 +241,7 @@ TEST_F(PatchFlowTest, RetryAfterTheClientClosedGoesOn) {
   ClosingClientHost host(&out, {game}, client);
   ASSERT_TRUE(runWith(&host, clientName));
   EXPECT_EQ(host.asked, 1);
-  EXPECT_EQ(lines(), kSuccessLines);
+  EXPECT_EQ(lines(), successLines(game));
 }
 
 TEST_F(PatchFlowTest, AnApplyFailureShowsTheErrorRecord) {
@@ -226,6 +253,7 @@ TEST_F(PatchFlowTest, AnApplyFailureShowsTheErrorRecord) {
   const std::string last = lines().back();
   EXPECT_EQ(last.rfind("更新错误(code=", 0), 0u) << last;
   EXPECT_NE(last.find("missing.axp"), std::string::npos) << last;
+  EXPECT_EQ(failure, qelt::PatchFailure::ApplyFailed);
   // The version file comes last and was not reached.
   EXPECT_EQ(readFile(game + "/(version)"), "1.0|0\n");
 }
@@ -235,9 +263,8 @@ TEST_F(PatchFlowTest, BrowseAfterAFailureTriesTheNextFolder) {
   const std::string old = dir.file("old-game");
   makeInstallation(old, "0.9");
   ASSERT_TRUE(run({old, game}));
-  std::vector<std::string> expected = {"读取版本信息...", "该补丁支持1.0以上的版本,本地版本为0.9"};
-  expected.insert(expected.end(), kSuccessLines.begin(), kSuccessLines.end());
-  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(lines(), joined(joined(joined({kReading}, foundLines(old, "0.9")), {"该补丁支持1.0以上的版本,本地版本为0.9"}),
+                            successLines(game)));
   EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
   EXPECT_EQ(readFile(old + "/(version)"), "0.9|0\n");
 }
@@ -271,9 +298,8 @@ TEST_F(PatchFlowTest, BrowseWhileWaitingEndsThatAttemptUnapplied) {
   ASSERT_TRUE(runWith(&host));
   // The first attempt found the program's own folder and waited; the second
   // asked the picker and applied.
-  std::vector<std::string> expected = {"读取版本信息...", "准备开始升级"};
-  expected.insert(expected.end(), kSuccessLines.begin(), kSuccessLines.end());
-  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(lines(), joined(joined(joined({kReading}, foundLines(dir.file("download"), "1.0")), {"准备开始升级"}),
+                            successLines(game)));
   EXPECT_EQ(readFile(dir.file("download/(version)")), "1.0|0\n");
   EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
 }
@@ -284,19 +310,28 @@ TEST_F(PatchFlowTest, TheBuiltProgramPatchesUnattended) {
   ASSERT_TRUE(writeSealedPackage(dir.file("package"), standardEntries()));
   ASSERT_TRUE(AXP::writePatchProgram(QELT_PATCH_PATH, "1.0", "1.1", dir.file("package"), programPath()));
   const std::string command = "TMPDIR=" + dir.file("tmp") + " " + programPath() + " --unattended --install-dir " +
-                              game + " > " + dir.file("output.txt") + " 2>&1";
+                              game + " --log " + dir.file("patch.log") + " > " + dir.file("output.txt") + " 2>&1";
   int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << readFile(dir.file("output.txt"));
-  EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))), kSuccessLines);
+  EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))), successLines(game));
+  EXPECT_EQ(readFile(dir.file("patch.log")), readFile(dir.file("output.txt")));
   EXPECT_EQ(readFile(game + "/(version)"), "1.1|0\n");
 
-  // A failed attempt shows in the exit status.
+  // Failures tell their kind by the exit status.
   makeInstallation(game, "1.2");
   status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(WEXITSTATUS(status), 4);
   EXPECT_EQ(splitLines(readFile(dir.file("output.txt"))).back(), "该补丁支持1.1以下的版本,本地版本为1.2");
+  std::filesystem::remove(game + "/(version)");
+  status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+
+  const std::string version = programPath() + " --version > " + dir.file("version.txt");
+  ASSERT_EQ(std::system(version.c_str()), 0);
+  EXPECT_EQ(splitLines(readFile(dir.file("version.txt"))).back(), "patch for versions 1.0 to 1.1");
 }
 
 TEST(PatchProgramCommandLine, HelpAndUsageErrors) {
@@ -306,13 +341,18 @@ TEST(PatchProgramCommandLine, HelpAndUsageErrors) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   const std::string help = readFile(dir.file("help.txt"));
-  for (const char* option : {"--unattended", "--install-dir", "--client-program"}) {
+  for (const char* option : {"--unattended", "--install-dir", "--client-program", "--log", "--version",
+                             "4  the installed version"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   status = std::system((program + " --no-such-option 2> " + dir.file("error.txt")).c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 2);
   EXPECT_NE(readFile(dir.file("error.txt")).find("--no-such-option"), std::string::npos);
+  status = std::system((program + " --version > " + dir.file("version.txt")).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(readFile(dir.file("version.txt")).rfind("qelt-patch ", 0), 0u);
 }
 #endif
 

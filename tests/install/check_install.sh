@@ -12,6 +12,7 @@ expected="abc 6F7100CC"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -x "$work/prefix/bin/axp"
 test -x "$work/prefix/bin/qelt-patch"
+test -x "$work/prefix/bin/qelt-patch-stub"
 
 cmake -S "$source/tests/install" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null

@@ -96,9 +96,10 @@ TEST(PackageBuildTest, EntriesFollowThePlanAndTheCommandListComesLast) {
   ASSERT_TRUE(maker->makePatch(pair.oldFolder.c_str(), pair.newFolder.c_str(), pair.package.c_str(), {}))
       << AXP::getLastErrorMessage();
 
-  // Entries of every add in plan order, except the empty file inside the
-  // pack, which travels as its command line alone.
-  std::vector<std::string> expectedNames;
+  // The versions it was made between, then entries of every add in plan
+  // order, except the empty file inside the pack, which travels as its
+  // command line alone.
+  std::vector<std::string> expectedNames = {"(range)"};
   std::string expectedData;
   for (const AXP::PlanCommand& command : plan) {
     if (command.op != 0 || command.name == "zero.bin") continue;
@@ -114,7 +115,8 @@ TEST(PackageBuildTest, EntriesFollowThePlanAndTheCommandListComesLast) {
   // a.txt, Empty.txt, Sub\B.txt; Change.dds, Tex\New.DDS, zero.bin and the
   // list in the pack; (version).
   EXPECT_EQ(plan.size(), 8u);
-  for (const ArchiveEntry& entry : entries) {
+  EXPECT_EQ(entries[0].stored, "1.0|1.1\n");
+  for (const ArchiveEntry& entry : std::vector<ArchiveEntry>(entries.begin() + 1, entries.end())) {
     EXPECT_TRUE(AXP::isLzmaEntry(entry.stored.data(), static_cast<uint32_t>(entry.stored.size()))) << entry.name;
     if (entry.name == "Data/Main.axp/Tex/New.DDS") {
       EXPECT_EQ(entry.unpacked, sampleBytes(3000, 2));
@@ -130,7 +132,7 @@ TEST(PackageBuildTest, EntriesFollowThePlanAndTheCommandListComesLast) {
   EXPECT_EQ(plan.back().name, "(version)");
 
   const AXP::PackageSummary& summary = maker->lastPackage();
-  EXPECT_EQ(summary.entries, expectedNames.size() - 1);
+  EXPECT_EQ(summary.entries, expectedNames.size() - 2);
   EXPECT_EQ(summary.packageSize, std::filesystem::file_size(pair.package));
   EXPECT_GT(summary.bytesIn, 8000u);
   EXPECT_LT(summary.bytesPacked, summary.bytesIn);
@@ -146,9 +148,9 @@ TEST(PackageBuildTest, AFilterThatRejectsEverythingStillWritesAnEmptyCommandList
   const AXP::PatchFilter rejectAll = [](const std::string&, const std::string&) { return false; };
   ASSERT_TRUE(maker->makePatch(pair.oldFolder.c_str(), pair.newFolder.c_str(), pair.package.c_str(), rejectAll));
   const std::vector<ArchiveEntry> entries = readPackage(pair.package, pair.dir.file("plain.zip"));
-  ASSERT_EQ(entryNames(entries), std::vector<std::string>{"(command)"});
-  EXPECT_TRUE(AXP::isLzmaEntry(entries[0].stored.data(), static_cast<uint32_t>(entries[0].stored.size())));
-  EXPECT_EQ(entries[0].unpacked, "");
+  ASSERT_EQ(entryNames(entries), (std::vector<std::string>{"(range)", "(command)"}));
+  EXPECT_TRUE(AXP::isLzmaEntry(entries[1].stored.data(), static_cast<uint32_t>(entries[1].stored.size())));
+  EXPECT_EQ(entries[1].unpacked, "");
 }
 
 TEST(PackageBuildTest, PackingThreadsDoNotChangeTheArchive) {
@@ -193,8 +195,9 @@ TEST(PackageBuildTest, PackingThreadsDoNotChangeTheArchive) {
     results.push_back(readPackage(package, package + ".zip"));
   }
   // Entry times are the moments of writing; everything else is the same.
-  // 24 loose files, 24 packed files and the list, (version), (command).
-  ASSERT_EQ(results[0].size(), 24u + 25u + 2u);
+  // (range), 24 loose files, 24 packed files and the list, (version),
+  // (command).
+  ASSERT_EQ(results[0].size(), 1u + 24u + 25u + 2u);
   for (size_t run = 1; run < results.size(); ++run) {
     EXPECT_EQ(sizes[run], sizes[0]);
     ASSERT_EQ(entryNames(results[run]), entryNames(results[0]));
@@ -241,6 +244,51 @@ TEST(PackageBuildTest, BuildsRunningAtOnceKeepTheirOwnCommandListsAndLeaveNoScra
   EXPECT_EQ(filesIn(temp.path()), 0u);
   EXPECT_FALSE(AXP::isScrambledZip(first.package));
   EXPECT_EQ(readFile(first.package).substr(0, 2), "PK");
+}
+
+TEST(PackageBuildTest, FilesChangedSinceTheirCatalogueStopThePackage) {
+  VersionPair pair;
+  Maker maker(AXP::createPatchMaker());
+  ASSERT_TRUE(pair.registerBoth(maker.get()));
+  AXP::PatchPlan plan;
+  ASSERT_TRUE(maker->planPatch(pair.oldFolder.c_str(), pair.newFolder.c_str(), {}, &plan));
+
+  // Same size, other bytes: only the checksum tells.
+  writeFile(pair.newFolder + "/a.txt", "new A, longer");
+  EXPECT_FALSE(maker->writePackage(plan, pair.package.c_str()));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadData);
+  EXPECT_EQ(maker->lastPackage().staleSource, pair.newFolder + "/a.txt");
+  EXPECT_FALSE(AXP::isScrambledZip(pair.package));
+  writeFile(pair.newFolder + "/a.txt", "new a, longer");
+
+  // A packed file rebuilt with other bytes.
+  buildPack(pair.newFolder + "/Data/Main.axp",
+            {{"Keep.dds", "keep"}, {"Change.dds", "AFTER"}, {"Tex\\New.DDS", sampleBytes(3000, 2)}, {"zero.bin", ""}});
+  EXPECT_FALSE(maker->writePackage(plan, pair.package.c_str()));
+  EXPECT_EQ(maker->lastPackage().staleSource, "Change.dds in " + pair.newFolder + "/Data\\Main.axp");
+}
+
+TEST(PackageBuildTest, ExtrasAreStoredAsTheyAreAndKeepTheirNames) {
+  VersionPair pair;
+  Maker maker(AXP::createPatchMaker());
+  ASSERT_TRUE(pair.registerBoth(maker.get()));
+  AXP::PatchPlan plan;
+  ASSERT_TRUE(maker->planPatch(pair.oldFolder.c_str(), pair.newFolder.c_str(), {}, &plan));
+  AXP::PackageExtras extras;
+  extras.releaseNotes = "notes\r\n";
+  ASSERT_TRUE(maker->writePackage(plan, pair.package.c_str(), extras)) << AXP::getLastErrorMessage();
+  const std::vector<ArchiveEntry> entries = readPackage(pair.package, pair.dir.file("plain.zip"));
+  ASSERT_EQ(entries[0].name, "Update.txt");
+  EXPECT_EQ(entries[0].stored, "notes\r\n");
+  EXPECT_EQ(entryNames(entries).back(), "(command)");
+
+  // A loose file of that name would be read as the notes.
+  writeFile(pair.newFolder + "/update.TXT", "the game's own notes");
+  ASSERT_TRUE(maker->addVersion(pair.newFolder.c_str(), "1.2"));
+  ASSERT_TRUE(maker->planPatch(pair.oldFolder.c_str(), pair.newFolder.c_str(), {}, &plan));
+  EXPECT_FALSE(maker->writePackage(plan, pair.package.c_str(), extras));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadData);
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()), "update.TXT");
 }
 
 TEST(PackageBuildTest, MakePatchChecksItsArguments) {

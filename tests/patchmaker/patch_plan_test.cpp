@@ -34,8 +34,8 @@ VersionRecord version(const char* folder, const std::vector<Row>& rows) {
   return record;
 }
 
-PlanCommand add(const std::string& pack, const std::string& name) { return {0, pack, name, kNew}; }
-PlanCommand remove(const std::string& pack, const std::string& name) { return {1, pack, name, ""}; }
+PlanCommand add(const std::string& pack, const std::string& name) { return {0, pack, name, kNew, std::nullopt}; }
+PlanCommand remove(const std::string& pack, const std::string& name) { return {1, pack, name, "", std::nullopt}; }
 
 std::string describe(const PatchPlan& plan) {
   std::string text;
@@ -65,6 +65,24 @@ TEST(PatchPlanTest, LooseFilesAreComparedBySizeAndChecksumUnderTheirKeys) {
   EXPECT_EQ(describe(plan(oldVersion, newVersion)), describe(expected));
   // Every plan starts from fresh flags: the same registrations plan alike.
   EXPECT_EQ(describe(plan(oldVersion, newVersion)), describe(expected));
+}
+
+TEST(PatchPlanTest, AddsCarryTheCatalogueRowsTheirDataMustMatch) {
+  VersionRecord oldVersion = version(kOld, {{"a.txt", 3, 0x11, ""}});
+  const VersionRecord newVersion = version(kNew, {{"a.txt", 4, 0x22, ""},
+                                                  {"y.dds", 1, 7, "Data\\New.axp"},
+                                                  {"(list)", 60, 9, "Data\\New.axp"}});
+  const PatchPlan made = plan(oldVersion, newVersion);
+  ASSERT_EQ(made.size(), 3u);
+  ASSERT_TRUE(made[0].catalogued.has_value());
+  EXPECT_EQ(made[0].catalogued->size, 4u);
+  EXPECT_EQ(made[0].catalogued->crc, 0x22u);
+  // A pack shipped whole must still hold the (list) catalogued.
+  ASSERT_TRUE(made[1].catalogued.has_value());
+  EXPECT_EQ(made[1].catalogued->size, 60u);
+  EXPECT_EQ(made[1].catalogued->crc, 9u);
+  // "(version)" is the catalogue itself.
+  EXPECT_FALSE(made[2].catalogued.has_value());
 }
 
 TEST(PatchPlanTest, NewPacksShipWholeAndRemovedPacksGoByTheirKey) {

@@ -37,12 +37,16 @@ class CliCommandTable : public testing::Test {
                         AXP::reportError(AXP::NotFound, "%s", "thing");
                         return false;
                       }};
+    cli::Command explained{"explained", "", "fails and says why", {}, 0, 0, [](const cli::ParsedArguments&) {
+                             AXP::reportError(AXP::NotFound, "%s", "thing");
+                             return cli::explain("the thing is not there");
+                           }};
     cli::Command count{"count", "FILE...", "count things", {}, 1, 3, [this](const cli::ParsedArguments& arguments) {
                          ++runs_;
                          seen_ = arguments.positionals();
                          return true;
                        }};
-    program_ = {"tool", "A tool for tests.", {{"things", "Commands on things.", {copy, fail}}}, {count}};
+    program_ = {"tool", "A tool for tests.", {{"things", "Commands on things.", {copy, fail, explained}}}, {count}, ""};
   }
 
   Outcome run(const std::vector<std::string>& arguments) {
@@ -80,6 +84,15 @@ TEST_F(CliCommandTable, TopLevelCommandRunsWithoutAGroup) {
   EXPECT_EQ(runs_, 1);
 }
 
+TEST_F(CliCommandTable, VersionIsShownWhenTheProgramHasOne) {
+  EXPECT_EQ(run({"--version"}).status, cli::kExitUsage);
+  program_.version = "1.2.3";
+  Outcome shown = run({"--version"});
+  EXPECT_EQ(shown.status, cli::kExitSuccess);
+  EXPECT_EQ(shown.out, "tool 1.2.3\n");
+  EXPECT_NE(run({"--help"}).out.find("   or: tool --version\n"), std::string::npos);
+}
+
 TEST_F(CliCommandTable, HelpOfAProgramWithoutOwnCommandsNamesOnlyGroups) {
   program_.commands.clear();
   Outcome top = run({"-h"});
@@ -93,7 +106,10 @@ TEST_F(CliCommandTable, FailurePrintsTheErrorRecord) {
   Outcome outcome = run({"things", "fail"});
   EXPECT_EQ(outcome.status, cli::kExitFailure);
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "tool: error: thing (code 1)\n");
+  EXPECT_EQ(outcome.err, "tool: error: a file or name was not found (code 1, thing)\n");
+  // A command's own words come first; they do not outlive its run.
+  EXPECT_EQ(run({"things", "explained"}).err, "tool: error: the thing is not there (code 1, thing)\n");
+  EXPECT_EQ(run({"things", "fail"}).err, outcome.err);
 }
 
 TEST_F(CliCommandTable, HelpAtEveryLevelRunsNothing) {

@@ -8,12 +8,14 @@
 
 namespace {
 
-TEST(CliErrorReport, RecordedErrorCarriesMessageAndCode) {
-  EXPECT_EQ(cli::formatRecordedError("axp", 3, "File=/x/y.axp, WinErr=2"),
-            "axp: error: File=/x/y.axp, WinErr=2 (code 3)\n");
-  // An empty message is replaced by words for the code.
-  EXPECT_EQ(cli::formatRecordedError("axp", AXP::BadArgument, ""), "axp: error: bad argument (code 10)\n");
-  EXPECT_EQ(cli::formatRecordedError("axp", 99, ""), "axp: error: unknown error (code 99)\n");
+TEST(CliErrorReport, PlainWordsComeBeforeCodeAndMessage) {
+  EXPECT_EQ(cli::formatRecordedError("axp", "x.axp is not a pack", 2, "/x/x.axp"),
+            "axp: error: x.axp is not a pack (code 2, /x/x.axp)\n");
+  // Unexplained failures are told in words for their code.
+  EXPECT_EQ(cli::formatRecordedError("axp", "", 3, "File=/x/y.axp, WinErr=2"),
+            "axp: error: a file could not be opened or created (code 3, File=/x/y.axp, WinErr=2)\n");
+  EXPECT_EQ(cli::formatRecordedError("axp", "", AXP::BadArgument, ""), "axp: error: bad argument (code 10)\n");
+  EXPECT_EQ(cli::formatRecordedError("axp", "", 99, ""), "axp: error: unknown error (code 99)\n");
 }
 
 TEST(CliErrorReport, EveryCodeInUseHasItsOwnWords) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "axp/common/patch_container.h"
+#include "axp/patchmaker/package_writer.h"
 #include "support/temp_dir.h"
 #include "tools/tool_expect.h"
 
@@ -37,9 +38,9 @@ class ExeCommand : public testing::Test {
  protected:
   ExeCommand() {
     writeFile(stub_, stubBytes());
-    // A sealed package need not be a whole archive to be carried.
-    writeFile(package_, "PK\x03\x04 package bytes");
-    EXPECT_EQ(tool_testing::succeed({"package", "seal", package_}, dir_.path()), "");
+    // A package made before packages recorded their version range.
+    EXPECT_TRUE(AXP::writePackageFile(package_, {{"(command)", "0||(version)\n"}, {"(version)", "2.0|0\n"}}, true));
+    EXPECT_TRUE(AXP::writePackageFile(ranged_, {{"(range)", "1.0.0|2.0\n"}, {"(command)", ""}}, true));
   }
 
   ToolResult exe(const std::string& from, const std::string& to, const std::string& out) {
@@ -49,6 +50,7 @@ class ExeCommand : public testing::Test {
   TempDir dir_;
   std::string stub_ = dir_.file("stub");
   std::string package_ = dir_.file("patch.pkg");
+  std::string ranged_ = dir_.file("ranged.pkg");
 };
 
 TEST_F(ExeCommand, ProgramIsTheStubWithRangeAndPackageBehind) {
@@ -82,13 +84,58 @@ TEST_F(ExeCommand, VersionTextsMustFitTheirFields) {
   EXPECT_FALSE(fs::exists(refusedOut));
 }
 
-TEST_F(ExeCommand, RangeAndOutputAreRequired) {
+TEST_F(ExeCommand, TheRangeComesFromThePackageAndIsNotContradicted) {
   std::string out = dir_.file("patch");
-  expectUsageError(runTool({"exe", "--stub", stub_, "--to", "2", package_, "-o", out}));
-  expectUsageError(runTool({"exe", "--stub", stub_, "--from", "1", package_, "-o", out}));
+  ToolResult made = runTool({"exe", "--stub", stub_, ranged_, "-o", out}, dir_.path());
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(readFile(out).substr(stubBytes().size(), 4 + 5 + 4 + 3), littleEndian32(5) + "1.0.0" + littleEndian32(3) +
+                                                                         "2.0");
+  // The same range written otherwise is no contradiction.
+  ToolResult same = runTool({"exe", "--stub", stub_, "--from", "01.0.0", ranged_, "-o", out}, dir_.path());
+  EXPECT_EQ(same.status, 0) << same.err;
+
+  std::string refused = dir_.file("refused");
+  ToolResult wider = runTool({"exe", "--stub", stub_, "--from", "0.9", ranged_, "-o", refused}, dir_.path());
+  expectFailure(wider, 10);
+  EXPECT_NE(wider.err.find("made for version 1.0.0 to 2.0"), std::string::npos) << wider.err;
+  expectFailure(runTool({"exe", "--stub", stub_, "--to", "2.1", ranged_, "-o", refused}, dir_.path()), 10);
+  // A package without a recorded range needs both.
+  ToolResult unknown = runTool({"exe", "--stub", stub_, "--from", "1", package_, "-o", refused}, dir_.path());
+  expectFailure(unknown, 1);
+  EXPECT_NE(unknown.err.find("--from and --to"), std::string::npos) << unknown.err;
+  EXPECT_FALSE(fs::exists(refused));
+}
+
+TEST_F(ExeCommand, StubAndOutputMustBeThere) {
+  std::string out = dir_.file("patch");
   expectUsageError(runTool({"exe", "--stub", stub_, "--from", "1", "--to", "2", package_}));
-  expectUsageError(runTool({"exe", "--from", "1", "--to", "2", "-o", out}));
+  ToolResult noStub = runTool({"exe", "--stub", dir_.file("nothing"), ranged_, "-o", out}, dir_.path());
+  expectFailure(noStub, 1);
+  EXPECT_NE(noStub.err.find("--stub"), std::string::npos) << noStub.err;
+  // Not a package at all.
+  writeFile(dir_.file("bytes"), "PK\x03\x04 package bytes");
+  ToolResult notAPackage = runTool({"exe", "--stub", stub_, dir_.file("bytes"), "-o", out}, dir_.path());
+  expectFailure(notAPackage, 14);
+  EXPECT_NE(notAPackage.err.find("is not a patch package"), std::string::npos) << notAPackage.err;
   EXPECT_FALSE(fs::exists(out));
+}
+
+// The patch program "axp exe" copies unless told otherwise is the one built
+// for shipping: without the symbols and debug information the tests' build
+// keeps.
+TEST_F(ExeCommand, TheShippingStubIsStrippedAndTakenByDefault) {
+  const std::string stub = (fs::path(AXP_TOOL_PATH).parent_path() / "qelt-patch-stub").string();
+  const std::string stubFile = readFile(stub);
+  EXPECT_EQ(stubFile.find(".symtab"), std::string::npos);
+  EXPECT_EQ(stubFile.find(".debug_info"), std::string::npos);
+  EXPECT_NE(readFile(QELT_PATCH_PATH).find(".symtab"), std::string::npos);
+
+  const std::string out = dir_.file("patch");
+  ToolResult made = runTool({"exe", ranged_, "-o", out}, dir_.path());
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string program = readFile(out);
+  EXPECT_EQ(program.size(), stubFile.size() + 4 + 5 + 4 + 3 + readFile(ranged_).size());
+  EXPECT_EQ(program.substr(0, 64), stubFile.substr(0, 64));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "support/temp_dir.h"
-#include "tools/tool_runner.h"
+#include "tools/tool_expect.h"
 
 namespace {
 
@@ -35,9 +35,8 @@ class PackCommand : public testing::Test {
   // Runs a command that must fail with the error record's code.
   std::string fail(const std::vector<std::string>& arguments, int code) {
     ToolResult result = axp(arguments);
-    EXPECT_EQ(result.status, 1) << arguments[1] << ": " << result.err;
-    std::regex form("axp: error: .+ \\(code " + std::to_string(code) + "\\)\n");
-    EXPECT_TRUE(std::regex_match(result.err, form)) << arguments[1] << ": " << result.err;
+    SCOPED_TRACE(arguments[1]);
+    tool_testing::expectFailure(result, code);
     return result.err;
   }
 

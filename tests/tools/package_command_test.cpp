@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "support/temp_dir.h"
-#include "tools/tool_runner.h"
+#include "tools/tool_expect.h"
 
 namespace {
 
@@ -29,13 +29,6 @@ uint32_t littleEndianTail(const std::string& bytes) {
   uint32_t value = 0;
   for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[bytes.size() - 4 + i])) << (8 * i);
   return value;
-}
-
-void expectError(const ToolResult& result, int code) {
-  EXPECT_EQ(result.status, 1) << result.err;
-  EXPECT_EQ(result.out, "");
-  std::regex form("axp: error: .+ \\(code " + std::to_string(code) + "\\)\n");
-  EXPECT_TRUE(std::regex_match(result.err, form)) << result.err;
 }
 
 TEST(PackageCommand, SealVerifyUnsealGivesTheOriginalBack) {
@@ -64,7 +57,7 @@ TEST(PackageCommand, SealVerifyUnsealGivesTheOriginalBack) {
 
   // Sealing twice would garble the package: refused, file untouched.
   ToolResult again = runTool({"package", "seal", path}, dir.path());
-  expectError(again, 10);
+  tool_testing::expectFailure(again, 10);
   EXPECT_EQ(readFile(path), scrambled);
 
   ToolResult unsealed = runTool({"package", "unseal", path}, dir.path());
@@ -87,22 +80,22 @@ TEST(PackageCommand, DamagedOrMissingTrailerIsRefused) {
   writeFile(path, damaged);
 
   ToolResult verified = runTool({"package", "verify", path}, dir.path());
-  expectError(verified, 2);
+  tool_testing::expectFailure(verified, 2);
   EXPECT_NE(verified.err.find("checksum trailer mismatch"), std::string::npos) << verified.err;
-  expectError(runTool({"package", "unseal", path}, dir.path()), 2);
+  tool_testing::expectFailure(runTool({"package", "unseal", path}, dir.path()), 2);
   EXPECT_EQ(readFile(path), damaged);
 
   // A plain file never sealed has no trailer to match.
   std::string plain = dir.file("plain.zip");
   writeFile(plain, plainArchive());
-  expectError(runTool({"package", "unseal", plain}, dir.path()), 2);
+  tool_testing::expectFailure(runTool({"package", "unseal", plain}, dir.path()), 2);
   EXPECT_EQ(readFile(plain), plainArchive());
 
   // Too short to carry a trailer at all.
   std::string tiny = dir.file("tiny");
   writeFile(tiny, "abc");
   ToolResult small = runTool({"package", "verify", tiny}, dir.path());
-  expectError(small, 10);
+  tool_testing::expectFailure(small, 10);
   EXPECT_NE(small.err.find("(too small)"), std::string::npos) << small.err;
 }
 
@@ -126,9 +119,9 @@ TEST(PackageCommand, CrcPrintsEightUpperCaseHexDigits) {
 TEST(PackageCommand, MissingFileIsAFailureWithItsCode) {
   TempDir dir;
   std::string missing = dir.file("absent.zip");
-  expectError(runTool({"package", "crc", missing}), 4);
-  expectError(runTool({"package", "verify", missing}), 4);
-  expectError(runTool({"package", "seal", missing}, dir.path()), 3);
+  tool_testing::expectFailure(runTool({"package", "crc", missing}), 4);
+  tool_testing::expectFailure(runTool({"package", "verify", missing}), 4);
+  tool_testing::expectFailure(runTool({"package", "seal", missing}, dir.path()), 3);
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
 

@@ -9,8 +9,7 @@
 #include <map>
 #include <set>
 
-#include "support/temp_dir.h"
-#include "tools/tool_expect.h"
+#include "tools/workflow_fixture.h"
 
 namespace {
 
@@ -20,177 +19,18 @@ using testing_support::TempDir;
 using testing_support::writeFile;
 using tool_testing::expectFailure;
 using tool_testing::expectUsageError;
+using tool_testing::kApplyOrder;
+using tool_testing::kNewLoose;
+using tool_testing::lines;
+using tool_testing::newPacks;
+using tool_testing::Packs;
+using tool_testing::sameTree;
+using tool_testing::sorted;
 using tool_testing::ToolResult;
+using tool_testing::Tree;
+using tool_testing::without;
 
-// relative name -> bytes
-using Tree = std::map<std::string, std::string>;
-// pack path -> its files
-using Packs = std::map<std::string, Tree>;
-
-// Bytes that LZMA-pack to a small fraction of their size.
-std::string patterned(size_t size, char seed) {
-  std::string bytes;
-  for (size_t i = 0; i < size; ++i) bytes += static_cast<char>(seed + static_cast<char>(i % 61));
-  return bytes;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  size_t start = 0;
-  for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-    result.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  if (start < text.size()) result.push_back(text.substr(start));
-  return result;
-}
-
-std::vector<std::string> sorted(std::vector<std::string> items) {
-  std::sort(items.begin(), items.end());
-  return items;
-}
-
-std::vector<std::string> without(std::vector<std::string> items, const std::set<std::string>& dropped) {
-  items.erase(std::remove_if(items.begin(), items.end(), [&](const std::string& item) { return dropped.count(item); }),
-              items.end());
-  return items;
-}
-
-// Names the files that differ rather than printing whole files.
-testing::AssertionResult sameTree(const Tree& actual, const Tree& expected) {
-  std::string differences;
-  for (const auto& [name, bytes] : expected) {
-    auto found = actual.find(name);
-    if (found == actual.end()) {
-      differences += " missing:" + name;
-    } else if (found->second != bytes) {
-      differences += " differs:" + name;
-    }
-  }
-  for (const auto& entry : actual) {
-    if (expected.count(entry.first) == 0) differences += " extra:" + entry.first;
-  }
-  if (differences.empty()) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "trees differ:" << differences;
-}
-
-const char kOldVersion[] = "1.0.0";
-const char kNewVersion[] = "2.0.0";
-
-const Tree kOldLoose = {
-    {"a.txt", "old a"},
-    {"same.txt", "unchanged"},
-    {"gone.txt", "removed in 2.0"},
-    {"docs/readme.txt", "read me"},
-};
-const Tree kNewLoose = {
-    {"a.txt", "new a, a little longer"},
-    {"same.txt", "unchanged"},
-    {"docs/readme.txt", "read me"},
-    {"sub/b.txt", "added"},
-    {"empty.txt", ""},
-};
-
-Packs oldPacks() {
-  return {{"data/main.axp", {{"textures/x.dds", patterned(20000, 'a')}, {"textures/y.dds", "y"}, {"w.txt", "kept"}}},
-          {"data/old.axp", {{"o.txt", "only in 1.0"}}}};
-}
-
-Packs newPacks() {
-  return {{"data/main.axp",
-           {{"textures/x.dds", patterned(30000, 'n')}, {"w.txt", "kept"}, {"z.dds", "new in pack"}, {"empty.dds", ""}}},
-          {"data/extra.axp", {{"e.txt", "whole new pack"}}}};
-}
-
-// The package from 1.0.0 to 2.0.0 in the order an apply carries it out:
-// whole packs, then the pack's removals and insertions, then loose files
-// with "(version)" last. Names are as the catalogues and lists spell them.
-const std::vector<std::string> kApplyOrder = {
-    "0||data\\extra.axp",
-    "1||data/old.axp",
-    "1|data\\main.axp|textures/y.dds",
-    "0|data\\main.axp|(list)",
-    "0|data\\main.axp|empty.dds",
-    "0|data\\main.axp|textures/x.dds",
-    "0|data\\main.axp|z.dds",
-    "0||a.txt",
-    "0||empty.txt",
-    "1||gone.txt",
-    "0||sub\\b.txt",
-    "0||(version)",
-};
-
-class PatchWorkflow : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    root_ = new TempDir;
-    makeVersion("old", kOldLoose, oldPacks());
-    makeVersion("new", kNewLoose, newPacks());
-    EXPECT_NE(succeed({"catalog", path("old"), kOldVersion}).find(": version 1.0.0, "), std::string::npos);
-    EXPECT_NE(succeed({"make", path("old"), path("new"), "--new-version", kNewVersion, "-o", package()})
-                  .find("commands: 12 "),
-              std::string::npos);
-  }
-
-  static void TearDownTestSuite() {
-    delete root_;
-    root_ = nullptr;
-  }
-
-  static std::string path(const std::string& name) { return root_->file(name); }
-  static std::string package() { return path("1-to-2.pkg"); }
-  static ToolResult axp(const std::vector<std::string>& arguments) {
-    return tool_testing::runTool(arguments, root_->path());
-  }
-  static std::string succeed(const std::vector<std::string>& arguments) {
-    return tool_testing::succeed(arguments, root_->path());
-  }
-
-  // Loose files are written as they are; each pack is built with "axp pack
-  // build" from a folder holding its files.
-  static void makeVersion(const std::string& name, const Tree& loose, const Packs& packs) {
-    for (const auto& [file, bytes] : loose) writeFile(path(name + "/" + file), bytes);
-    for (const auto& [pack, files] : packs) {
-      std::string source = path(name + "-sources/" + pack);
-      for (const auto& [file, bytes] : files) writeFile(source + "/" + file, bytes);
-      std::string target = path(name + "/" + pack);
-      fs::create_directories(fs::path(target).parent_path());
-      succeed({"pack", "build", target, source});
-    }
-  }
-
-  // Every loose file's bytes under its relative name; for a pack the rows
-  // of its (list) under "<pack>|rows" and every listed file's bytes under
-  // "<pack>/<name>".
-  static Tree snapshot(const std::string& folder) {
-    Tree tree;
-    for (const auto& item : fs::recursive_directory_iterator(folder)) {
-      if (!item.is_regular_file()) continue;
-      std::string name = fs::relative(item.path(), folder).generic_string();
-      if (item.path().extension() != ".axp") {
-        tree[name] = readFile(item.path().string());
-        continue;
-      }
-      std::string rows = succeed({"pack", "ls", item.path().string()});
-      tree[name + "|rows"] = rows;
-      for (const std::string& row : lines(rows)) {
-        std::string packed = row.substr(0, row.find('|'));
-        tree[name + "/" + packed] = succeed({"pack", "cat", item.path().string(), packed});
-      }
-    }
-    return tree;
-  }
-
-  static std::string copyOfOld(const std::string& name) {
-    std::string copy = path(name);
-    fs::copy(path("old"), copy, fs::copy_options::recursive);
-    return copy;
-  }
-
-  static TempDir* root_;
-};
-
-TempDir* PatchWorkflow::root_ = nullptr;
+class PatchWorkflow : public tool_testing::WorkflowFixture {};
 
 TEST_F(PatchWorkflow, CatalogWritesTheVersionCatalogue) {
   std::string folder = path("catalogued");
@@ -214,7 +54,7 @@ TEST_F(PatchWorkflow, PackageVerifiesAndListsItsEntries) {
   std::set<std::string> names;
   for (const auto& entry : entries) names.insert(entry.first);
   // No entry for the empty file inside a pack: an absent entry reads as empty.
-  EXPECT_EQ(names, (std::set<std::string>{"(command)", "(version)", "a.txt", "data/extra.axp",
+  EXPECT_EQ(names, (std::set<std::string>{"(command)", "(range)", "(version)", "a.txt", "data/extra.axp",
                                           "data/main.axp/(list)", "data/main.axp/textures/x.dds",
                                           "data/main.axp/z.dds", "empty.txt", "sub/b.txt"}));
 
@@ -247,10 +87,16 @@ TEST_F(PatchWorkflow, CatWritesAnEntryUnpacked) {
 }
 
 TEST_F(PatchWorkflow, CommandsComeInApplyOrder) {
-  EXPECT_EQ(lines(succeed({"package", "commands", package()})), kApplyOrder);
+  EXPECT_EQ(lines(succeed({"package", "commands", "--raw", package()})), kApplyOrder);
   // Packs that keep their own lists take no (list) from the package.
-  EXPECT_EQ(lines(succeed({"package", "commands", "--maintain-lists", package()})),
+  EXPECT_EQ(lines(succeed({"package", "commands", "--raw", "--maintain-lists", package()})),
             without(kApplyOrder, {"0|data\\main.axp|(list)"}));
+  // Read by people: a verb, the pack, the name, one separator throughout.
+  const std::vector<std::string> readable = lines(succeed({"package", "commands", package()}));
+  ASSERT_EQ(readable.size(), kApplyOrder.size());
+  EXPECT_EQ(readable[1], "delete  data\\old.axp");
+  EXPECT_EQ(readable[2], "delete  data\\main.axp  textures\\y.dds");
+  EXPECT_EQ(readable.back(), "add  (version)");
 }
 
 TEST_F(PatchWorkflow, ApplyTurnsACopyOfTheOldVersionIntoTheNew) {
@@ -328,9 +174,10 @@ TEST_F(PatchWorkflow, ApplyDrawsItsProgressOnATerminal) {
 TEST_F(PatchWorkflow, ExcludeLeavesOutMatchingCommands) {
   std::string excluded = path("excluded.pkg");
   // Both folders are read back from their catalogues; globs ignore case.
+  // Names as "axp package commands" prints them serve as well.
   succeed({"make", path("old"), path("new"), "-o", excluded, "--exclude", "sub/*", "--exclude",
-           "data/main.axp/z.dds", "--exclude", "DATA/EXTRA.AXP"});
-  EXPECT_EQ(lines(succeed({"package", "commands", excluded})),
+           "data\\main.axp\\z.dds", "--exclude", "DATA/EXTRA.AXP"});
+  EXPECT_EQ(lines(succeed({"package", "commands", "--raw", excluded})),
             without(kApplyOrder, {"0||sub\\b.txt", "0|data\\main.axp|z.dds", "0||data\\extra.axp"}));
   std::string entries = succeed({"package", "ls", excluded});
   for (const char* gone : {"sub/b.txt|", "data/main.axp/z.dds|", "data/extra.axp|"}) {
@@ -343,10 +190,11 @@ TEST_F(PatchWorkflow, CommandsHaveTheirOwnHelpAndUsageErrors) {
   ToolResult top = axp({"--help"});
   EXPECT_EQ(top.status, 0);
   for (const char* shown : {"apply INSTALLDIR PACKAGE...", "catalog DIR VERSION", "make OLD NEW -o PACKAGE",
-                            "exe [--stub PROGRAM] --from V1 --to V2 PACKAGE -o OUT", "  package ", "  pack "}) {
+                            "exe [--stub PROGRAM] [--from V1 --to V2] PACKAGE -o OUT",
+                            "verify INSTALLDIR", "  package ", "  pack "}) {
     EXPECT_NE(top.out.find(shown), std::string::npos) << shown << "\n" << top.out;
   }
-  for (const char* command : {"apply", "catalog", "make", "exe"}) {
+  for (const char* command : {"apply", "catalog", "make", "exe", "verify"}) {
     ToolResult help = axp({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("usage: axp ") + command, 0), 0u) << help.out;

@@ -1,22 +1,11 @@
 #include "apply_progress.h"
 
-#include "axp/updater/command_list.h"
+#include "command_lines.h"
 
 namespace axptool {
 
 std::string describeOperation(const char* pack, const char* name, int32_t op) {
-  std::string text;
-  switch (op) {
-    case AXP::kOpAddOrReplace:
-      text = "add ";
-      break;
-    case AXP::kOpDelete:
-      text = "delete ";
-      break;
-    default:
-      text = "op " + std::to_string(op) + " ";
-  }
-  text += name;
+  std::string text = commandVerb(op) + " " + name;
   if (*pack != '\0') text += std::string(" in ") + pack;
   return text;
 }
@@ -28,7 +17,8 @@ AXP::ProgressCallback ApplyProgress::callback() {
 }
 
 void ApplyProgress::report(const char* pack, const char* name, int32_t op) {
-  bar_.setLabel(describeOperation(pack, name, op));
+  lastOperation_ = describeOperation(pack, name, op);
+  bar_.setLabel(lastOperation_);
   // Told before the operation's action: the ones before it are done.
   bar_.update(done_);
   ++done_;

@@ -28,6 +28,8 @@ class ApplyProgress {
 
   // Operations reported so far.
   uint64_t done() const { return done_; }
+  // describeOperation of the last one; empty before the first.
+  const std::string& lastOperation() const { return lastOperation_; }
   // Wipes the bar, so that what is printed next starts a clean line.
   void finish() { bar_.finish(); }
 
@@ -36,6 +38,7 @@ class ApplyProgress {
 
   cli::ProgressBar bar_;
   uint64_t done_ = 0;
+  std::string lastOperation_;
 };
 
 }  // namespace axptool

@@ -2,40 +2,40 @@
 // patch program does once the player presses Start.
 //
 //   axp apply INSTALLDIR PACKAGE... [--maintain-lists] [--no-verify]
+//             [--force] [--dry-run]
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "apply_preview.h"
 #include "apply_progress.h"
 #include "axp/common/error_record.h"
+#include "axp/common/version_key.h"
 #include "axp/updater/updater.h"
 #include "cli/command_table.h"
+#include "cli/error_report.h"
 #include "command_groups.h"
+#include "command_lines.h"
 #include "package_seal_check.h"
-#include "platform/file.h"
+#include "plain_errors.h"
 #include "standard_output.h"
+#include "version_guard.h"
 
 namespace axptool {
 namespace {
 
 const char kMaintainLists[] = "maintain-lists";
 const char kNoVerify[] = "no-verify";
-const char kNotAFolder[] = "Path=%s(not a folder)";
-
-// A mistyped installation folder would otherwise be created and filled
-// with the loose files of the patch.
-bool checkInstallFolder(const std::string& folder) {
-  if (platform::isDirectory(folder)) return true;
-  AXP::reportError(AXP::BadArgument, kNotAFolder, folder.c_str());
-  return false;
-}
+const char kForce[] = "force";
+const char kDryRun[] = "dry-run";
 
 // The ZIP reader does not check the stored data of an entry, so a damaged
 // package could write damaged files into the installation; its trailer is
 // checked before anything is touched.
 bool checkSeals(const std::vector<std::string>& packages) {
   for (const std::string& package : packages) {
-    if (!checkPackageSeal(package)) return false;
+    if (!checkPackageSeal(package)) return explainPackageFailure(package);
   }
   return true;
 }
@@ -43,23 +43,63 @@ bool checkSeals(const std::vector<std::string>& packages) {
 // Later packages' commands replace earlier ones' for the same target.
 bool openPackages(AXP::Updater* updater, const std::vector<std::string>& packages) {
   for (const std::string& package : packages) {
-    if (!updater->openPackage(package.c_str())) return false;
+    if (!updater->openPackage(package.c_str())) return explainPackageFailure(package);
   }
   return true;
+}
+
+// A package applied to a version it was not made for leaves a game whose
+// "(version)" names the new version while its files are not that version.
+bool checkVersions(AXP::Updater* updater, const std::string& installDir, const std::vector<std::string>& packages) {
+  std::vector<PackageVersions> versions(packages.size());
+  for (size_t i = 0; i < packages.size(); ++i) {
+    if (!readPackageVersions(updater, packages[i], &versions[i])) return false;
+  }
+  std::string installed;
+  const bool known = AXP::readInstalledVersion(installDir, &installed);
+  return checkVersionFit(installDir, known ? std::optional<std::string>(installed) : std::nullopt, versions);
+}
+
+bool printPreview(const AXP::Updater& updater, const std::string& installDir, bool maintainLists) {
+  std::vector<PreviewLine> lines;
+  if (!previewApply(updater, installDir, maintainLists, &lines)) return false;
+  for (const PreviewLine& line : lines) {
+    if (!writeLine(readableCommand(line.verb, line.pack, line.name))) return false;
+  }
+  return writeLine("dry run: " + std::to_string(lines.size()) + " operations would be applied to " + installDir +
+                   "; nothing was written") &&
+         flushOut();
+}
+
+// Nothing is rolled back, so the way on is to run the apply again.
+bool explainApplyFailure(const ApplyProgress& progress) {
+  const std::string& last = progress.lastOperation();
+  const std::string at = last.empty() ? std::string("before its first operation") : "at " + last;
+  return cli::explain("the apply stopped " + at +
+                      "; what it changed before stays changed, so fix the cause and run the apply again");
 }
 
 bool applyPackages(const cli::ParsedArguments& arguments) {
   const std::string& installDir = arguments.positionals()[0];
   const std::vector<std::string> packages(arguments.positionals().begin() + 1, arguments.positionals().end());
-  if (!checkInstallFolder(installDir)) return false;
+  // A mistyped installation folder would otherwise be created and filled
+  // with the loose files of the patch.
+  if (!requireFolder(installDir)) return false;
   if (!arguments.has(kNoVerify) && !checkSeals(packages)) return false;
 
   AXP::UpdaterHandle updater = AXP::makeUpdater();
   if (!updater) return false;
-  updater->setListMaintenance(arguments.has(kMaintainLists));
+  const bool maintainLists = arguments.has(kMaintainLists);
+  updater->setListMaintenance(maintainLists);
   if (!openPackages(updater.get(), packages)) return false;
+  if (!arguments.has(kForce) && !checkVersions(updater.get(), installDir, packages)) return false;
+  if (arguments.has(kDryRun)) return printPreview(*updater, installDir, maintainLists);
+
   ApplyProgress progress(static_cast<uint64_t>(updater->getOperationCount()));
-  if (!updater->apply(installDir.c_str(), progress.callback())) return false;
+  if (!updater->apply(installDir.c_str(), progress.callback())) {
+    progress.finish();
+    return explainApplyFailure(progress);
+  }
   progress.finish();
   return writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
 }
@@ -74,6 +114,10 @@ cli::Command applyCommand() {
               {kMaintainLists, '\0', false, false, "",
                "let every edited pack keep its own (list), ignoring the packages' (list) files"},
               {kNoVerify, '\0', false, false, "", "apply packages without a checksum trailer (plain archives)"},
+              {kForce, '\0', false, false, "",
+               "apply even when the installation's version is not the one a package was made for"},
+              {kDryRun, '\0', false, false, "",
+               "check everything and print what would be added, replaced and deleted; write nothing"},
           },
           2,
           std::numeric_limits<size_t>::max(),

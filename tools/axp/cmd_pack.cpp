@@ -8,12 +8,14 @@
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/pack/pack_file.h"
+#include "cli/error_report.h"
 #include "command_groups.h"
 #include "pack_build.h"
 #include "pack_extract.h"
 #include "pack_info.h"
 #include "pack_list.h"
 #include "packed_file_reader.h"
+#include "plain_errors.h"
 #include "platform/file.h"
 #include "platform/system.h"
 #include "standard_output.h"
@@ -34,15 +36,20 @@ const std::string& argumentAt(const cli::ParsedArguments& arguments, size_t inde
   return arguments.positionals()[index];
 }
 
+// Opens the pack PACK, the first argument; a failure is told in plain words.
+bool openPack(AXP::PackFile* pack, const cli::ParsedArguments& arguments, bool readOnly) {
+  const std::string& path = argumentAt(arguments, 0);
+  return pack->open(path.c_str(), readOnly) || explainPackFailure(path);
+}
+
 // Opens the pack PACK read-write and runs `edit` on NAME.
 bool editPack(const cli::ParsedArguments& arguments, const Edit& edit) {
-  const std::string& packPath = argumentAt(arguments, 0);
   std::string name = argumentAt(arguments, 1);
   const bool keepList = !arguments.has(kNoList);
   if (keepList && !checkPackableName(name)) return false;
 
   AXP::PackFile pack;
-  if (!pack.open(packPath.c_str(), kReadWrite)) return false;
+  if (!openPack(&pack, arguments, kReadWrite)) return false;
   if (keepList) {
     ListState state;
     if (!loadPackList(&pack, &state)) return false;
@@ -86,7 +93,7 @@ bool build(const cli::ParsedArguments& arguments) {
 
 bool listRows(const cli::ParsedArguments& arguments) {
   AXP::PackFile pack;
-  if (!pack.open(argumentAt(arguments, 0).c_str(), kReadOnly)) return false;
+  if (!openPack(&pack, arguments, kReadOnly)) return false;
   std::vector<std::string> rows;
   if (!readStoredRows(&pack, &rows)) return false;
   for (const std::string& row : rows) {
@@ -97,7 +104,7 @@ bool listRows(const cli::ParsedArguments& arguments) {
 
 bool cat(const cli::ParsedArguments& arguments) {
   AXP::PackFile pack;
-  if (!pack.open(argumentAt(arguments, 0).c_str(), kReadOnly)) return false;
+  if (!openPack(&pack, arguments, kReadOnly)) return false;
   return readPackedFile(&pack, argumentAt(arguments, 1),
                         [](const char* data, uint32_t length) { return writeOut(data, length); }) &&
          flushOut();
@@ -105,12 +112,15 @@ bool cat(const cli::ParsedArguments& arguments) {
 
 bool extract(const cli::ParsedArguments& arguments) {
   AXP::PackFile pack;
-  return pack.open(argumentAt(arguments, 0).c_str(), kReadOnly) && extractPack(&pack, argumentAt(arguments, 1));
+  return openPack(&pack, arguments, kReadOnly) && extractPack(&pack, argumentAt(arguments, 1));
 }
 
 bool check(const cli::ParsedArguments& arguments) {
   AXP::PackFile pack;
-  return pack.open(argumentAt(arguments, 0).c_str(), kReadOnly) && pack.checkIntegrity() && printOk();
+  const std::string& path = argumentAt(arguments, 0);
+  if (!openPack(&pack, arguments, kReadOnly)) return false;
+  if (!pack.checkIntegrity()) return cli::explain("the files in " + path + " do not agree with its (list)");
+  return printOk();
 }
 
 bool repair(const cli::ParsedArguments& arguments) {
@@ -125,13 +135,13 @@ bool repair(const cli::ParsedArguments& arguments) {
   }
   master.close();
   AXP::PackFile pack;
-  return pack.open(argumentAt(arguments, 0).c_str(), kReadWrite) && pack.repairFromList(masterList.c_str()) &&
-         pack.close() && printOk();
+  return openPack(&pack, arguments, kReadWrite) && pack.repairFromList(masterList.c_str()) && pack.close() &&
+         printOk();
 }
 
 bool info(const cli::ParsedArguments& arguments) {
   AXP::PackFile pack;
-  return pack.open(argumentAt(arguments, 0).c_str(), kReadOnly) && writeOut(describePack(pack)) && flushOut();
+  return openPack(&pack, arguments, kReadOnly) && writeOut(describePack(pack)) && flushOut();
 }
 
 const cli::Option kNoListOption{kNoList, '\0', false, false, "", "edit the tables only, leaving the (list) as it is"};

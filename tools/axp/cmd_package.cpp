@@ -15,8 +15,10 @@
 #include "axp/updater/updater.h"
 #include "cli/error_report.h"
 #include "command_groups.h"
+#include "command_lines.h"
 #include "package_archive.h"
 #include "package_seal_check.h"
+#include "plain_errors.h"
 #include "standard_output.h"
 
 namespace axptool {
@@ -25,6 +27,7 @@ namespace {
 const char kSkipTrailer[] = "skip-trailer";
 const char kAlreadyScrambled[] = "File=%s(already scrambled)";
 const char kMaintainLists[] = "maintain-lists";
+const char kRaw[] = "raw";
 
 const std::string& fileArgument(const cli::ParsedArguments& arguments) { return arguments.positionals()[0]; }
 
@@ -48,13 +51,24 @@ bool seal(const cli::ParsedArguments& arguments) {
   return false;
 }
 
+bool checkSeal(const std::string& path) { return checkPackageSeal(path) || explainPackageFailure(path); }
+
 bool unseal(const cli::ParsedArguments& arguments) {
   const std::string& path = fileArgument(arguments);
-  return checkPackageSeal(path) && AXP::toggleScrambling(path, true);
+  return checkSeal(path) && AXP::toggleScrambling(path, true);
 }
 
-bool verify(const cli::ParsedArguments& arguments) {
-  return checkPackageSeal(fileArgument(arguments)) && printOk();
+bool verify(const cli::ParsedArguments& arguments) { return checkSeal(fileArgument(arguments)) && printOk(); }
+
+// An updater with the package open, or an empty handle with the failure
+// explained.
+AXP::UpdaterHandle openPackage(const std::string& package, bool maintainLists) {
+  AXP::UpdaterHandle updater = AXP::makeUpdater();
+  if (!updater) return updater;
+  updater->setListMaintenance(maintainLists);
+  if (updater->openPackage(package.c_str())) return updater;
+  explainPackageFailure(package);
+  return AXP::UpdaterHandle();
 }
 
 bool crc(const cli::ParsedArguments& arguments) {
@@ -67,7 +81,7 @@ bool crc(const cli::ParsedArguments& arguments) {
 
 bool listEntries(const cli::ParsedArguments& arguments) {
   std::vector<PackageEntry> entries;
-  if (!listPackageEntries(fileArgument(arguments), &entries)) return false;
+  if (!listPackageEntries(fileArgument(arguments), &entries)) return explainPackageFailure(fileArgument(arguments));
   for (const PackageEntry& entry : entries) {
     if (!writeLine(entry.name + "|" + std::to_string(entry.size) + "|" + std::to_string(entry.stored))) return false;
   }
@@ -80,15 +94,12 @@ bool listEntries(const cli::ParsedArguments& arguments) {
 bool catEntry(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
   const std::string& entry = arguments.positionals()[1];
-  AXP::UpdaterHandle updater = AXP::makeUpdater();
-  if (!updater) return false;
+  AXP::UpdaterHandle updater = openPackage(package, false);
   bool holds = false;
-  if (!updater->openPackage(package.c_str()) || !updater->holdsEntry(package.c_str(), entry.c_str(), &holds)) {
-    return false;
-  }
+  if (!updater || !updater->holdsEntry(package.c_str(), entry.c_str(), &holds)) return false;
   if (!holds) {
     AXP::reportError(AXP::NotFound, AXP::messages::kPartOf, entry.c_str(), package.c_str());
-    return false;
+    return cli::explain(package + " has no entry " + entry + "; 'axp package ls " + package + "' lists its entries");
   }
   const uint8_t* data = nullptr;
   uint32_t size = 0;
@@ -96,30 +107,22 @@ bool catEntry(const cli::ParsedArguments& arguments) {
          writeOut(reinterpret_cast<const char*>(data), size) && flushOut();
 }
 
-bool writeCommand(const AXP::PatchCommand& command) {
-  return writeLine(std::to_string(command.op) + "|" + command.pack + "|" + command.name);
-}
-
-bool writeCommands(const std::vector<const AXP::PatchCommand*>& commands) {
-  for (const AXP::PatchCommand* command : commands) {
-    if (!writeCommand(*command)) return false;
-  }
-  return true;
+// The stored form, "op|pack|name", or the readable one.
+std::string commandText(const AXP::PatchCommand& command, bool raw) {
+  if (raw) return std::to_string(command.op) + "|" + command.pack + "|" + command.name;
+  return readableCommand(commandVerb(command.op), command.pack, command.name);
 }
 
 bool printCommands(const cli::ParsedArguments& arguments) {
   const std::string& package = fileArgument(arguments);
-  AXP::UpdaterHandle updater = AXP::makeUpdater();
-  if (!updater) return false;
   const bool maintainLists = arguments.has(kMaintainLists);
-  updater->setListMaintenance(maintainLists);
-  if (!updater->openPackage(package.c_str())) return false;
+  AXP::UpdaterHandle updater = openPackage(package, maintainLists);
+  if (!updater) return false;
   const AXP::ApplyPlan plan = AXP::planApply(updater->commands(), maintainLists);
-  if (!writeCommands(plan.wholePacks)) return false;
-  for (const AXP::PackTurn& turn : plan.packTurns) {
-    if (!writeCommands(turn.removals) || !writeCommands(turn.insertions)) return false;
+  for (const AXP::PatchCommand* command : inApplyOrder(plan)) {
+    if (!writeLine(commandText(*command, arguments.has(kRaw)))) return false;
   }
-  return writeCommands(plan.looseFiles) && flushOut();
+  return flushOut();
 }
 
 }  // namespace
@@ -143,9 +146,11 @@ cli::CommandGroup packageCommands() {
                1, listEntries},
               {"cat", "PACKAGE ENTRY", "write the data of an entry, unpacked, to standard output", {}, 2, 2, catEntry},
               {"commands",
-               "PACKAGE [--maintain-lists]",
-               "print the package's commands as op|pack|name lines, in the order an apply runs them",
-               {{kMaintainLists, '\0', false, false, "", "as an apply that keeps every pack's (list) itself"}},
+               "PACKAGE [--maintain-lists] [--raw]",
+               "print the package's commands (\"add  PACK  NAME\", \"delete  NAME\") in the order an apply "
+               "runs them",
+               {{kMaintainLists, '\0', false, false, "", "as an apply that keeps every pack's (list) itself"},
+                {kRaw, '\0', false, false, "", "print them as stored: op|pack|name"}},
                1,
                1,
                printCommands},

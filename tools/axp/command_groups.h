@@ -20,5 +20,7 @@ cli::Command catalogCommand();
 cli::Command makeCommand();
 // "axp exe ... -o OUT": the patch program carrying a package.
 cli::Command exeCommand();
+// "axp verify INSTALLDIR": an installation against its catalogue.
+cli::Command verifyCommand();
 
 }  // namespace axptool

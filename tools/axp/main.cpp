@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
                        kProgramSummary,
                        {axptool::packageCommands(), axptool::packCommands()},
                        {axptool::applyCommand(), axptool::catalogCommand(), axptool::makeCommand(),
-                        axptool::exeCommand()}};
+                        axptool::exeCommand(), axptool::verifyCommand()},
+                       AXP_PROGRAM_VERSION};
   return cli::runProgram(program, std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -11,6 +11,7 @@ namespace {
 const char kHelpLong[] = "--help";
 const char kHelpShort[] = "-h";
 const char kEndOfOptions[] = "--";
+const char kVersionOption[] = "--version";
 const size_t kMinListColumn = 14;
 
 // True when --help (or -h) comes before any "--".
@@ -68,6 +69,7 @@ std::string programHelp(const Program& program) {
     sections += "\ncommand groups:\n" + formatList(groups);
     hints += "Run '" + name + " <group> --help' for the commands of a group.\n";
   }
+  if (!program.version.empty()) forms.push_back(name + " " + kVersionOption);
   std::string text;
   for (size_t i = 0; i < forms.size(); ++i) text += (i == 0 ? "usage: " : "   or: ") + forms[i] + "\n";
   return text + "\n" + program.summary + "\n" + sections + "\n" + hints;
@@ -118,6 +120,7 @@ int runCommand(const Program& program, const std::string& prefix, const Command&
     printUsageError(program.name, "too many arguments for '" + prefix + "'", prefix);
     return kExitUsage;
   }
+  clearExplanation();
   if (command.run(parsed)) return kExitSuccess;
   printRecordedError(program.name);
   return kExitFailure;
@@ -151,6 +154,10 @@ int runProgram(const Program& program, const std::vector<std::string>& arguments
   }
   if (arguments[0] == kHelpLong || arguments[0] == kHelpShort) {
     printHelp(programHelp(program));
+    return kExitSuccess;
+  }
+  if (arguments[0] == kVersionOption && !program.version.empty()) {
+    printHelp(program.name + " " + program.version + "\n");
     return kExitSuccess;
   }
   std::vector<std::string> rest(arguments.begin() + 1, arguments.end());

@@ -38,10 +38,12 @@ struct Program {
   std::string summary;
   std::vector<CommandGroup> groups;
   std::vector<Command> commands;  // run as "<program> <command>"
+  std::string version;            // "--version" prints "<name> <version>"; empty: no such option
 };
 
 // Runs one command line (`arguments` without the program's own name) and
-// returns the exit status: 0 success or help shown, 1 failure, 2 usage error.
+// returns the exit status: 0 success, help or version shown, 1 failure, 2
+// usage error.
 int runProgram(const Program& program, const std::vector<std::string>& arguments);
 
 }  // namespace cli

@@ -13,26 +13,33 @@ struct CodeDescription {
 };
 
 const CodeDescription kCodeDescriptions[] = {
-    {AXP::NotFound, "not found"},
-    {AXP::BadData, "bad data"},
-    {AXP::OpenFailed, "cannot open"},
-    {AXP::ReadFailed, "read failed"},
-    {AXP::WriteFailed, "write failed"},
-    {AXP::SeekFailed, "seek failed"},
-    {AXP::PackInEdit, "pack is marked as being edited"},
+    {AXP::NotFound, "a file or name was not found"},
+    {AXP::BadData, "the data is damaged or not in the expected form"},
+    {AXP::OpenFailed, "a file could not be opened or created"},
+    {AXP::ReadFailed, "a file could not be read"},
+    {AXP::WriteFailed, "a file could not be written"},
+    {AXP::SeekFailed, "a file could not be positioned"},
+    {AXP::PackInEdit, "a pack is marked as being edited"},
     {AXP::BadArgument, "bad argument"},
-    {AXP::HashTableFull, "hash table full"},
-    {AXP::NoBlock, "no block left"},
-    {AXP::VersionNotFound, "version not found"},
-    {AXP::LibraryError, "library error"},
-    {AXP::BadEntryRecord, "bad entry record"},
-    {AXP::SlotTaken, "hash slot taken"},
-    {AXP::BlockOutOfRange, "block index out of range"},
-    {AXP::RestoreCheckFailed, "restored entry not found"},
+    {AXP::HashTableFull, "the pack's hash table is full"},
+    {AXP::NoBlock, "the pack has no block left"},
+    {AXP::VersionNotFound, "the version folder is not registered"},
+    {AXP::LibraryError, "a library the system uses failed"},
+    {AXP::BadEntryRecord, "a pack entry record is damaged"},
+    {AXP::SlotTaken, "a pack's hash slot is taken"},
+    {AXP::BlockOutOfRange, "a pack's block index is out of range"},
+    {AXP::RestoreCheckFailed, "a restored pack entry was not found"},
 };
 const char kUnknownCode[] = "unknown error";
 
 const char kErrorPrefix[] = ": error: ";
+const char kWarningPrefix[] = ": warning: ";
+
+// The tools run one command per process, on one thread.
+std::string& explanationText() {
+  static std::string text;
+  return text;
+}
 
 }  // namespace
 
@@ -43,16 +50,31 @@ const char* describeErrorCode(int32_t code) {
   return kUnknownCode;
 }
 
-std::string formatRecordedError(const std::string& program, int32_t code, const std::string& message) {
-  std::string text = program + kErrorPrefix;
-  text += message.empty() ? describeErrorCode(code) : message;
-  text += " (code " + std::to_string(code) + ")\n";
-  return text;
+std::string formatRecordedError(const std::string& program, const std::string& words, int32_t code,
+                                 const std::string& message) {
+  std::string text = program + kErrorPrefix + (words.empty() ? describeErrorCode(code) : words);
+  text += " (code " + std::to_string(code);
+  if (!message.empty()) text += ", " + message;
+  return text + ")\n";
 }
 
+bool explain(const std::string& words) {
+  explanationText() = words;
+  return false;
+}
+
+const std::string& explanation() { return explanationText(); }
+
+void clearExplanation() { explanationText().clear(); }
+
 void printRecordedError(const std::string& program) {
-  std::string text = formatRecordedError(program, AXP::getLastErrorCode(), AXP::getLastErrorMessage());
+  std::string text =
+      formatRecordedError(program, explanation(), AXP::getLastErrorCode(), AXP::getLastErrorMessage());
   std::fputs(text.c_str(), stderr);
+}
+
+void printWarning(const std::string& program, const std::string& what) {
+  std::fputs((program + kWarningPrefix + what + "\n").c_str(), stderr);
 }
 
 std::string formatUsageError(const std::string& program, const std::string& what,

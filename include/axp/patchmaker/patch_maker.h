@@ -9,9 +9,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "axp/common/version_key.h"
 #include "axp/patchmaker/patch_plan.h"
 #include "axp/patchmaker/version_record.h"
 
@@ -31,7 +33,8 @@ class IPatchMaker {
   // folder is not registered, null (code 10) for a null or empty argument.
   virtual const char* getVersion(const char* folder) = 0;
   // Writes the package that turns the old registered folder into the new
-  // one. `filter` may be empty: every command is kept.
+  // one, with the two versions recorded in it. `filter` may be empty: every
+  // command is kept.
   virtual bool makePatch(const char* oldFolder, const char* newFolder, const char* packagePath,
                          const PatchFilter& filter) = 0;
 
@@ -49,10 +52,23 @@ using MakeProgress = std::function<void(MakeStage stage, uint64_t done, uint64_t
 
 // Figures of the last package written.
 struct PackageSummary {
-  uint32_t entries = 0;      // data entries, "(command)" not included
+  uint32_t entries = 0;      // data entries, "(command)" and the extras not included
   uint64_t bytesIn = 0;      // bytes of the files packed into them
   uint64_t bytesPacked = 0;  // bytes of those entries as stored
   uint64_t packageSize = 0;  // the sealed package file
+  // The source file that no longer matched the new version's catalogue,
+  // when that stopped the package: a path, or "NAME in PACKPATH" for a file
+  // inside a pack. Empty otherwise.
+  std::string staleSource;
+};
+
+// What a package carries besides its commands and their data, each in an
+// entry of its own that no command names, stored as it is.
+struct PackageExtras {
+  // Recorded in "(range)" when `range.to` is not empty.
+  VersionRange range;
+  // Shipped as "Update.txt" when given.
+  std::optional<std::string> releaseNotes;
 };
 
 class PatchMaker : public IPatchMaker {
@@ -84,8 +100,12 @@ class PatchMaker : public IPatchMaker {
   // makePatch's first half: checks the arguments and the registrations
   // (codes 10 and 13) and computes the plan without writing anything.
   bool planPatch(const char* oldFolder, const char* newFolder, const PatchFilter& filter, PatchPlan* plan);
-  // makePatch's second half: writes and seals the package of `plan`.
-  bool writePackage(const PatchPlan& plan, const char* packagePath);
+  // makePatch's second half: writes and seals the package of `plan` with
+  // `extras`. The data of every add is checked against the catalogue row
+  // the plan gives it as it is read: a file changed since its catalogue was
+  // written stops the package with code 2 "File=%s(differs from its
+  // catalogue row)" and names the file in lastPackage().staleSource.
+  bool writePackage(const PatchPlan& plan, const char* packagePath, const PackageExtras& extras = {});
   const PackageSummary& lastPackage() const { return lastPackage_; }
 
  private:

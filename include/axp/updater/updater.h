@@ -85,6 +85,10 @@ class Updater : public IUpdater {
 
   // The command model gathered from every opened package.
   const CommandModel& commands() const { return commands_; }
+  // The checks apply makes of the targets under `installDir` before it
+  // touches anything, without applying: false with apply's report for the
+  // first target it would refuse.
+  bool checkTargets(const char* installDir) const;
 
  private:
   bool applyLooseCommand(const std::string& installDir, const PatchCommand& command,

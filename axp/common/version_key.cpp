@@ -1,12 +1,16 @@
-#include "frontend/version_key.h"
+#include "axp/common/version_key.h"
 
 #include <climits>
 #include <cstdio>
 #include <vector>
 
+#include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
+#include "platform/file.h"
+#include "platform/path.h"
 
-namespace qelt {
+namespace AXP {
 namespace {
 
 const char kFieldSeparator[] = ".";
@@ -15,6 +19,23 @@ const char kPadField[] = "0";
 constexpr size_t kKeyFields = 4;
 // Four fields of at most 11 characters ("-2147483648") and three dots.
 constexpr size_t kKeyCapacity = 64;
+
+const char kVersionSeparator = '|';
+const char kLineEnd = '\n';
+const char kCarriageReturn = '\r';
+constexpr uint32_t kMaxFirstLine = 259;
+constexpr size_t kMaxVersionText = 32;
+
+// The start of a text file, at most kMaxFirstLine bytes of it.
+bool readFileStart(const std::string& path, std::string* text) {
+  platform::File file;
+  if (!file.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) return false;
+  char buffer[kMaxFirstLine];
+  uint32_t got = 0;
+  if (!file.read(buffer, kMaxFirstLine, &got) || got == 0) return false;
+  text->assign(buffer, got);
+  return true;
+}
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -71,4 +92,36 @@ RangePlace placeInRange(const std::string& localKey, const std::string& fromKey,
   return RangePlace::Inside;
 }
 
-}  // namespace qelt
+bool catalogueVersion(const std::string& text, std::string* version) {
+  const std::string line = text.substr(0, text.find(kLineEnd));
+  const size_t separator = line.find(kVersionSeparator);
+  if (separator == std::string::npos) return false;
+  *version = line.substr(0, separator < kMaxVersionText ? separator : kMaxVersionText);
+  return true;
+}
+
+bool readInstalledVersion(const std::string& folder, std::string* version) {
+  std::string path = platform::pathAppend(folder, kVersionFileName);
+  std::string start;
+  return path.size() <= kMaxPath && readFileStart(path, &start) && catalogueVersion(start, version);
+}
+
+std::string formatVersionRange(const VersionRange& range) {
+  return range.from + kVersionSeparator + range.to + kLineEnd;
+}
+
+bool parseVersionRange(const std::string& text, VersionRange* range) {
+  std::string line = text;
+  if (!line.empty() && line.back() == kLineEnd) line.pop_back();
+  if (!line.empty() && line.back() == kCarriageReturn) line.pop_back();
+  const size_t separator = line.find(kVersionSeparator);
+  if (separator == std::string::npos || line.find(kVersionSeparator, separator + 1) != std::string::npos ||
+      line.find(kLineEnd) != std::string::npos) {
+    return false;
+  }
+  range->from = line.substr(0, separator);
+  range->to = line.substr(separator + 1);
+  return true;
+}
+
+}  // namespace AXP

@@ -1,13 +1,13 @@
-#include "frontend/version_key.h"
+#include "axp/common/version_key.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using qelt::compareVersionKeys;
-using qelt::normalizeVersion;
-using qelt::placeInRange;
-using qelt::RangePlace;
+using AXP::compareVersionKeys;
+using AXP::normalizeVersion;
+using AXP::placeInRange;
+using AXP::RangePlace;
 
 TEST(NormalizeVersion, FillsMissingFieldsAtTheFront) {
   EXPECT_EQ(normalizeVersion("1.2.3.4"), "00001.00002.00003.00004");
@@ -56,6 +56,20 @@ TEST(VersionKeys, RangeIsInclusiveAndFieldsCountFromTheRight) {
   EXPECT_EQ(placeInRange(high, low, high), RangePlace::Inside);
   EXPECT_EQ(placeInRange(normalizeVersion("1.0.0.10"), low, high), RangePlace::Above);
   EXPECT_EQ(placeInRange(normalizeVersion("1.0.0.0"), low, high), RangePlace::Below);
+}
+
+TEST(VersionRange, EntryTextRoundTripsAndRefusesOtherTexts) {
+  AXP::VersionRange range{"1.0.0.0", "1.0.1.0"};
+  EXPECT_EQ(AXP::formatVersionRange(range), "1.0.0.0|1.0.1.0\n");
+  AXP::VersionRange read;
+  ASSERT_TRUE(AXP::parseVersionRange("1.0.0.0|1.0.1.0\r\n", &read));
+  EXPECT_EQ(read.from, "1.0.0.0");
+  EXPECT_EQ(read.to, "1.0.1.0");
+  ASSERT_TRUE(AXP::parseVersionRange("|2", &read));
+  EXPECT_EQ(read.from, "");
+  for (const char* text : {"", "1.0", "1|2|3", "1|2\n3", "1|2\n\n"}) {
+    EXPECT_FALSE(AXP::parseVersionRange(text, &read)) << text;
+  }
 }
 
 }  // namespace
