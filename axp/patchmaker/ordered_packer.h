@@ -70,8 +70,6 @@ class OrderedPacker {
   OrderedPacker(const OrderedPacker&) = delete;
   OrderedPacker& operator=(const OrderedPacker&) = delete;
 
-  // Jobs not yet taken.
-  size_t left() const { return jobs_.size() - next_; }
   // Waits for the next job in the order given and moves its entry to
   // `*entry`. False when its packing failed; the worker's failure is then
   // put into the calling thread's record, and `*entry` tells no more than

@@ -106,20 +106,6 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
   return true;
 }
 
-bool unpackLzmaStreamWith(const LzmaCoder& coder, const uint8_t* header, ByteSource* stream,
-                          ByteSink* output) {
-  std::unique_ptr<LzmaStreamDecoder> decoder = openLzmaDecoderWith(coder, header, stream);
-  if (decoder == nullptr) return false;
-  std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kLzmaStreamPiece]);
-  if (!piece) return reportCoderResult(kLzmaOutOfMemory);
-  for (;;) {
-    const int64_t got = decoder->read(piece.get(), kLzmaStreamPiece);
-    if (got < 0) return lzmaDecoderFailure(*decoder);
-    if (got == 0) return true;
-    if (!output->write(piece.get(), static_cast<size_t>(got))) return false;
-  }
-}
-
 std::unique_ptr<LzmaStreamDecoder> openLzmaDecoderWith(const LzmaCoder& coder, const uint8_t* header,
                                                       ByteSource* stream) {
   uint32_t unpackedSize = 0;
@@ -140,10 +126,6 @@ bool lzmaDecoderFailure(const LzmaStreamDecoder& decoder) {
 
 std::unique_ptr<LzmaStreamDecoder> openLzmaDecoder(const uint8_t* header, ByteSource* stream) {
   return openLzmaDecoderWith(entryLzmaCoder(), header, stream);
-}
-
-bool unpackLzmaStream(const uint8_t* header, ByteSource* stream, ByteSink* output) {
-  return unpackLzmaStreamWith(entryLzmaCoder(), header, stream, output);
 }
 
 bool packLzmaStreamWith(const LzmaCoder& coder, uint32_t size, ByteSource* input, ByteSink* output) {

@@ -18,10 +18,8 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
 bool packLzmaWith(const LzmaCoder& coder, std::vector<uint8_t>* buffer, const void* data,
                   uint32_t size, const uint8_t** entryOut, uint32_t* entrySizeOut);
 
-// packLzmaStream and unpackLzmaStream with `coder`.
+// packLzmaStream with `coder`.
 bool packLzmaStreamWith(const LzmaCoder& coder, uint32_t size, ByteSource* input, ByteSink* output);
-bool unpackLzmaStreamWith(const LzmaCoder& coder, const uint8_t* header, ByteSource* stream,
-                          ByteSink* output);
 // openLzmaDecoder with `coder`.
 std::unique_ptr<LzmaStreamDecoder> openLzmaDecoderWith(const LzmaCoder& coder, const uint8_t* header,
                                                       ByteSource* stream);

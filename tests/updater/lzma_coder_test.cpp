@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,11 +94,19 @@ std::string streamOutcomeWith(const AXP::LzmaCoder& coder, const std::string& en
   if (entry.size() < AXP::kLzmaHeaderSize) return "code 14: LZMA=6";
   const std::string stream = entry.substr(AXP::kLzmaHeaderSize);
   PiecewiseSource source(stream);
-  StringSink sink;
-  if (!AXP::unpackLzmaStreamWith(coder, reinterpret_cast<const uint8_t*>(entry.data()), &source, &sink)) {
-    return "code " + std::to_string(AXP::getLastErrorCode()) + ": " + AXP::getLastErrorMessage();
+  std::unique_ptr<AXP::LzmaStreamDecoder> decoder =
+      AXP::openLzmaDecoderWith(coder, reinterpret_cast<const uint8_t*>(entry.data()), &source);
+  std::string data;
+  uint8_t piece[5000];
+  for (int64_t got = decoder ? 1 : -1; got != 0;) {
+    got = decoder ? decoder->read(piece, sizeof piece) : -1;
+    if (got < 0) {
+      if (decoder) AXP::lzmaDecoderFailure(*decoder);
+      return "code " + std::to_string(AXP::getLastErrorCode()) + ": " + AXP::getLastErrorMessage();
+    }
+    data.append(reinterpret_cast<const char*>(piece), static_cast<size_t>(got));
   }
-  return sink.bytes;
+  return data;
 }
 
 // Text-like data the coder finds matches in.

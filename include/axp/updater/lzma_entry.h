@@ -60,12 +60,6 @@ class LzmaPacker {
 // as they reported them, or code 14 "LZMA=%d".
 bool packLzmaStream(uint32_t size, ByteSource* input, ByteSink* output);
 
-// Unpacks the entry whose 45-byte `header` is given and whose stream
-// `stream` delivers, writing the data to `output` in pieces. The caller has
-// checked the magic. Failures: those of the source or sink, or code 14
-// "LZMA=%d". Re-entrant.
-bool unpackLzmaStream(const uint8_t* header, ByteSource* stream, ByteSink* output);
-
 // LzmaPacker::pack with the process-wide packing buffer. Not re-entrant.
 bool packLzma(const void* data, uint32_t size, const uint8_t** entryOut, uint32_t* entrySizeOut);
 
