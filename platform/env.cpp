@@ -58,6 +58,18 @@ bool File::open(const std::string& path, Access access, Disposition disposition)
   return file_ != nullptr;
 }
 
+bool File::openBelow(const std::string& root, const std::string& relative, Access access, Disposition disposition) {
+  close();
+  file_ = currentEnv()->openFileBelow(root, relative, access, disposition);
+  return file_ != nullptr;
+}
+
+bool File::openFolder(const std::string& path) {
+  close();
+  file_ = currentEnv()->openFolder(path);
+  return file_ != nullptr;
+}
+
 bool File::close() {
   if (!file_) return true;
   std::unique_ptr<OpenFile> file = std::move(file_);
@@ -116,6 +128,8 @@ bool File::isRegularFile() const { return file_ ? file_->isRegularFile() : fail(
 
 bool File::getInfo(FileInfo* info) const { return file_ ? file_->getInfo(info) : fail(EBADF); }
 
+bool File::lock(Lock kind) { return file_ ? file_->lock(kind) : fail(EBADF); }
+
 bool getFileInfo(const File& file, FileInfo* info) { return file.getInfo(info); }
 
 int64_t currentTime() { return currentEnv()->currentTime(); }
@@ -123,6 +137,21 @@ int64_t currentTime() { return currentEnv()->currentTime(); }
 bool deleteFile(const std::string& path) { return currentEnv()->deleteFile(path); }
 
 bool moveFile(const std::string& from, const std::string& to) { return currentEnv()->moveFile(from, to); }
+
+bool deleteFileBelow(const std::string& root, const std::string& relative) {
+  return currentEnv()->deleteFileBelow(root, relative);
+}
+
+bool createFoldersBelow(const std::string& root, const std::string& relative) {
+  return currentEnv()->createFoldersBelow(root, relative);
+}
+
+bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative, const std::string& toRoot,
+                   const std::string& toRelative) {
+  return currentEnv()->moveFileBelow(fromRoot, fromRelative, toRoot, toRelative);
+}
+
+bool makePrivateFolder(const std::string& path) { return currentEnv()->makePrivateFolder(path); }
 
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
   return currentEnv()->copyFile(from, to, failIfExists);

@@ -11,6 +11,11 @@ namespace platform {
 // thread (errno on POSIX).
 int lastSystemError();
 void setLastSystemError(int error);
+// The system error an operation below a root fails with when its path
+// would leave the root (a link or ".." on the way), see env.h.
+int outsideRootError();
+// The system error of a lock that another open file holds (OpenFile::lock).
+int wouldBlockError();
 
 // The temporary folder, ending with a separator: $TMPDIR, else "/tmp/".
 std::string tempFolder();
@@ -22,6 +27,14 @@ std::string tempFileName(const std::string& folder, const std::string& prefix, u
 // process holds, and returns its path; empty on failure. An empty `folder`
 // is the current folder.
 std::string createUniqueTempFile(const std::string& folder, const std::string& prefix);
+
+// A name for a scratch file that stands beside the file `name` until it
+// replaces it or is removed: ".<name>.<8 random hex digits>.tmp", hidden
+// (the leading ".", which the builder's folder scan also passes over) and
+// unlikely to be taken; creators still create it exclusively.
+std::string scratchNameFor(const std::string& name);
+// True when `candidate` is a name scratchNameFor gives for `name`.
+bool isScratchNameFor(const std::string& candidate, const std::string& name);
 
 void sleepMilliseconds(uint32_t milliseconds);
 

@@ -12,7 +12,10 @@
 #include "axp/common/file_util.h"
 #include "axp/common/out_of_memory.h"
 #include "axp/common/scrambled_io.h"
+#include "keyed_rewrite.h"
+#include "package_reader.h"
 #include "platform/file.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace AXP {
@@ -21,6 +24,8 @@ namespace {
 // Bytes checksummed per read: large pieces keep the per-read system cost
 // well below the cost of the checksum itself on files of many megabytes.
 constexpr uint32_t kPieceBytes = 1u << 20;
+constexpr char kTrailerMismatch[] = "File=%s(checksum trailer mismatch)";
+constexpr char kNoTrailer[] = "File=%s(no checksum trailer)";
 
 using Trailer = std::array<uint8_t, kChecksumTrailerSize>;
 
@@ -28,6 +33,18 @@ Trailer encodeTrailer(uint32_t checksum) {
   Trailer trailer;
   writeLittleEndian32(trailer.data(), checksum);
   return trailer;
+}
+
+// A package whose trailer does not match is plain when it is an archive
+// that ends the file, and damaged otherwise (not an archive, or one that
+// ends elsewhere).
+SealState sealOf(const std::string& path, TrailerState trailer) {
+  if (trailer == TrailerState::Matches) return SealState::Sealed;
+  PackageReader archive;
+  const PackageIo* io = isScrambledZip(path) ? scrambledIo() : defaultPackageIo();
+  const bool plain = archive.open(platform::resolvePath(path), io) &&
+                     archive.archiveEnd() == static_cast<uint64_t>(platform::fileSize(path));
+  return plain ? SealState::Plain : SealState::Damaged;
 }
 
 bool reportChecksumFailure() {
@@ -128,12 +145,29 @@ bool copyAndSealPackage(const std::string& sourcePath, const std::string& target
     reportError(BadArgument, messages::kNone);
     return false;
   }
-  if (comparePaths(sourcePath, targetPath) != 0 && !platform::copyFile(sourcePath, targetPath, false)) {
-    reportError(WriteFailed, messages::kFileWriteError, targetPath.c_str(), platform::lastSystemError());
+  const bool sealed = checkChecksumTrailer(sourcePath);
+  return rewriteKeyed(sourcePath, targetPath, sealed, true);
+}
+
+bool examineSeal(const std::string& path, SealState* state) {
+  TrailerState trailer = TrailerState::Differs;
+  if (!readTrailerState(path, &trailer)) return false;
+  *state = sealOf(path, trailer);
+  return true;
+}
+
+bool checkPackageSeal(const std::string& path, bool trailerRequired, SealState* state) {
+  TrailerState trailer = TrailerState::Differs;
+  if (!readTrailerState(path, &trailer)) return false;
+  if (trailer == TrailerState::TooShort) {
+    reportError(BadArgument, messages::kTooSmall, path.c_str());
     return false;
   }
-  const bool sealed = checkChecksumTrailer(targetPath);
-  return toggleScrambling(targetPath, sealed) && appendChecksumTrailer(targetPath);
+  const SealState found = sealOf(path, trailer);
+  if (state != nullptr) *state = found;
+  if (found == SealState::Sealed || (found == SealState::Plain && !trailerRequired)) return true;
+  reportError(BadData, found == SealState::Plain ? kNoTrailer : kTrailerMismatch, path.c_str());
+  return false;
 }
 
 }  // namespace AXP

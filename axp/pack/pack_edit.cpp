@@ -54,13 +54,10 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
     reportError(NotFound, messages::kName, sourcePath);
     return false;
   }
-  // A disk file beyond what a block may hold would otherwise be taken at
-  // its size cut to 32 bits, and stored cut short.
+  // The size fields hold 32 bits: a larger file would be stored cut to the
+  // low bits of its size.
   const int64_t diskSize = fromMemory ? size : platform::fileSize(sourcePath);
-  if (diskSize > int64_t{kLargestBlockSize}) {
-    reportError(NoBlock, messages::kNone);
-    return false;
-  }
+  if (diskSize > 0 && !fitsSizeFields(static_cast<uint64_t>(diskSize), sourcePath)) return false;
   const ContentSource contents{fromMemory ? ContentSource::Kind::Memory : ContentSource::Kind::DiskFile, source,
                                nullptr};
   return insertFrom(contents, diskSize < 0 ? 0 : static_cast<uint32_t>(diskSize), name, flush);

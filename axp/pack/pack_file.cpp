@@ -2,17 +2,20 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/out_of_memory.h"
 #include "data_stream.h"
 #include "hash_index.h"
 #include "pack_layout.h"
 #include "pack_messages.h"
 #include "pack_storage.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace AXP {
@@ -32,6 +35,10 @@ PackHeader newPackHeader() {
   header.blockTableAreaSize = kBlockTableAreaSize;
   header.dataOffset = kDataAreaOffset;
   return header;
+}
+
+platform::Access accessFor(bool readOnly) {
+  return readOnly ? platform::Access::Read : platform::Access::ReadWrite;
 }
 
 // A pack's table starts as a copy of this one: one copy of bytes rather
@@ -58,20 +65,61 @@ bool PackFile::open(const char* path, bool readOnly) try {
   close();
   path_ = path;
   readOnly_ = readOnly;
-  const auto access = readOnly ? platform::Access::Read : platform::Access::ReadWrite;
-  if (!storage_->file.open(path_, access, platform::Disposition::ExistingOnly)) {
+  if (!storage_->file.open(path_, accessFor(readOnly), platform::Disposition::ExistingOnly)) {
     reportError(OpenFailed, messages::kOpenPack, path, platform::lastSystemError());
     return openFailed();
   }
-  if (!readTables()) return openFailed();
-  if (readOnly) return true;
+  return openTables();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool PackFile::openBelow(const char* root, const char* relative, bool readOnly) try {
+  if (isMissing(root) || isMissing(relative)) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  close();
+  path_ = platform::pathAppend(root, relative);
+  readOnly_ = readOnly;
+  if (!storage_->file.openBelow(root, relative, accessFor(readOnly), platform::Disposition::ExistingOnly)) {
+    reportBelowFailure(OpenFailed, messages::kOpenPack, path_, relative);
+    return openFailed();
+  }
+  return openTables();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool PackFile::openTables() {
+  if (!lockFile() || !readTables()) return openFailed();
+  if (readOnly_) return true;
   // The edit mark reaches the disk before any edit can.
   header_.editFlag = 1;
   header_.version = kPackVersion;
   if (!writeHeader() || !flushFile()) return openFailed();
   return true;
-} catch (const std::bad_alloc&) {
-  return outOfMemory(false);
+}
+
+// A writer holds its pack alone; readers share theirs, with no writer. So a
+// second writer can never interleave its edits with the first one's, and
+// no reader sees tables half-way through an edit. A reader turned away by
+// a writer is told so by the edit mark the writer has set, as a reader of
+// a pack whose writer crashed is; the mark of a crashed writer, whose lock
+// went with its process, does not keep a new writer out.
+bool PackFile::lockFile() {
+  if (storage_->file.lock(readOnly_ ? platform::Lock::Shared : platform::Lock::Exclusive)) return true;
+  if (readOnly_ && markedAsEdited()) {
+    reportError(PackInEdit, messages::kNone);
+    return false;
+  }
+  return reportInUse(path_);
+}
+
+bool PackFile::markedAsEdited() {
+  PackHeader header{};
+  uint32_t done = 0;
+  return storage_->file.read(&header, kHeaderSize, &done) && done == kHeaderSize && header.editFlag != 0;
 }
 
 // A pack that failed to open is left closed without writing anything to it,
@@ -168,10 +216,7 @@ bool PackFile::create(const char* path) try {
   close();
   path_ = path;
   readOnly_ = false;
-  if (!storage_->file.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
-    return openFailed();
-  }
+  if (!openEmptied()) return openFailed();
   header_ = newPackHeader();
   dataEnd_ = header_.dataOffset;
   if (!putBytes(&header_, kHeaderSize) || !putZeros(kHashTableSize) ||
@@ -208,6 +253,23 @@ bool PackFile::close() {
   clearTables();
   readOnly_ = true;
   return closed;
+}
+
+// A pack that exists is emptied only once this object holds it alone: the
+// pack of another writer is not cut from under it.
+bool PackFile::openEmptied() {
+  platform::File& file = storage_->file;
+  const bool opened = file.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateNew) ||
+                      (platform::lastSystemError() == EEXIST &&
+                       file.open(path_, platform::Access::ReadWrite, platform::Disposition::ExistingOnly));
+  if (!opened) {
+    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
+    return false;
+  }
+  if (!file.lock(platform::Lock::Exclusive)) return reportInUse(path_);
+  if (file.truncate(0)) return true;
+  reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
+  return false;
 }
 
 void PackFile::clearTables() {

@@ -15,16 +15,8 @@
 namespace AXP {
 namespace {
 
-constexpr char kTooLargeMessage[] = "File=%s(too large)";
 constexpr char kOutOfMemoryMessage[] = "File=%s(out of memory)";
 constexpr char kStaleMessage[] = "File=%s(differs from its catalogue row)";
-
-// An entry's header holds its unpacked size in 32 bits.
-bool checkEntrySize(uint64_t size, const std::string& what) {
-  if (size <= UINT32_MAX) return true;
-  reportError(LibraryError, kTooLargeMessage, what.c_str());
-  return false;
-}
 
 bool allocate(std::vector<uint8_t>* data, uint32_t size, const std::string& what) {
   try {
@@ -46,7 +38,7 @@ bool openLooseFile(const std::string& path, platform::File* file, uint32_t* size
     reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
-  if (!checkEntrySize(static_cast<uint64_t>(length), path)) return false;
+  if (!fitsSizeFields(static_cast<uint64_t>(length), path)) return false;
   *size = static_cast<uint32_t>(length);
   return true;
 }

@@ -7,12 +7,13 @@
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "axp/patchmaker/package_writer.h"
-#include "axp/updater/lzma_entry.h"
 #include "axp/updater/command_list.h"
-#include "command_scratch.h"
+#include "axp/updater/lzma_entry.h"
+#include "command_list_text.h"
 #include "entry_source.h"
 #include "ordered_packer.h"
 #include "platform/file.h"
@@ -86,8 +87,7 @@ class PlanWriter {
   // commands, which become the packer's jobs in plan order.
   bool measure(const PatchPlan& plan, std::vector<PackJob>* jobs, std::vector<size_t>* jobCommands,
                std::vector<uint8_t>* list) {
-    CommandScratch scratch;
-    if (!scratch.create()) return false;
+    CommandListText commandList;
     EntrySource source;
     for (size_t i = 0; i < plan.size(); ++i) {
       const PlanCommand& command = plan[i];
@@ -105,9 +105,10 @@ class PlanWriter {
           jobCommands->push_back(i);
         }
       }
-      if (!scratch.appendLine(command)) return false;
+      if (!commandList.appendLine(command)) return false;
     }
-    return scratch.finish(list);
+    *list = commandList.bytes();
+    return true;
   }
 
   bool entryName(const PlanCommand& command, std::string* name) const {
@@ -133,6 +134,22 @@ class PlanWriter {
   const std::set<std::string> reservedNames_;
 };
 
+// Every name of a plan becomes a path in the installations the package is
+// applied to: one that would leave the installation makes a package no
+// applier accepts, and is refused before anything is written.
+bool refuseName(const std::string& name) {
+  reportError(BadArgument, messages::kName, name.c_str());
+  return false;
+}
+
+bool checkNames(const PatchPlan& plan) {
+  for (const PlanCommand& command : plan) {
+    if (!staysInside(command.name)) return refuseName(command.name);
+    if (!command.pack.empty() && !staysInside(command.pack)) return refuseName(command.pack);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const PackageOptions& options,
@@ -142,6 +159,7 @@ bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const P
     reportError(BadArgument, messages::kNone);
     return false;
   }
+  if (!checkNames(plan)) return false;
   PackageWriter archive;
   if (!archive.create(packagePath) || !addExtras(options.extras, &archive)) return false;
   {

@@ -1,12 +1,13 @@
 #include "entry_extractor.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
-#include "axp/common/byte_order.h"
 #include "axp/common/package_reader.h"
 #include "axp/lzma/lzma_coder.h"
 #include "axp/updater/lzma_entry.h"
@@ -15,6 +16,7 @@
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace AXP {
 namespace {
@@ -27,8 +29,6 @@ constexpr const char* kTooLargeMessage = "entry %s size %u above limit %u";
 constexpr const char* kFolderMessage = "Path=%s, WinErr=%d";
 constexpr const char* kCreateMessage = "File=%s, WinErr=%d";
 constexpr const char* kWriteMessage = "File=%s, WinErr: %d";
-// Beside a target written as it is read, its work file until complete.
-constexpr const char* kWorkSuffix = ".~axp";
 
 GrowBuffer& fileModeBuffer() {
   static GrowBuffer buffer;
@@ -81,58 +81,64 @@ bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, uint32_t*
   return true;
 }
 
-bool createTarget(const std::string& targetPath, platform::File* target) {
-  std::string folder = targetPath;
-  if (platform::removeFileSpec(&folder) && !folder.empty() && !makeDirectories(folder)) {
-    reportError(OpenFailed, kFolderMessage, folder.c_str(), platform::lastSystemError());
-    return false;
+std::string fullPath(const FileTarget& target) { return platform::pathAppend(target.root, target.relative); }
+
+// A file already at the target must be one this user may write: a
+// read-only file or a folder there is refused, as writing over it would be.
+bool checkWritable(const FileTarget& target) {
+  platform::File existing;
+  if (existing.openBelow(target.root, target.relative, platform::Access::ReadWrite,
+                         platform::Disposition::ExistingOnly) ||
+      platform::lastSystemError() == ENOENT) {
+    return true;
   }
-  if (!target->open(targetPath, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, kCreateMessage, targetPath.c_str(), platform::lastSystemError());
-    return false;
-  }
-  return true;
+  return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
 }
 
-bool reportWriteFailure(const std::string& targetPath) {
-  reportError(WriteFailed, kWriteMessage, targetPath.c_str(), platform::lastSystemError());
-  return false;
+bool createFolders(const FileTarget& target) {
+  std::string folder = target.relative;
+  if (!platform::removeFileSpec(&folder) || folder.empty() || platform::createFoldersBelow(target.root, folder)) {
+    return true;
+  }
+  return reportBelowFailure(OpenFailed, kFolderMessage, platform::pathAppend(target.root, folder), target.relative);
 }
 
-// Writes data too large to be held whole as it is read, into a work file
-// beside the target that is moved over it once complete: a damaged entry
-// leaves the target as it was, and a target that may not be written fails
-// as it would when written directly.
-bool streamToFile(EntryData* data, const std::string& targetPath) {
-  const bool replacing = platform::pathExists(targetPath);
-  if (replacing) {
-    platform::File existing;
-    if (!existing.open(targetPath, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-      reportError(OpenFailed, kCreateMessage, targetPath.c_str(), platform::lastSystemError());
-      return false;
-    }
+bool reportWriteFailure(const FileTarget& target) {
+  return reportBelowFailure(WriteFailed, kWriteMessage, fullPath(target), target.relative);
+}
+
+bool writeTarget(const FileTarget& target, const uint8_t* data, uint32_t size) {
+  if (!checkWritable(target) || !createFolders(target)) return false;
+  platform::WorkFile work;
+  if (!work.createBelow(target.root, target.relative)) {
+    return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
   }
-  const std::string workPath = targetPath + kWorkSuffix;
-  platform::File work;
-  if (!createTarget(workPath, &work)) return false;
+  uint32_t written = 0;
+  if (size > 0 && (!work.file().write(data, size, &written) || written != size)) return reportWriteFailure(target);
+  return work.commit() || reportWriteFailure(target);
+}
+
+// Writes data too large to be held whole to the target's work file as it
+// is read.
+bool streamTarget(const FileTarget& target, EntryData* data) {
+  if (!checkWritable(target) || !createFolders(target)) return false;
+  platform::WorkFile work;
+  if (!work.createBelow(target.root, target.relative)) {
+    return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
+  }
   std::unique_ptr<uint8_t[]> piece(new uint8_t[kLzmaStreamPiece]);
-  bool written = true;
-  for (int64_t got = 1; written && got > 0;) {
-    got = data->read(piece.get(), kLzmaStreamPiece);
-    uint32_t done = 0;
-    written = got >= 0 && (got == 0 || (work.write(piece.get(), static_cast<uint32_t>(got), &done) && done == got));
-    if (got < 0 && !data->failedInStream()) {
-      work.close();
-      platform::deleteFile(workPath);
-      return false;
+  for (;;) {
+    const int64_t got = data->read(piece.get(), kLzmaStreamPiece);
+    // The unpacking's own report gives way to the target's, as for an entry
+    // held whole; the archive's stands.
+    if (got < 0) return data->failedInStream() ? reportWriteFailure(target) : false;
+    if (got == 0) break;
+    uint32_t written = 0;
+    if (!work.file().write(piece.get(), static_cast<uint32_t>(got), &written) || written != got) {
+      return reportWriteFailure(target);
     }
   }
-  written = work.close() && written && (!replacing || platform::copyPermissions(targetPath, workPath)) &&
-            platform::moveFile(workPath, targetPath);
-  if (written) return true;
-  reportWriteFailure(targetPath);
-  platform::deleteFile(workPath);
-  return false;
+  return work.commit() || reportWriteFailure(target);
 }
 
 }  // namespace
@@ -192,9 +198,12 @@ bool EntryData::open(const std::string& entryName, uint32_t* dataSize) {
     failedInStream_ = false;
     left_ = readLittleEndian32(raw_->first() + kLzmaUnpackedSizeOffset);
   }
-  *dataSize = left_;
+  *dataSize = size_ = left_;
   return true;
 }
+
+// Held whole are entries whose data and stored bytes are both small.
+bool EntryData::large() const { return size_ > kWholeEntryLimit || entry_.size() > kWholeEntryLimit; }
 
 int64_t EntryData::read(uint8_t* buffer, size_t capacity) {
   if (left_ == 0) return 0;
@@ -239,18 +248,18 @@ bool entryDataSize(PackageReader& archive, const std::string& entryName, uint32_
   return true;
 }
 
-bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
-                        const std::string& targetPath, uint32_t* sizeOut) {
-  EntryData whole(archive);
+bool extractEntryToFile(PackageReader& archive, const std::string& entryName, const FileTarget& target,
+                        uint32_t* sizeOut) {
+  EntryData pieces(archive);
   uint32_t size = 0;
-  if (!whole.open(entryName, &size)) return whole.failedInStream() ? reportWriteFailure(targetPath) : false;
-  // Held whole are entries whose data and stored bytes are both small.
-  if (size > kWholeEntryLimit || whole.entry().size() > kWholeEntryLimit) {
-    if (!streamToFile(&whole, targetPath)) return false;
+  if (!pieces.open(entryName, &size)) return pieces.failedInStream() ? reportWriteFailure(target) : false;
+  if (pieces.large()) {
+    if (!streamTarget(target, &pieces)) return false;
     if (sizeOut != nullptr) *sizeOut = size;
     return true;
   }
-  PackageEntryReader& entry = whole.entry();
+  PackageEntryReader entry(archive);
+  if (!openEntry(archive, entryName, &entry)) return false;
   const uint8_t* data = nullptr;
   size = 0;
   if (entry.size() > 0) {
@@ -259,16 +268,11 @@ bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
     // The unpacking's own report gives way to the target's: the file is
     // what could not be written.
     if (isLzmaEntry(data, size) && !unpackLzma(data, size, &data, &size)) {
-      return reportWriteFailure(targetPath);
+      reportError(WriteFailed, kWriteMessage, fullPath(target).c_str(), platform::lastSystemError());
+      return false;
     }
   }
-  platform::File target;
-  if (!createTarget(targetPath, &target)) return false;
-  uint32_t written = 0;
-  if (size > 0 && (!target.write(data, size, &written) || written != size)) {
-    return reportWriteFailure(targetPath);
-  }
-  if (!target.close()) return reportWriteFailure(targetPath);
+  if (!writeTarget(target, data, size)) return false;
   if (sizeOut != nullptr) *sizeOut = size;
   return true;
 }

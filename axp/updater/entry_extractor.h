@@ -19,7 +19,7 @@ class LzmaStreamDecoder;
 // bounded whatever the size of the files (up to 4 GiB - 1).
 constexpr uint32_t kWholeEntryLimit = 16u << 20;
 
-// Largest entry extracted to memory: 1 GiB, the most an LZMA entry may
+// Largest entry held whole, in memory: 1 GiB, the most an LZMA entry may
 // unpack to there. Its size comes from the package's directory and is
 // allocated before the data is read, so a damaged or hostile size (or a
 // small deflated entry that inflates without end) must not decide the
@@ -45,8 +45,8 @@ class EntryData final : public ByteSource {
   int64_t read(uint8_t* buffer, size_t capacity) override;
   // True after a failed read whose cause was the packed stream.
   bool failedInStream() const { return failedInStream_; }
-
-  PackageEntryReader& entry() { return entry_; }
+  // True when the data is too large to be held whole (kWholeEntryLimit).
+  bool large() const;
 
  private:
   class Raw;
@@ -56,6 +56,7 @@ class EntryData final : public ByteSource {
   PackageEntryReader entry_;
   std::unique_ptr<Raw> raw_;
   std::unique_ptr<LzmaStreamDecoder> decoder_;
+  uint32_t size_ = 0;  // of the data
   uint32_t left_ = 0;  // data still to give
   bool failedInStream_ = false;
 };
@@ -65,15 +66,25 @@ class EntryData final : public ByteSource {
 // when it cannot be read.
 bool entryDataSize(PackageReader& archive, const std::string& entryName, uint32_t* size);
 
-// Writes the entry's data to `targetPath`, creating missing folders and
+// Where an extraction to a file writes: the file `relative` below the
+// folder `root`, never outside it (see platform's operations below a root).
+struct FileTarget {
+  std::string root;
+  std::string relative;
+};
+
+// Writes the entry's data to the target, creating missing folders and
 // replacing any file there. `entryName` is looked up ignoring ASCII case.
 // An entry of up to kWholeEntryLimit bytes of data is read whole (and so
-// checked against its CRC) and unpacked before the target is touched: a
-// damaged entry leaves the file as it was. A larger one is written as it
-// is read into a work file beside the target ("<target>.~axp"), moved over
-// it once complete, so a damaged one leaves the target as it was too.
-bool extractEntryToFile(PackageReader& archive, const std::string& entryName,
-                        const std::string& targetPath, uint32_t* sizeOut);
+// checked against its CRC) and unpacked before the target is touched; a
+// larger one is written as it is read. Either goes to a work file beside the
+// target that replaces it only once written and flushed: a damaged entry, a
+// full disk or a stop leaves the file as it was. A target that exists but
+// may not be written (read-only, a folder) is refused with code 3
+// "File=%s, WinErr=%d"; one reached through a link with code 10
+// "File=%s(leaves its folder through a link)".
+bool extractEntryToFile(PackageReader& archive, const std::string& entryName, const FileTarget& target,
+                        uint32_t* sizeOut);
 
 // Points `*dataOut` at the entry's data in a process-wide buffer (valid
 // until the next extraction), always followed by a zero byte.

@@ -47,6 +47,10 @@ void PosixEnv::sleepMilliseconds(uint32_t milliseconds) {
 
 }  // namespace posix
 
+int outsideRootError() { return ELOOP; }
+
+int wouldBlockError() { return EWOULDBLOCK; }
+
 Env* defaultEnv() {
   static posix::PosixEnv env;
   return &env;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <tuple>
@@ -7,8 +8,8 @@
 #include "axp/common/error_record.h"
 #include "axp/updater/entry_extractor.h"
 #include "package_samples.h"
+#include "platform/env.h"
 #include "support/fault_env.h"
-#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/zip_layout.h"
 #include "test_packages.h"
@@ -19,6 +20,8 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 using updater_testing::lzmaPacked;
+using updater_testing::makePack;
+using updater_testing::packedFile;
 using updater_testing::PackageEntry;
 using updater_testing::PackHandle;
 using updater_testing::sampleBytes;
@@ -33,42 +36,11 @@ void record(const char* pack, const char* name, int32_t op) { calls.emplace_back
 
 bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
-// A pack holding `files`, its list saved.
-bool makePack(const std::string& path, const std::map<std::string, std::string>& files) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  PackHandle pack(axpCreatePakFile());
-  if (!pack || !pack->create(path.c_str())) return false;
-  pack->setListTracking(1);
-  for (const auto& [name, data] : files) {
-    if (!pack->insertContents(data.data(), static_cast<uint32_t>(data.size()), name.c_str(), true, true)) {
-      return false;
-    }
-  }
-  return pack->saveList();
-}
-
-// The packed file's bytes, or "<absent>".
-std::string packedFile(AXP::IPakFile* pack, const std::string& name) {
-  AXP::IStream* stream = pack->openFile(name.c_str());
-  if (stream == nullptr) return "<absent>";
-  std::string bytes(stream->size(), '\0');
-  bytes.resize(stream->read(bytes.data(), static_cast<uint32_t>(bytes.size())));
-  stream->close();
-  return bytes;
-}
-
 // Builds a sealed package from `commands` and `entries` and opens it.
 UpdaterHandle openedUpdater(const TempDir& folder, const std::string& commands,
                             std::vector<PackageEntry> entries, bool maintainLists = false) {
-  std::string package = folder.file("patch.zip");
-  entries.insert(entries.begin(), {"(command)", lzmaPacked(commands)});
-  for (PackageEntry& entry : entries) {
-    if (entry.name != "(command)") entry.data = lzmaPacked(entry.data);
-  }
-  UpdaterHandle updater(AXP::createUpdater());
-  updater->setListMaintenance(maintainLists);
-  EXPECT_TRUE(writePackage(package, entries) && sealPackage(package));
-  EXPECT_TRUE(updater->openPackage(package.c_str())) << AXP::getLastErrorMessage();
+  UpdaterHandle updater = updater_testing::openedPatch(folder.file("patch.zip"), commands, std::move(entries),
+                                                       maintainLists);
   calls.clear();
   return updater;
 }
@@ -203,11 +175,15 @@ TEST(Apply, AListThatCannotBeSavedFailsTheApply) {
   std::string install = folder.file("game");
   ASSERT_TRUE(makePack(install + "/p.axp", {{"a.txt", "a"}}));
   UpdaterHandle updater = openedUpdater(folder, "0|p.axp|b.txt\n", {{"p.axp/b.txt", "b"}}, true);
-  testing_support::ScopedEnvironment tmpdir("TMPDIR", folder.file("no such folder").c_str());
+  // The list's rows are the one write that fails, as on a full disk.
+  testing_support::FaultEnv env;
+  platform::ScopedEnv inUse(&env);
+  env.failWritesOf([](const void* bytes, uint32_t length) {
+    return std::string(static_cast<const char*>(bytes), length).find("b.txt|00000001|") != std::string::npos;
+  });
   EXPECT_FALSE(updater->apply(install.c_str(), record));
-  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
-  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + folder.file("no such folder/~axp"), 0), 0u)
-      << AXP::getLastErrorMessage();
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()), "winErr: " + std::to_string(ENOSPC));
 }
 
 TEST(Apply, AnUnknownLooseCodeFailsAtItsTurn) {

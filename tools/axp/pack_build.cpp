@@ -7,6 +7,7 @@
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
 #include "cli/error_report.h"
@@ -93,7 +94,13 @@ bool buildPack(const std::string& packPath, const std::string& folder) {
     if (!platform::sameFile(file.path, packPath)) files.push_back(std::move(file));
   }
   if (!checkNames(files)) return false;
-  // The pack being replaced stays whole until the new one is complete.
+  // The pack being replaced stays whole until the new one is complete, and
+  // no other program edits it meanwhile: its edits would be lost with it.
+  platform::File replaced;
+  if (replaced.open(packPath, platform::Access::Read, platform::Disposition::ExistingOnly) &&
+      !replaced.lock(platform::Lock::Exclusive)) {
+    return AXP::reportInUse(packPath);
+  }
   const std::string workPath = createWorkFile(packPath);
   if (workPath.empty()) return false;
   if (fillPack(workPath, files) && moveIntoPlace(workPath, packPath)) return true;

@@ -86,6 +86,12 @@ class PackFile : public IPakFile {
   // After verifyList: the slot order callers of the interface build on.
   virtual ~PackFile();
 
+  // Opens the pack `relative` below the folder `root` as open() does, and
+  // never one outside it: a link on the way is refused with code 10
+  // "File=%s(leaves its folder through a link)" and the relative name. The
+  // updater opens the packs of an installation this way.
+  bool openBelow(const char* root, const char* relative, bool readOnly);
+
   // Read-only views of the open pack, for reporting tools.
   const std::string& path() const { return path_; }
   bool isOpen() const;
@@ -113,6 +119,10 @@ class PackFile : public IPakFile {
   };
 
   // Lifecycle and record writers (pack_file.cpp).
+  bool openTables();
+  bool lockFile();
+  bool markedAsEdited();
+  bool openEmptied();
   bool openFailed();
   bool readTables();
   void reloadTables();
