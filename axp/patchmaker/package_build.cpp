@@ -72,9 +72,11 @@ class PlanWriter {
       summary_->bytesPacked += entry.packedSize();
       report(command + 1, plan.size());
     }
+    // A packer of this build's own: builds may run at once on other threads.
+    LzmaPacker listPacker;
     const uint8_t* packed = nullptr;
     uint32_t packedSize = 0;
-    if (!packLzma(list.data(), static_cast<uint32_t>(list.size()), &packed, &packedSize) ||
+    if (!listPacker.pack(list.data(), static_cast<uint32_t>(list.size()), &packed, &packedSize) ||
         !archive->add(kCommandListName, packed, packedSize)) {
       return false;
     }
