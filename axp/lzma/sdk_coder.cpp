@@ -164,11 +164,13 @@ class SdkDecoder final : public LzmaStreamDecoder {
         at_ = 0;
         end_ = static_cast<size_t>(got);
       }
+      // No room for data, but a real place: the decoder copies nothing there.
+      Byte none = 0;
       SizeT produced = 0;
       SizeT consumed = end_ - at_;
       ELzmaStatus status;
       const SRes result =
-          LzmaDec_DecodeToBuf(decoder_.get(), nullptr, &produced, piece_.get() + at_, &consumed, LZMA_FINISH_END, &status);
+          LzmaDec_DecodeToBuf(decoder_.get(), &none, &produced, piece_.get() + at_, &consumed, LZMA_FINISH_END, &status);
       if (result != SZ_OK) return result;
       at_ += consumed;
       if (status == LZMA_STATUS_FINISHED_WITH_MARK) {
