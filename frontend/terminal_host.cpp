@@ -94,6 +94,7 @@ bool TerminalHost::ask(const std::string& caption, const std::string& text, cons
     }
     view_->setHint(kUnknownKeyHint);
   }
+  input_.endPrompt();
   showQuestion({}, {}, "");
   return answer;
 }
