@@ -101,6 +101,8 @@ bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
   return true;
 }
 
+bool File::seekTo(uint64_t position) { return file_ ? file_->seekTo(position) : fail(EBADF); }
+
 int64_t File::tell() const {
   return file_ ? file_->position() : failedPosition(ErrorKind::BadHandle);
 }
@@ -165,6 +167,10 @@ bool isDirectory(const std::string& path) {
   FileInfo info;
   return currentEnv()->pathInfo(path, &info) && info.directory;
 }
+
+bool Env::freeSpace(const std::string&, uint64_t*) { return fail(ENOSYS); }
+
+bool freeSpace(const std::string& path, uint64_t* bytes) { return currentEnv()->freeSpace(path, bytes); }
 
 int64_t fileSize(const std::string& path) {
   FileInfo info;

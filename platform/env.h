@@ -173,6 +173,10 @@ class Env {
   // among the entries of its folder; components past the first that
   // matches nothing are kept as written.
   virtual std::string resolvePath(const std::string& path) = 0;
+  // The bytes an unprivileged writer may still add to the file system that
+  // holds `path` (an existing file or folder). An Env that cannot tell
+  // fails (ENOSYS), and callers then go on without the figure.
+  virtual bool freeSpace(const std::string& path, uint64_t* bytes);
 
   // Below a root (see the top of this file). `relative` names the file;
   // the folders on its way must exist.
@@ -235,6 +239,7 @@ class EnvWrapper : public Env {
   }
   bool pathInfo(const std::string& path, FileInfo* info) override { return target_->pathInfo(path, info); }
   std::string resolvePath(const std::string& path) override { return target_->resolvePath(path); }
+  bool freeSpace(const std::string& path, uint64_t* bytes) override { return target_->freeSpace(path, bytes); }
   std::unique_ptr<OpenFile> openFileBelow(const std::string& root, const std::string& relative, Access access,
                                           Disposition disposition) override {
     return target_->openFileBelow(root, relative, access, disposition);

@@ -48,6 +48,8 @@ class File {
   // A position that would be negative or beyond 32 bits fails and leaves the
   // position where it was.
   bool seek(int32_t distance, SeekFrom from, uint32_t* position = nullptr);
+  // Moves to `position` from the start, anywhere a 64-bit offset reaches.
+  bool seekTo(uint64_t position);
   // Current position, -1 on failure.
   int64_t tell() const;
   // Size in bytes, -1 on failure.
@@ -104,6 +106,9 @@ bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 // Size of the file at `path`, -1 when it cannot be examined or is a folder.
 int64_t fileSize(const std::string& path);
+// The bytes that may still be written to the file system holding `path`
+// (see Env::freeSpace); false when that cannot be told.
+bool freeSpace(const std::string& path, uint64_t* bytes);
 // The whole file at `path` into `*bytes`; false (EFBIG) for a file larger
 // than `maxSize`, or when it cannot be opened or read whole.
 bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* bytes);

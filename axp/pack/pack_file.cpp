@@ -162,13 +162,13 @@ bool PackFile::readTables() {
     return false;
   }
   blocks_.resize(header_.blockCount);
+  hashTableTouched_ = true;
   if (!readAt(header_.hashTableOffset, hashTable_.data(), kHashTableSize) ||
-      !readAt(header_.blockTableOffset, blocks_.data(), header_.blockCount * kRecordSize) ||
-      !indexBlocks(static_cast<uint64_t>(fileSize))) {
+      !readAt(header_.blockTableOffset, blocks_.data(), header_.blockCount * kRecordSize)) {
     return false;
   }
   index_->rebuild(hashTable_.data());
-  return true;
+  return indexBlocks(static_cast<uint64_t>(fileSize));
 }
 
 // Checks every block against the data area and the file, offers the free
@@ -176,7 +176,7 @@ bool PackFile::readTables() {
 // table order, and finds where the data area ends.
 bool PackFile::indexBlocks(uint64_t fileSize) {
   sharedSpace_ = overlappingBlocks(blocks_);
-  markContestedBlocks(hashTable_, blocks_, &sharedSpace_);
+  markContestedBlocks(hashTable_, index_->inUsePositions(), blocks_, &sharedSpace_);
   dataEnd_ = uint64_t{header_.dataOffset} + header_.dataUsed;
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
     const BlockEntry& block = blocks_[index];
@@ -195,8 +195,7 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
 }
 
 bool PackFile::readAt(uint32_t offset, void* buffer, uint32_t length) {
-  if (offset >= kPackOffsetLimit ||
-      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+  if (!storage_->file.seekTo(offset)) {
     reportError(SeekFailed, messages::kTableSeek, path_.c_str(), static_cast<int32_t>(offset));
     return false;
   }
@@ -274,7 +273,9 @@ bool PackFile::openEmptied() {
 
 void PackFile::clearTables() {
   header_ = PackHeader{};
-  std::memset(hashTable_.data(), 0, kHashTableSize);
+  // Reading a table fills all of it, so one never touched needs no clearing.
+  if (hashTableTouched_) std::memset(hashTable_.data(), 0, kHashTableSize);
+  hashTableTouched_ = false;
   index_->clear();
   blocks_.clear();
   freeMap_.clear();
@@ -335,8 +336,7 @@ bool PackFile::setEditFlag(uint32_t value) {
 }
 
 bool PackFile::seekTo(uint32_t offset) {
-  if (offset >= kPackOffsetLimit ||
-      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+  if (!storage_->file.seekTo(offset)) {
     reportError(SeekFailed, messages::kRecordSeek, platform::lastSystemError(),
                 static_cast<int32_t>(offset));
     return false;

@@ -41,6 +41,15 @@ bool PackageWriter::add(const std::string& name, const void* data, uint32_t size
   return succeeded(addToArchive(archive_, name.c_str(), &empty.file(), 0, kSourceHandle, method));
 }
 
+bool PackageWriter::addSpooled(const std::string& name, const std::string& path, uint32_t size) {
+  platform::File spooled;
+  if (!spooled.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  return succeeded(addToArchive(archive_, name.c_str(), &spooled, size, kSourceSpooled, kMethodStore));
+}
+
 // A close that fails leaves an archive without a sound central directory;
 // sealing it would make a package that cannot be opened.
 bool PackageWriter::finish(bool seal) {

@@ -15,11 +15,13 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/out_of_memory.h"
+#include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
 #include "axp/updater/apply_plan.h"
 #include "axp/updater/updater.h"
 #include "platform/file.h"
 #include "platform/system.h"
+#include "entry_extractor.h"
 #include "target_check.h"
 
 namespace AXP {
@@ -69,6 +71,7 @@ bool Updater::apply(const char* installDir, const ProgressCallback& progress) tr
   platform::File installation;
   if (!lockInstallation(root, &installation)) return false;
   ApplyPlan plan = planApply(commands_, maintainLists_);
+  if (!checkFreeSpace(root, plan)) return false;
   for (const PatchCommand* command : plan.wholePacks) {
     if (!applyLooseCommand(root, *command, progress)) return false;
   }
@@ -135,7 +138,7 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
   return pack->close();
 }
 
-bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
+bool Updater::applyPackCommand(PackFile* pack, const PatchCommand& command,
                                const ProgressCallback& progress) {
   tell(progress, command);
   if (command.op == kOpDelete) {
@@ -147,13 +150,24 @@ bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
     return false;
   }
   std::string entryName;
+  bool streamed = false;
+  if (!packageEntryName(command, &entryName) || !insertLargeEntry(pack, command, entryName, &streamed)) return false;
+  if (streamed) return true;
   const uint8_t* data = nullptr;
   uint32_t size = 0;
-  if (!packageEntryName(command, &entryName) ||
-      !extractEntry(command.package.c_str(), entryName.c_str(), nullptr, &data, &size)) {
-    return false;
-  }
+  if (!extractEntry(command.package.c_str(), entryName.c_str(), nullptr, &data, &size)) return false;
   return pack->insertContents(data, size, command.name.c_str(), true, true);
+}
+
+bool Updater::insertLargeEntry(PackFile* pack, const PatchCommand& command, const std::string& entryName,
+                               bool* streamed) {
+  PackageReader* archive = openedPackage(command.package.c_str());
+  if (archive == nullptr) return false;
+  EntryData data(*archive);
+  uint32_t size = 0;
+  if (!data.open(normalizeName(entryName, false, true), &size)) return false;
+  *streamed = data.large();
+  return !*streamed || pack->insertPieces(&data, size, command.name.c_str(), true);
 }
 
 }  // namespace AXP

@@ -2,6 +2,7 @@
 // create, examine.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -116,6 +117,13 @@ bool PosixEnv::pathInfo(const std::string& path, FileInfo* info) {
   struct stat status;
   if (!statOnDisk(resolveOnDisk(path), &status)) return false;
   fillInfo(status, info);
+  return true;
+}
+
+bool PosixEnv::freeSpace(const std::string& path, uint64_t* bytes) {
+  struct statvfs status;
+  if (::statvfs(resolveOnDisk(path).c_str(), &status) != 0) return fail(errno);
+  *bytes = uint64_t{status.f_bavail} * status.f_frsize;
   return true;
 }
 

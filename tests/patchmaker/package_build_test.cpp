@@ -160,7 +160,9 @@ TEST(PackageBuildTest, PackingThreadsDoNotChangeTheArchive) {
   std::filesystem::create_directories(oldFolder);
   patchmaker_testing::Contents inPack;
   for (unsigned i = 0; i < 24; ++i) {
-    const size_t size = (i % 5 == 0) ? 200000 + i * 1000 : i * 700;
+    // One file beyond what the packer holds in memory goes through a
+    // scratch file.
+    const size_t size = i == 5 ? 2300000 : (i % 5 == 0) ? 200000 + i * 1000 : i * 700;
     writeFile(newFolder + "/files/f" + std::to_string(i) + ".bin", sampleBytes(size, i));
     inPack["p" + std::to_string(i)] = sampleBytes(size / 2, 100 + i);
   }

@@ -32,6 +32,15 @@ class FaultEnv : public platform::EnvWrapper {
   void failWritesOf(std::function<bool(const void* bytes, uint32_t length)> refuse) { refuse_ = std::move(refuse); }
   // Pauses return at once.
   void skipSleeps(bool skip) { skipSleeps_ = skip; }
+  // The file systems report `bytes` free; -1 leaves the answer to the
+  // wrapped Env.
+  void setFreeSpace(int64_t bytes) { freeSpace_ = bytes; }
+
+  bool freeSpace(const std::string& path, uint64_t* bytes) override {
+    if (freeSpace_ < 0) return target()->freeSpace(path, bytes);
+    *bytes = static_cast<uint64_t>(freeSpace_);
+    return true;
+  }
   // Every delete of a file that is there fails with `error` and deletes
   // nothing; 0 lets them pass.
   void refuseDeletes(int error) { refuseDeletes_ = error; }
@@ -114,6 +123,7 @@ class FaultEnv : public platform::EnvWrapper {
   std::atomic<uint64_t> writes_{0};
   std::atomic<uint64_t> failing_{0};
   std::function<void(uint64_t)> beforeWrite_;
+  int64_t freeSpace_ = -1;
   std::function<bool(const void*, uint32_t)> refuse_;
   bool skipSleeps_ = false;
   int refuseDeletes_ = 0;

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "axp/common/error_record.h"
+#include "axp/updater/entry_extractor.h"
 #include "package_samples.h"
 #include "platform/env.h"
 #include "platform/system.h"
@@ -264,6 +265,71 @@ TEST(Apply, AnEntryDamagedBeforeSealingFailsAndLeavesItsTargetAlone) {
     ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), true));
     EXPECT_EQ(packedFile(pack.get(), "a.txt"), "old packed bytes") << command;
   }
+}
+
+// Data above the limit of what is held whole goes from the package to its
+// target in pieces, loose or into a pack; damaged, it leaves the packed
+// file it was to replace as it was.
+TEST(Apply, LargeEntriesAreWrittenInPieces) {
+  // Repeated stretches pack fast and still take many pieces to unpack.
+  std::string large;
+  while (large.size() <= AXP::kWholeEntryLimit) large += sampleBytes(65521, 7, false);
+  const std::string entry = lzmaPacked(large);
+  TempDir folder;
+  const std::string install = folder.file("game");
+  ASSERT_TRUE(makePack(install + "/data/a.axp", {{"big.bin", "old"}}));
+  const std::string package = folder.file("patch.zip");
+  ASSERT_TRUE(writePackage(package, {{"(command)", lzmaPacked("0||big.bin\n0|data/a.axp|big.bin\n")},
+                                     {"big.bin", entry},
+                                     {"data/a.axp/big.bin", entry}}));
+  UpdaterHandle updater(AXP::createUpdater());
+  updater->setListMaintenance(true);
+  ASSERT_TRUE(updater->openPackage(package.c_str()));
+  ASSERT_TRUE(updater->apply(install.c_str(), nullptr)) << AXP::getLastErrorMessage();
+  EXPECT_TRUE(readFile(install + "/big.bin") == large);
+  PackHandle pack(axpCreatePakFile());
+  ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), true));
+  EXPECT_TRUE(packedFile(pack.get(), "big.bin") == large);
+  EXPECT_TRUE(pack->checkIntegrity()) << AXP::getLastErrorMessage();
+  pack->close();
+
+  ASSERT_TRUE(makePack(install + "/data/a.axp", {{"big.bin", "old"}}));
+  writeFile(install + "/big.bin", "old");
+  for (const std::string command : {"0|data/a.axp|big.bin", "0||big.bin"}) {
+    const std::string damaged = folder.file("damaged.zip");
+    ASSERT_TRUE(writePackage(damaged, {{"(command)", lzmaPacked(command + "\n")},
+                                       {"big.bin", entry.substr(0, entry.size() / 2)},
+                                       {"data/a.axp/big.bin", entry.substr(0, entry.size() / 2)}}));
+    UpdaterHandle second(AXP::createUpdater());
+    ASSERT_TRUE(second->openPackage(damaged.c_str()));
+    EXPECT_FALSE(second->apply(install.c_str(), nullptr)) << command;
+  }
+  EXPECT_EQ(readFile(install + "/big.bin"), "old");
+  EXPECT_FALSE(exists(install + "/big.bin.~axp"));
+  ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), false));
+  EXPECT_EQ(packedFile(pack.get(), "big.bin"), "old");
+}
+
+// What the entries would write is set against the free space before
+// anything is written.
+TEST(Apply, AnUpdateLargerThanTheFreeSpaceIsRefusedBeforeAnyWrite) {
+  TempDir folder;
+  const std::string install = folder.file("game");
+  writeFile(install + "/a.txt", "old");
+  UpdaterHandle updater = openedUpdater(folder, "0||a.txt\n0||b.txt\n",
+                                        {{"a.txt", std::string(600, 'a')}, {"b.txt", std::string(500, 'b')}});
+  testing_support::FaultEnv env;
+  const platform::ScopedEnv inUse(&env);
+  env.skipSleeps(true);
+  env.setFreeSpace(1099);
+  EXPECT_FALSE(updater->apply(install.c_str(), nullptr));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
+  EXPECT_NE(std::string(AXP::getLastErrorMessage()).find("1100 bytes, 1099 are free"), std::string::npos)
+      << AXP::getLastErrorMessage();
+  EXPECT_EQ(env.writes(), 0u);
+  EXPECT_EQ(readFile(install + "/a.txt"), "old");
+  env.setFreeSpace(1100);
+  EXPECT_TRUE(updater->apply(install.c_str(), nullptr)) << AXP::getLastErrorMessage();
 }
 
 }  // namespace

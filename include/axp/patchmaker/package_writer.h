@@ -29,6 +29,10 @@ class PackageWriter {
   // Adds an entry of `size` bytes, empty ones included, stored or (method
   // kMethodDeflate) deflated. Code 14 "XZIP=%d" with the writer's result.
   bool add(const std::string& name, const void* data, uint32_t size, uint32_t method = kMethodStore);
+  // Adds a stored entry whose `size` bytes were spooled to the file at
+  // `path`, with the same records an entry added from memory gets. Code 3
+  // "File=%s, WinErr=%d" when the file cannot be opened, else as add.
+  bool addSpooled(const std::string& name, const std::string& path, uint32_t size);
   // Closes the archive (code 14 "XZIP=%d": its central directory could not
   // be written), with `seal` scrambles it and appends its trailer, and puts
   // it at the path (code 5 "File=%s, WinErr: %d" when it cannot be moved

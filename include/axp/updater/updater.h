@@ -17,7 +17,7 @@
 
 namespace AXP {
 
-class IPakFile;
+class PackFile;
 class PackageReader;
 
 // Told of every command an apply carries out, before its action: the
@@ -109,8 +109,17 @@ class Updater : public IUpdater {
                          const ProgressCallback& progress);
   bool applyPackTurn(const std::string& installDir, const PackTurn& turn,
                      const ProgressCallback& progress);
-  bool applyPackCommand(IPakFile* packFile, const PatchCommand& command,
+  bool applyPackCommand(PackFile* packFile, const PatchCommand& command,
                         const ProgressCallback& progress);
+  // Inserts the data of a pack command read in pieces, when it is too large
+  // to be held whole; `*streamed` tells whether it was.
+  bool insertLargeEntry(PackFile* packFile, const PatchCommand& command, const std::string& entryName,
+                        bool* streamed);
+
+  // Refuses (code 5) an apply whose entries would write more bytes than
+  // the installation's file system has free (space_check.cpp).
+  bool checkFreeSpace(const std::string& installDir, const ApplyPlan& plan);
+  bool addDataSize(const PatchCommand& command, const std::string& entryName, uint64_t* total);
   bool deleteLooseFile(const std::string& installDir, const std::string& name);
   // Extracts an entry to the file `relative` below the folder `root`.
   bool extractToFile(const char* packagePath, const char* entryName, const std::string& root,
