@@ -101,7 +101,7 @@ bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
   return true;
 }
 
-bool File::seekTo(uint64_t position) { return file_ ? file_->seekTo(position) : fail(EBADF); }
+bool File::seekTo(uint64_t position) { return file_ ? file_->seekTo(position) : fail(ErrorKind::BadHandle); }
 
 int64_t File::tell() const {
   return file_ ? file_->position() : failedPosition(ErrorKind::BadHandle);
@@ -168,7 +168,7 @@ bool isDirectory(const std::string& path) {
   return currentEnv()->pathInfo(path, &info) && info.directory;
 }
 
-bool Env::freeSpace(const std::string&, uint64_t*) { return fail(ENOSYS); }
+bool Env::freeSpace(const std::string&, uint64_t*) { return fail(ErrorKind::Unsupported); }
 
 bool freeSpace(const std::string& path, uint64_t* bytes) { return currentEnv()->freeSpace(path, bytes); }
 

@@ -175,7 +175,7 @@ class Env {
   virtual std::string resolvePath(const std::string& path) = 0;
   // The bytes an unprivileged writer may still add to the file system that
   // holds `path` (an existing file or folder). An Env that cannot tell
-  // fails (ENOSYS), and callers then go on without the figure.
+  // fails (ErrorKind::Unsupported), and callers then go on without the figure.
   virtual bool freeSpace(const std::string& path, uint64_t* bytes);
 
   // Below a root (see the top of this file). `relative` names the file;

@@ -31,6 +31,7 @@ enum class ErrorKind {
   AccessDenied,
   BadHandle,
   InputOutput,  // the device failed, or a file gave fewer bytes than it held
+  Unsupported,  // the system or the Env cannot do this at all
 };
 // The system's number for `kind` (Other has none: 0).
 int systemError(ErrorKind kind);

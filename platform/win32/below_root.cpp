@@ -164,15 +164,4 @@ bool Win32Env::moveFileBelow(const std::string& fromRoot, const std::string& fro
   return true;
 }
 
-// The folder is made by this user or refused when it is anything but a
-// folder of its own: a reparse point there could lead anywhere.
-bool Win32Env::makePrivateFolder(const std::string& path) {
-  if (!::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-    return failWithLastError();
-  }
-  HeldFolders held;
-  if (held.hold(path)) return true;
-  return fail(ERROR_ACCESS_DENIED);
-}
-
 }  // namespace platform::win32

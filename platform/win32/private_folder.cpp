@@ -52,7 +52,15 @@ bool createOwnFolder(const std::string& path, PSID user) {
          failWithLastError();
 }
 
-// True when no entry of `acl` grants anyone but `user` a change of entries.
+// The system itself and the administrators may change any file anyway:
+// Windows grants them every folder, and refusing them would refuse every
+// folder there is.
+bool isPrivileged(PSID sid) {
+  return ::IsWellKnownSid(sid, WinLocalSystemSid) || ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+}
+
+// True when no entry of `acl` grants anyone but `user` (and the privileged)
+// a change of entries.
 bool onlyUserMayChange(PACL acl, PSID user) {
   // No access list at all lets everyone in.
   if (acl == nullptr) return false;
@@ -63,7 +71,7 @@ bool onlyUserMayChange(PACL acl, PSID user) {
     if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
     const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
     PSID grantee = const_cast<DWORD*>(&allowed->SidStart);
-    if ((allowed->Mask & kChangesEntries) != 0 && !::EqualSid(grantee, user)) return false;
+    if ((allowed->Mask & kChangesEntries) != 0 && !::EqualSid(grantee, user) && !isPrivileged(grantee)) return false;
   }
   return true;
 }

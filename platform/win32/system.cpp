@@ -45,6 +45,7 @@ constexpr KindNumber kKindNumbers[] = {
     {ErrorKind::AccessDenied, ERROR_ACCESS_DENIED},
     {ErrorKind::BadHandle, ERROR_INVALID_HANDLE},
     {ErrorKind::InputOutput, ERROR_READ_FAULT},
+    {ErrorKind::Unsupported, ERROR_NOT_SUPPORTED},
 };
 
 // Six characters no other caller of this process drew, and unlikely to be

@@ -25,6 +25,7 @@ class Win32Env final : public Env {
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
   bool pathInfo(const std::string& path, FileInfo* info) override;
   std::string resolvePath(const std::string& path) override;
+  bool freeSpace(const std::string& path, uint64_t* bytes) override;
   std::unique_ptr<OpenFile> openFileBelow(const std::string& root, const std::string& relative, Access access,
                                           Disposition disposition) override;
   bool deleteFileBelow(const std::string& root, const std::string& relative) override;

@@ -102,7 +102,11 @@ bool buildPack(const std::string& packPath, const std::string& folder) {
   }
   const std::string workPath = createWorkFile(packPath);
   if (workPath.empty()) return false;
-  if (fillPack(workPath, files) && moveIntoPlace(workPath, packPath)) return true;
+  const bool built = fillPack(workPath, files);
+  // Windows replaces no file that is still open, so the lock ends just
+  // before the move rather than with it.
+  replaced.close();
+  if (built && moveIntoPlace(workPath, packPath)) return true;
   AXP::ErrorSnapshot failure;
   platform::deleteFile(workPath);
   failure.restore();
