@@ -16,7 +16,7 @@ FUZZ_SECONDS ?= 30
 PACKAGES := g++ make cmake pkg-config libzzip-dev liblzma-dev lzma-dev zlib1g-dev \
             libgtest-dev libbenchmark-dev unzip zip python3 xz-utils tmux
 
-.PHONY: all deps configure build test test-sanitize test-tsan bench demo fuzz windows test-windows gui-deps \
+.PHONY: all deps configure build test test-sanitize test-tsan bench soak demo fuzz windows test-windows gui-deps \
         test-windows-gui demo-windows clean
 
 all: build
@@ -68,6 +68,12 @@ test-tsan: deps
 
 bench: build
 	bash bench/run.sh $(BUILD)
+
+# Longer rounds of two programs at once, kills and planted links than the
+# unit tests run, through the axp program; prints the figures.
+SOAK_ROUNDS ?= 50
+soak: build
+	python3 tests/soak/safety_soak.py $(BUILD) $(SOAK_ROUNDS)
 
 # The main job: a sample game generated, patched end to end with the axp
 # tool and the patch program, and checked; prints a report.

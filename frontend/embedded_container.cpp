@@ -1,10 +1,13 @@
 #include "frontend/embedded_container.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
 #include <utility>
 
 #include "axp/common/file_util.h"
 #include "axp/common/format_names.h"
+#include "axp/common/package_seal.h"
 #include "axp/common/patch_container.h"
 #include "axp/common/version_key.h"
 #include "axp/updater/lzma_entry.h"
@@ -17,14 +20,12 @@ namespace qelt {
 namespace {
 
 const char kWorkFolderName[] = "QELT Patch";
+const char kFreshFolderJoin[] = "-";
 const char kPackageCopyPrefix[] = "QELT-";
 const char kPackageCopyJoin[] = "-";
 const char kPackageCopyExtension[] = ".xzip";
-// The notes file's name follows the work folder's path without a separator,
-// so the file lies in the temporary folder itself.
-const char kNotesFilePrefix[] = "QELT_patchinfo_";
-const char kNotesFileJoin[] = "_";
-const char kNotesFileExtension[] = ".txt";
+// Fresh work folders tried when the usual one is not the user's own.
+constexpr int kFreshFolderAttempts = 16;
 
 // The builder LZMA-packs every entry it writes, the notes among them; shown
 // as they lie in the archive they would be the packed bytes.
@@ -38,34 +39,44 @@ bool unpackNotes(std::string* text) {
   return true;
 }
 
-// The package's "Update.txt", by way of the notes file, which is removed
-// again in every case.
-std::optional<std::string> readReleaseNotes(const std::string& packagePath, const std::string& notesPath) {
-  std::optional<std::string> notes;
+// The package's "Update.txt", read in memory: no file of a name others
+// could foresee is made for it.
+std::optional<std::string> readReleaseNotes(const std::string& packagePath) {
   std::string text;
   AXP::UpdaterHandle updater = AXP::makeUpdater();
-  if (updater &&
-      extractEntryToFile(updater.get(), packagePath, AXP::kReleaseNotesName, notesPath, AXP::kMaxReleaseNotes) &&
-      platform::readWholeFile(notesPath, AXP::kMaxReleaseNotes, &text) && unpackNotes(&text)) {
-    notes = std::move(text);
+  if (updater && readEntry(updater.get(), packagePath, AXP::kReleaseNotesName, AXP::kMaxReleaseNotes, &text) &&
+      unpackNotes(&text)) {
+    return text;
   }
-  platform::deleteFile(notesPath);
-  return notes;
+  return std::nullopt;
 }
-
-}  // namespace
 
 std::string workFolderPath(const std::string& tempFolder) { return platform::pathAppend(tempFolder, kWorkFolderName); }
 
-std::string packageCopyPath(const std::string& tempFolder, const std::string& fromVersion,
-                            const std::string& toVersion) {
-  return platform::pathAppend(workFolderPath(tempFolder),
-                              kPackageCopyPrefix + fromVersion + kPackageCopyJoin + toVersion + kPackageCopyExtension);
+// The work folder must be the user's own: one that another user made
+// first, or that others may write to, is passed over for a fresh one
+// beside it, so that nobody can plant a link where the package copy is
+// written, or swap the copy between its check and its use.
+bool makeWorkFolder(const std::string& tempFolder, std::string* folder) {
+  const std::string usual = workFolderPath(tempFolder);
+  if (platform::makePrivateFolder(usual)) {
+    *folder = usual;
+    return true;
+  }
+  std::random_device random;
+  for (int attempt = 0; attempt < kFreshFolderAttempts; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "%08X", static_cast<unsigned>(random()));
+    const std::string fresh = usual + kFreshFolderJoin + suffix;
+    if (platform::makePrivateFolder(fresh)) {
+      *folder = fresh;
+      return true;
+    }
+  }
+  return false;
 }
 
-std::string notesFilePath(const std::string& tempFolder, const std::string& fromVersion, const std::string& toVersion) {
-  return workFolderPath(tempFolder) + kNotesFilePrefix + fromVersion + kNotesFileJoin + toVersion + kNotesFileExtension;
-}
+}  // namespace
 
 bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std::optional<std::string>* notes) {
   notes->reset();
@@ -76,13 +87,17 @@ bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std
   state->toVersion = container.toVersion();
   state->toKey = AXP::normalizeVersion(state->toVersion);
 
-  platform::createDirectory(workFolderPath(settings.tempFolder));
-  state->packagePath = packageCopyPath(settings.tempFolder, state->fromVersion, state->toVersion);
+  std::string workFolder;
+  if (!makeWorkFolder(settings.tempFolder, &workFolder)) return false;
+  state->packagePath = platform::pathAppend(
+      workFolder, kPackageCopyPrefix + state->fromVersion + kPackageCopyJoin + state->toVersion + kPackageCopyExtension);
   // Paths travel in 260-byte buffers; a longer one would name another file.
   if (state->packagePath.size() > AXP::kMaxPath || !container.copyPackage(state->packagePath)) return false;
-
-  *notes =
-      readReleaseNotes(state->packagePath, notesFilePath(settings.tempFolder, state->fromVersion, state->toVersion));
+  // Every byte of the package is checked against its trailer before
+  // anything uses it: a damaged download is refused before Start, and
+  // before anything is touched unattended.
+  if (!AXP::checkPackageSeal(state->packagePath, true)) return false;
+  *notes = readReleaseNotes(state->packagePath);
   return true;
 }
 

@@ -13,17 +13,13 @@ namespace qelt {
 
 // Reads the range into fromVersion/toVersion and their keys and copies the
 // package to packagePath, in the work folder "QELT Patch" of the temporary
-// folder. `*notes` receives the text of the package's "Update.txt" when it
-// could be read, and is left empty otherwise; the notes never make the
-// reading fail. False when the range cannot be read or the package cannot
-// be copied whole.
+// folder (or a fresh "QELT Patch-XXXXXXXX" beside it when that one is not
+// the user's own). The copy must carry its checksum trailer and match it:
+// a damaged package fails here, before anything uses it. `*notes` receives
+// the text of the package's "Update.txt" when it could be read, and is left
+// empty otherwise; the notes never make the reading fail. False when the
+// range cannot be read, the package cannot be copied whole or its trailer
+// does not match.
 bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std::optional<std::string>* notes);
-
-// The paths of the files an attempt makes in `tempFolder` (which ends with a
-// separator) for the range from-to.
-std::string workFolderPath(const std::string& tempFolder);
-std::string packageCopyPath(const std::string& tempFolder, const std::string& fromVersion,
-                            const std::string& toVersion);
-std::string notesFilePath(const std::string& tempFolder, const std::string& fromVersion, const std::string& toVersion);
 
 }  // namespace qelt

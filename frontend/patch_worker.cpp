@@ -34,12 +34,13 @@ void fail(DialogLink* link, const std::string& status, PatchFailure failure) {
 }
 
 // Moves the used package into the installation's "Patch" folder, replacing
-// an earlier copy. Without that folder the package stays where it is.
+// an earlier copy. Without that folder (or with a link in its place) the
+// package stays where it is.
 void filePackage(const PatchState& state) {
-  std::string target = platform::pathAppend(platform::pathAppend(state.installDir, kFiledPackagesFolder),
-                                            state.packagePath.substr(platform::findFileName(state.packagePath)));
-  platform::deleteFile(target);
-  platform::moveFile(state.packagePath, target);
+  const std::string::size_type nameStart = platform::findFileName(state.packagePath);
+  const std::string name = state.packagePath.substr(nameStart);
+  platform::moveFileBelow(state.packagePath.substr(0, nameStart), name, state.installDir,
+                          platform::pathAppend(kFiledPackagesFolder, name));
 }
 
 bool applyPackage(AXP::IUpdater* updater, PatchState* state, DialogLink* link) {

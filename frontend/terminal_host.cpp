@@ -93,6 +93,7 @@ bool TerminalHost::ask(const std::string& caption, const std::string& text, cons
     }
     view_->setHint(kUnknownKeyHint);
   }
+  input_.endPrompt();
   showQuestion({}, {}, "");
   return answer;
 }

@@ -88,10 +88,16 @@ struct TerminalInput::Shared {
         arrived.notify_all();
         return;
       }
-      command = commandForKey(key, view->controls());
-      if (command && sink != nullptr) sink->post(*command);
+      command = postCommandFor(key);
     }
     view->setHint(command ? "" : kUnknownKeyHint);
+  }
+
+  // Called with the mutex held.
+  std::optional<DialogCommand> postCommandFor(const Key& key) {
+    std::optional<DialogCommand> command = commandForKey(key, view->controls());
+    if (command && sink != nullptr) sink->post(*command);
+    return command;
   }
 
   // The end of the input is the player leaving: the close command, which
@@ -124,6 +130,12 @@ std::optional<Key> TerminalInput::readPromptKey() {
   Key key = shared_->promptKeys.front();
   shared_->promptKeys.pop_front();
   return key;
+}
+
+void TerminalInput::endPrompt() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  for (const Key& key : shared_->promptKeys) shared_->postCommandFor(key);
+  shared_->promptKeys.clear();
 }
 
 bool TerminalInput::readPromptLine(std::string* line) {

@@ -29,6 +29,9 @@ class TerminalInput {
   // Dialog thread: the next key that neither scrolls nor is typed for
   // something else; none once the input has ended.
   std::optional<Key> readPromptKey();
+  // Dialog thread: the message box has its answer. Keys typed after the
+  // answer (read together with it) are the dialog's again.
+  void endPrompt();
   // Dialog thread: the next line typed with the terminal's line editing,
   // without surrounding blanks; false once the input has ended.
   bool readPromptLine(std::string* line);

@@ -57,6 +57,18 @@ bool File::open(const std::string& path, Access access, Disposition disposition)
   return file_ != nullptr;
 }
 
+bool File::openBelow(const std::string& root, const std::string& relative, Access access, Disposition disposition) {
+  close();
+  file_ = currentEnv()->openFileBelow(root, relative, access, disposition);
+  return file_ != nullptr;
+}
+
+bool File::openFolder(const std::string& path) {
+  close();
+  file_ = currentEnv()->openFolder(path);
+  return file_ != nullptr;
+}
+
 bool File::close() {
   if (!file_) return true;
   std::unique_ptr<OpenFile> file = std::move(file_);
@@ -89,6 +101,8 @@ bool File::seek(int32_t distance, SeekFrom from, uint32_t* position) {
   return true;
 }
 
+bool File::seekTo(uint64_t position) { return file_ ? file_->seekTo(position) : fail(ErrorKind::BadHandle); }
+
 int64_t File::tell() const {
   return file_ ? file_->position() : failedPosition(ErrorKind::BadHandle);
 }
@@ -113,6 +127,8 @@ bool File::isRegularFile() const { return file_ ? file_->isRegularFile() : fail(
 
 bool File::getInfo(FileInfo* info) const { return file_ ? file_->getInfo(info) : fail(ErrorKind::BadHandle); }
 
+bool File::lock(Lock kind) { return file_ ? file_->lock(kind) : fail(ErrorKind::BadHandle); }
+
 bool getFileInfo(const File& file, FileInfo* info) { return file.getInfo(info); }
 
 int64_t currentTime() { return currentEnv()->currentTime(); }
@@ -120,6 +136,21 @@ int64_t currentTime() { return currentEnv()->currentTime(); }
 bool deleteFile(const std::string& path) { return currentEnv()->deleteFile(path); }
 
 bool moveFile(const std::string& from, const std::string& to) { return currentEnv()->moveFile(from, to); }
+
+bool deleteFileBelow(const std::string& root, const std::string& relative) {
+  return currentEnv()->deleteFileBelow(root, relative);
+}
+
+bool createFoldersBelow(const std::string& root, const std::string& relative) {
+  return currentEnv()->createFoldersBelow(root, relative);
+}
+
+bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative, const std::string& toRoot,
+                   const std::string& toRelative) {
+  return currentEnv()->moveFileBelow(fromRoot, fromRelative, toRoot, toRelative);
+}
+
+bool makePrivateFolder(const std::string& path) { return currentEnv()->makePrivateFolder(path); }
 
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
   return currentEnv()->copyFile(from, to, failIfExists);
@@ -136,6 +167,10 @@ bool isDirectory(const std::string& path) {
   FileInfo info;
   return currentEnv()->pathInfo(path, &info) && info.directory;
 }
+
+bool Env::freeSpace(const std::string&, uint64_t*) { return fail(ErrorKind::Unsupported); }
+
+bool freeSpace(const std::string& path, uint64_t* bytes) { return currentEnv()->freeSpace(path, bytes); }
 
 int64_t fileSize(const std::string& path) {
   FileInfo info;

@@ -11,8 +11,48 @@
 // (resolvePath). Failures return false, null or -1 and leave the system
 // error number in lastSystemError() (system.h).
 //
+// Files below a root. The operations whose names end in "Below" take a
+// root folder and a path relative to it, and never act outside that root:
+// the relative path is walked one component at a time from the root, each
+// component found as resolvePath finds it (the exact spelling, else one
+// that differs in ASCII letter case), and a component that is a link of any
+// kind (symbolic link, junction, mount point) is refused with
+// outsideRootError() (system.h), the last component included. ".." takes
+// back the component before it, as text, the way Windows reads paths; one
+// that would climb above the root is refused the same way. The root
+// itself may be reached through links: it is where the caller chose to
+// work. The installation the patch applies to and the folders the tools
+// extract into are written only through them, so a link planted inside
+// cannot carry a write, a delete or a move elsewhere.
+//
 // Each system has one implementation in its own folder (posix/, win32/);
 // nothing above this interface knows which one runs.
+//
+// What a Win32 Env must do for the operations below a root and the locks:
+// - "Below" operations: open each folder of the walk with CreateFileA and
+//   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, refuse a
+//   component whose attributes carry FILE_ATTRIBUTE_REPARSE_POINT (symbolic
+//   links, junctions, mount points) with ERROR_REPARSE_POINT_ENCOUNTERED,
+//   and keep the folder handles open without FILE_SHARE_DELETE until the
+//   operation is done, so that no component can be swapped for a link
+//   meanwhile; the last component is opened (or created, deleted, moved)
+//   with FILE_FLAG_OPEN_REPARSE_POINT and checked the same way. ".." is
+//   folded away as text before the walk, as the system itself does.
+// - OpenFile::lock on a file: LockFileEx with LOCKFILE_FAIL_IMMEDIATELY
+//   (and LOCKFILE_EXCLUSIVE_LOCK for Lock::Exclusive) over one byte far
+//   beyond any data (offset 0xFFFFFFFFFFFFFFFE), so the lock keeps other
+//   lockers out without hindering reads and writes; CloseHandle releases
+//   it. ERROR_LOCK_VIOLATION is the would-block answer. (Opening with a
+//   share mode that leaves out FILE_SHARE_WRITE keeps a second writer out
+//   too, but a share mode cannot be taken after the open.)
+// - OpenFile::lock on a folder from openFolder: ReOpenFile the handle with
+//   FILE_ADD_FILE access and FILE_SHARE_READ | FILE_SHARE_DELETE; a second
+//   such reopen fails with ERROR_SHARING_VIOLATION while the first is held.
+//   (DELETE access would also shut out the walks below the locked folder,
+//   whose handles share no deletion.)
+// - makePrivateFolder: the folder's owner SID must be the user's, it must
+//   not be a reparse point, and its DACL must grant write access to no one
+//   else (a folder the function creates gets such a DACL).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +69,11 @@ enum class Disposition {
   CreateNew,     // create, failing when the file exists
 };
 enum class SeekFrom { Begin, Current, End };
+// A lock held on an open file (OpenFile::lock).
+enum class Lock {
+  Shared,     // held by readers: any number at once, but no Exclusive one
+  Exclusive,  // held by one writer: no other lock at once
+};
 
 // What an Env knows about a file or folder besides its bytes.
 struct FileInfo {
@@ -82,6 +127,13 @@ class OpenFile {
   // True for a file on a disk, false for pipes, terminals and the like.
   virtual bool isRegularFile() = 0;
   virtual bool getInfo(FileInfo* info) = 0;
+  // Takes a lock on the file, held until the file is closed. Locks keep
+  // other lockers out, in this process or another (each open file holds
+  // its own), not plain reads and writes. Fails at once with
+  // wouldBlockError() (system.h) when another open file holds a lock that
+  // conflicts; on a file system that keeps no locks it succeeds without
+  // one.
+  virtual bool lock(Lock kind) = 0;
   // The system descriptor, for libraries that take one; -1 where the file
   // has none (an Env that keeps files in memory).
   virtual int descriptor() const = 0;
@@ -93,7 +145,8 @@ class Env {
 
   // Files. Opening a file for writing whose owner may not write it fails
   // (EACCES) for every user, as the read-only attribute does on Windows.
-  // A folder cannot be opened.
+  // A folder cannot be opened. CreateNew never follows a link: a link at
+  // `path` counts as an existing file.
   virtual std::unique_ptr<OpenFile> openFile(const std::string& path, Access access,
                                              Disposition disposition) = 0;
   virtual bool deleteFile(const std::string& path) = 0;
@@ -120,6 +173,33 @@ class Env {
   // among the entries of its folder; components past the first that
   // matches nothing are kept as written.
   virtual std::string resolvePath(const std::string& path) = 0;
+  // The bytes an unprivileged writer may still add to the file system that
+  // holds `path` (an existing file or folder). An Env that cannot tell
+  // fails (ErrorKind::Unsupported), and callers then go on without the figure.
+  virtual bool freeSpace(const std::string& path, uint64_t* bytes);
+
+  // Below a root (see the top of this file). `relative` names the file;
+  // the folders on its way must exist.
+  virtual std::unique_ptr<OpenFile> openFileBelow(const std::string& root, const std::string& relative,
+                                                  Access access, Disposition disposition) = 0;
+  virtual bool deleteFileBelow(const std::string& root, const std::string& relative) = 0;
+  // Creates the folder `relative` and every missing folder on its way.
+  virtual bool createFoldersBelow(const std::string& root, const std::string& relative) = 0;
+  // Renames a file below one root to a name below another, replacing a
+  // file there, whose permissions the moved file takes (the read-only and
+  // executable flags). Across volumes the data goes to a scratch file
+  // beside the target first, which is renamed over it once complete.
+  virtual bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative,
+                             const std::string& toRoot, const std::string& toRelative) = 0;
+
+  // A folder only the current user may change: created so when missing. An
+  // existing one passes only when it is a folder (not a link), owned by
+  // the user, and no one else may create or remove entries in it;
+  // otherwise false (EPERM), and nothing is changed.
+  virtual bool makePrivateFolder(const std::string& path) = 0;
+  // Opens a folder, not to read it but to hold a lock on it (one apply at a
+  // time in an installation) or to flush its entries to the disk.
+  virtual std::unique_ptr<OpenFile> openFolder(const std::string& path) = 0;
 
   // Temporary files.
   // The temporary folder, ending with a separator.
@@ -159,6 +239,23 @@ class EnvWrapper : public Env {
   }
   bool pathInfo(const std::string& path, FileInfo* info) override { return target_->pathInfo(path, info); }
   std::string resolvePath(const std::string& path) override { return target_->resolvePath(path); }
+  bool freeSpace(const std::string& path, uint64_t* bytes) override { return target_->freeSpace(path, bytes); }
+  std::unique_ptr<OpenFile> openFileBelow(const std::string& root, const std::string& relative, Access access,
+                                          Disposition disposition) override {
+    return target_->openFileBelow(root, relative, access, disposition);
+  }
+  bool deleteFileBelow(const std::string& root, const std::string& relative) override {
+    return target_->deleteFileBelow(root, relative);
+  }
+  bool createFoldersBelow(const std::string& root, const std::string& relative) override {
+    return target_->createFoldersBelow(root, relative);
+  }
+  bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative, const std::string& toRoot,
+                     const std::string& toRelative) override {
+    return target_->moveFileBelow(fromRoot, fromRelative, toRoot, toRelative);
+  }
+  bool makePrivateFolder(const std::string& path) override { return target_->makePrivateFolder(path); }
+  std::unique_ptr<OpenFile> openFolder(const std::string& path) override { return target_->openFolder(path); }
   std::string tempFolder() override { return target_->tempFolder(); }
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     return target_->createUniqueTempFile(folder, prefix);

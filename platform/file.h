@@ -30,6 +30,11 @@ class File {
   // Closes any file held first, then opens through the current Env. A
   // folder cannot be opened.
   bool open(const std::string& path, Access access, Disposition disposition);
+  // The same for the file `relative` below `root` (env.h): nothing outside
+  // the root is opened; a link on the way fails with outsideRootError().
+  bool openBelow(const std::string& root, const std::string& relative, Access access, Disposition disposition);
+  // Opens a folder to lock it or flush its entries (Env::openFolder).
+  bool openFolder(const std::string& path);
   bool isOpen() const { return file_ != nullptr; }
   // Closes the file; false when the system reported an error on close.
   bool close();
@@ -43,6 +48,8 @@ class File {
   // A position that would be negative or beyond 32 bits fails and leaves the
   // position where it was.
   bool seek(int32_t distance, SeekFrom from, uint32_t* position = nullptr);
+  // Moves to `position` from the start, anywhere a 64-bit offset reaches.
+  bool seekTo(uint64_t position);
   // Current position, -1 on failure.
   int64_t tell() const;
   // Size in bytes, -1 on failure.
@@ -59,6 +66,9 @@ class File {
   // True for a regular disk file, false for pipes, terminals and the like.
   bool isRegularFile() const;
   bool getInfo(FileInfo* info) const;
+  // Holds `kind` of lock on the file until it is closed; fails at once
+  // (wouldBlockError()) when another open file holds a conflicting one.
+  bool lock(Lock kind);
 
   // Adopts a descriptor of the system opened elsewhere (standard input or
   // output, a pipe); the File closes it.
@@ -72,6 +82,16 @@ class File {
 };
 
 bool deleteFile(const std::string& path);
+// Below a root (env.h): nothing outside `root` is deleted, created or
+// moved; a link on the way fails with outsideRootError().
+bool deleteFileBelow(const std::string& root, const std::string& relative);
+// Creates the folder `relative` and every missing folder on its way.
+bool createFoldersBelow(const std::string& root, const std::string& relative);
+// Renames a file, replacing the target and keeping its permissions.
+bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative, const std::string& toRoot,
+                   const std::string& toRelative);
+// A folder only the current user may change (Env::makePrivateFolder).
+bool makePrivateFolder(const std::string& path);
 // Renames `from` to `to`, replacing `to`; copies then deletes when the two
 // lie on different file systems (the copy goes to a scratch file beside
 // `to` first, so a failed move never leaves `to` half-written).
@@ -86,6 +106,9 @@ bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 // Size of the file at `path`, -1 when it cannot be examined or is a folder.
 int64_t fileSize(const std::string& path);
+// The bytes that may still be written to the file system holding `path`
+// (see Env::freeSpace); false when that cannot be told.
+bool freeSpace(const std::string& path, uint64_t* bytes);
 // The whole file at `path` into `*bytes`; false (EFBIG) for a file larger
 // than `maxSize`, or when it cannot be opened or read whole.
 bool readWholeFile(const std::string& path, uint64_t maxSize, std::string* bytes);

@@ -3,6 +3,7 @@
 #include "platform/path.h"
 
 #include <string>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -88,6 +89,23 @@ void removeBlanks(std::string* path) {
 
 void removeTrailingSeparator(std::string* path) {
   if (path->size() > rootLength(*path) && isSeparator(path->back())) path->pop_back();
+}
+
+bool splitBelowRoot(const std::string& relative, std::vector<std::string>* components) {
+  std::string::size_type start = 0;
+  while (start <= relative.size()) {
+    std::string::size_type end = start;
+    while (end < relative.size() && !isSeparator(relative[end])) ++end;
+    std::string component = relative.substr(start, end - start);
+    if (component == "..") {
+      if (components->empty()) return false;
+      components->pop_back();
+    } else if (!component.empty() && component != ".") {
+      components->push_back(std::move(component));
+    }
+    start = end + 1;
+  }
+  return true;
 }
 
 }  // namespace platform

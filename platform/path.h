@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -36,5 +37,11 @@ void removeTrailingSeparator(std::string* path);
 // matches nothing are kept as written (so a path to a file about to be
 // created lands in the existing folders).
 std::string resolvePath(const std::string& path);
+
+// The components of a path below a root (env.h): "\" and "/" both
+// separate, empty and "." components are left out, and ".." takes back the
+// component before it as text, as Windows reads paths (never as a step up
+// from a link). False for a ".." that would climb above the root.
+bool splitBelowRoot(const std::string& relative, std::vector<std::string>* components);
 
 }  // namespace platform

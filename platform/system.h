@@ -12,6 +12,11 @@ namespace platform {
 // what the system said.
 int lastSystemError();
 void setLastSystemError(int error);
+// The system error an operation below a root fails with when its path
+// would leave the root (a link or ".." on the way), see env.h.
+int outsideRootError();
+// The system error of a lock that another open file holds (OpenFile::lock).
+int wouldBlockError();
 
 // The failures callers tell apart, whatever number the system gives them.
 enum class ErrorKind {
@@ -26,6 +31,7 @@ enum class ErrorKind {
   AccessDenied,
   BadHandle,
   InputOutput,  // the device failed, or a file gave fewer bytes than it held
+  Unsupported,  // the system or the Env cannot do this at all
 };
 // The system's number for `kind` (Other has none: 0).
 int systemError(ErrorKind kind);
@@ -43,6 +49,14 @@ std::string tempFileName(const std::string& folder, const std::string& prefix, u
 // process holds, and returns its path; empty on failure. An empty `folder`
 // is the current folder.
 std::string createUniqueTempFile(const std::string& folder, const std::string& prefix);
+
+// A name for a scratch file that stands beside the file `name` until it
+// replaces it or is removed: ".<name>.<8 random hex digits>.tmp", hidden
+// (the leading ".", which the builder's folder scan also passes over) and
+// unlikely to be taken; creators still create it exclusively.
+std::string scratchNameFor(const std::string& name);
+// True when `candidate` is a name scratchNameFor gives for `name`.
+bool isScratchNameFor(const std::string& candidate, const std::string& name);
 
 void sleepMilliseconds(uint32_t milliseconds);
 

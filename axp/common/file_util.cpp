@@ -6,10 +6,16 @@
 #include "axp/common/error_record.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "platform/system.h"
 
 namespace AXP {
 namespace {
 
+constexpr char kDriveSeparator = ':';
+constexpr const char* kParent = "..";
+constexpr const char* kCurrent = ".";
+// The largest size a 32-bit size field holds.
+constexpr uint64_t kLargestSize = 0xFFFFFFFFu;
 
 // The path as compared: blanks at both ends and a trailing separator
 // removed. The whole text is kept: cutting long paths to a fixed length
@@ -40,6 +46,46 @@ int compareIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+bool staysInside(const std::string& relativePath) {
+  if (relativePath.empty() || platform::isSeparator(relativePath[0])) return false;
+  if (relativePath.size() >= 2 && relativePath[1] == kDriveSeparator) return false;
+  int depth = 0;
+  size_t start = 0;
+  while (start <= relativePath.size()) {
+    size_t end = start;
+    while (end < relativePath.size() && !platform::isSeparator(relativePath[end])) ++end;
+    std::string component = relativePath.substr(start, end - start);
+    if (component == kParent) {
+      if (--depth < 0) return false;
+    } else if (!component.empty() && component != kCurrent) {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return depth > 0;
+}
+
+bool reportBelowFailure(int32_t code, const char* format, const std::string& path, const std::string& name) {
+  const int error = platform::lastSystemError();
+  if (error == platform::outsideRootError()) {
+    reportError(BadArgument, messages::kOutsideRoot, name.c_str());
+  } else {
+    reportError(code, format, path.c_str(), error);
+  }
+  return false;
+}
+
+bool reportInUse(const std::string& path) {
+  reportError(OpenFailed, messages::kInUse, path.c_str());
+  return false;
+}
+
+bool fitsSizeFields(uint64_t size, const std::string& path) {
+  if (size <= kLargestSize) return true;
+  reportError(BadArgument, messages::kTooLargeForFormats, path.c_str());
+  return false;
+}
 
 bool appendPath(std::string* path, const std::string& more) {
   std::string joined = platform::pathAppend(*path, more);

@@ -20,6 +20,7 @@ constexpr uint32_t kEndEntriesOnDisk = 8;
 constexpr uint32_t kEndEntryCount = 10;
 constexpr uint32_t kEndDirectorySize = 12;
 constexpr uint32_t kEndDirectoryOffset = 16;
+constexpr uint32_t kEndCommentLength = 20;
 // The end record is followed by a comment of at most 64 KiB - 1 bytes, so
 // it starts within the last 64 KiB + 22 bytes of a package. Whatever is
 // appended behind a package (a code signature) must stay within that too.
@@ -158,6 +159,7 @@ bool PackageReader::findEndRecord(uint64_t fileSize, std::vector<uint8_t>* windo
       entryCount_ = record.entryCount;
       directorySize_ = record.directorySize;
       directoryOffset_ = record.directoryOffset;
+      archiveEnd_ = *windowStart + at + kEndSize + readLittleEndian16(window->data() + at + kEndCommentLength);
       return true;
     }
     if (nearest == ZipError::NoEndRecord) nearest = error;

@@ -65,6 +65,10 @@ class PackageReader {
   // The most recent failure of the archive or of an entry read from it.
   ZipError error() const { return error_; }
 
+  // Where the archive's end record (its comment included) ends in the
+  // file: the file's size for an archive with nothing behind it.
+  uint64_t archiveEnd() const { return archiveEnd_; }
+
   // Every entry, in directory order.
   const std::vector<PackageEntryInfo>& entries() const { return entries_; }
 
@@ -90,6 +94,7 @@ class PackageReader {
   uint32_t directoryOffset_ = 0;
   uint32_t directorySize_ = 0;
   uint32_t entryCount_ = 0;
+  uint64_t archiveEnd_ = 0;
   std::vector<PackageEntryInfo> entries_;
   std::unordered_map<std::string, uint32_t> index_;
   ZipError error_ = ZipError::None;

@@ -8,6 +8,7 @@
 #include "axp/common/patch_container.h"
 #include "platform/file.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace AXP {
 namespace {
@@ -62,30 +63,21 @@ bool ContainerReader::open(const std::string& programPath, uint32_t start) {
   return true;
 }
 
+// The copy is written beside its place, created new (never through
+// something already there), and moved into place once whole.
 bool ContainerReader::copyPackage(const std::string& path) {
-  platform::File copy;
-  if (!copy.open(path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(WriteFailed, messages::kFileWriteError, path.c_str(), platform::lastSystemError());
-    return false;
-  }
-  char block[kCopyBlock];
-  bool copied = true;
-  for (;;) {
+  platform::WorkFile copy;
+  bool copied = copy.create(path);
+  while (copied) {
+    char block[kCopyBlock];
     uint32_t got = 0;
     uint32_t written = 0;
-    if (!program_->file.read(block, kCopyBlock, &got)) {
-      copied = false;
-      break;
-    }
-    if (got == 0) break;
-    if (!copy.write(block, got, &written) || written != got) {
-      copied = false;
-      break;
-    }
+    copied = program_->file.read(block, kCopyBlock, &got);
+    if (!copied || got == 0) break;
+    copied = copy.file().write(block, got, &written) && written == got;
   }
-  if (copy.close() && copied) return true;
+  if (copied && copy.commit()) return true;
   reportError(WriteFailed, messages::kFileWriteError, path.c_str(), platform::lastSystemError());
-  platform::deleteFile(path);
   return false;
 }
 

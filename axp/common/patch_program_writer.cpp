@@ -12,6 +12,7 @@
 #include "axp/common/scrambled_io.h"
 #include "platform/file.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace AXP {
 namespace {
@@ -185,21 +186,20 @@ bool writePatchProgram(const std::string& stubPath, const std::string& fromVersi
   if (!openInput(&stub, stubPath) || !openInput(&package, packagePath) || !checkSealedPackage(packagePath)) {
     return false;
   }
-  platform::File out;
-  if (!out.open(outPath, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+  // A patch program cut short would fail on the players' machines: it is
+  // written beside its place and moved there once whole, so a failure or a
+  // kill leaves whatever was there before.
+  platform::WorkFile out;
+  if (!out.create(outPath)) {
     reportError(OpenFailed, messages::kFileError, outPath.c_str(), platform::lastSystemError());
     return false;
   }
-  bool written = writeProgram(stub, stubPath, fromVersion, toVersion, package, packagePath, out, outPath);
-  if (written && !out.close()) {
+  if (!writeProgram(stub, stubPath, fromVersion, toVersion, package, packagePath, out.file(), outPath)) return false;
+  if (!out.commit()) {
     reportError(WriteFailed, messages::kFileWriteError, outPath.c_str(), platform::lastSystemError());
-    written = false;
+    return false;
   }
-  if (written && markExecutable(outPath)) return true;
-  // A patch program cut short would fail on the players' machines.
-  out.close();
-  platform::deleteFile(outPath);
-  return false;
+  return markExecutable(outPath);
 }
 
 }  // namespace AXP

@@ -1,112 +1,104 @@
 #include <algorithm>
 #include <vector>
 
+#include "axp/common/byte_order.h"
+#include "axp/common/checksum.h"
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
-#include "axp/common/file_util.h"
 #include "axp/common/package_seal.h"
 #include "axp/common/scrambled_io.h"
 #include "key_stream.h"
+#include "keyed_rewrite.h"
 #include "platform/file.h"
-#include "platform/path.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace AXP {
 namespace {
 
-// The work file is "<file name>.tmp.XXXXXX" in the temporary folder: unique,
-// so toggles of same-named files in different folders can run at once.
-constexpr char kWorkFileSuffix[] = ".tmp.";
-constexpr char kUniquePart[] = "XXXXXX";
 // Bytes read, keyed and written per step.
 constexpr uint32_t kWorkBufferBytes = 64 * 1024;
 
-// Creates the work file for `path` and opens it for writing; reports and
-// returns false on failure, leaving no file behind.
-bool openWorkFile(const std::string& path, platform::File* work, std::string* workPath) {
-  const std::string folder = platform::tempFolder();
-  const std::string prefix = path.substr(platform::findFileName(path)) + kWorkFileSuffix;
-  std::string pattern = folder;
-  if (!appendPath(&pattern, prefix + kUniquePart)) return false;
-  *workPath = platform::createUniqueTempFile(folder, prefix);
-  if (workPath->empty()) {
-    reportError(OpenFailed, messages::kFileError, pattern.c_str(), platform::lastSystemError());
-    return false;
-  }
-  if (!work->open(*workPath, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, messages::kFileError, workPath->c_str(), platform::lastSystemError());
-    platform::deleteFile(*workPath);
-    return false;
-  }
-  return true;
+bool reportRewriteFailure() {
+  reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
+  return false;
+}
+
+bool writeAll(platform::File& file, const void* data, uint32_t length) {
+  uint32_t written = 0;
+  return (file.write(data, length, &written) && written == length) || reportRewriteFailure();
+}
+
+bool writeTrailer(platform::File& file, uint32_t checksum) {
+  uint8_t trailer[kChecksumTrailerSize];
+  writeLittleEndian32(trailer, checksum);
+  return writeAll(file, trailer, kChecksumTrailerSize);
 }
 
 // Copies the first `limit` bytes of `source` to `work` through the key
-// stream. Reports code 5 on a failed read or write (a read failure is
-// reported with the write code here).
-bool copyKeyed(platform::File& source, platform::File& work, uint64_t limit) {
+// stream, folding what is written into the checksum state `*crc`. A read
+// failure is reported with the write code here.
+bool copyKeyed(platform::File& source, platform::File& work, uint64_t limit, uint32_t* crc) {
   std::vector<uint8_t> buffer(kWorkBufferBytes);
   uint64_t position = 0;
   while (position < limit) {
     uint32_t count = 0;
-    if (!source.read(buffer.data(), kWorkBufferBytes, &count)) {
-      reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
-      return false;
-    }
+    if (!source.read(buffer.data(), kWorkBufferBytes, &count)) return reportRewriteFailure();
     if (count == 0) break;
     applyKeyStream(buffer.data(), count, position);
     const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(count, limit - position));
     position += count;
-    uint32_t written = 0;
-    if (!work.write(buffer.data(), wanted, &written) || written != wanted) {
-      reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
-      return false;
-    }
+    *crc = crcFeed(*crc, buffer.data(), wanted);
+    if (!writeAll(work, buffer.data(), wanted)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool toggleScrambling(const std::string& path, bool dropTrailer) {
+bool rewriteKeyed(const std::string& sourcePath, const std::string& targetPath, bool dropTrailer, bool seal) {
   platform::File source;
-  if (!source.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
-    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
+  if (!source.open(sourcePath, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kFileError, sourcePath.c_str(), platform::lastSystemError());
     return false;
   }
-  platform::File work;
-  std::string workPath;
-  if (!openWorkFile(path, &work, &workPath)) return false;
-
   const int64_t size = source.size();
-  bool copied = false;
-  if (size < 0) {
-    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
-  } else if (dropTrailer && size <= static_cast<int64_t>(kChecksumTrailerSize)) {
-    reportError(BadArgument, messages::kTooSmall, path.c_str());
-  } else {
-    const uint64_t limit = static_cast<uint64_t>(size) - (dropTrailer ? kChecksumTrailerSize : 0);
-    copied = copyKeyed(source, work, limit);
+  if (size < 0) return reportRewriteFailure();
+  if (dropTrailer && size <= static_cast<int64_t>(kChecksumTrailerSize)) {
+    reportError(BadArgument, messages::kTooSmall, sourcePath.c_str());
+    return false;
   }
+  platform::WorkFile work;
+  if (!work.create(targetPath)) {
+    reportError(OpenFailed, messages::kFileError, targetPath.c_str(), platform::lastSystemError());
+    return false;
+  }
+  const uint64_t limit = static_cast<uint64_t>(size) - (dropTrailer ? kChecksumTrailerSize : 0);
+  uint32_t crc = crcStart();
+  if (!copyKeyed(source, work.file(), limit, &crc)) return false;
+  if (seal && !writeTrailer(work.file(), crcFinish(crc))) return false;
   source.close();
-  // A work file that does not close cleanly may not hold every byte.
-  if (copied && !work.close()) {
-    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
-    copied = false;
+  return work.commit() || reportRewriteFailure();
+}
+
+bool toggleScrambling(const std::string& path, bool dropTrailer) { return rewriteKeyed(path, path, dropTrailer, false); }
+
+bool scrambleAndSeal(platform::File& file) {
+  std::vector<uint8_t> buffer(kWorkBufferBytes);
+  uint32_t crc = crcStart();
+  uint64_t position = 0;
+  if (!file.seek(0, platform::SeekFrom::Begin)) return reportRewriteFailure();
+  for (;;) {
+    uint32_t count = 0;
+    if (!file.read(buffer.data(), kWorkBufferBytes, &count)) return reportRewriteFailure();
+    if (count == 0) break;
+    applyKeyStream(buffer.data(), count, position);
+    crc = crcFeed(crc, buffer.data(), count);
+    if (!file.seek(-static_cast<int32_t>(count), platform::SeekFrom::Current)) return reportRewriteFailure();
+    if (!writeAll(file, buffer.data(), count)) return false;
+    position += count;
   }
-  if (!copied) {
-    work.close();
-    platform::deleteFile(workPath);
-    return false;
-  }
-  // The work file was made private; the toggled file keeps the permissions
-  // the original had. When the move fails the work file stays, holding the
-  // toggled bytes.
-  if (!platform::copyPermissions(path, workPath) || !platform::moveFile(workPath, path)) {
-    reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
-    return false;
-  }
-  return true;
+  return writeTrailer(file, crcFinish(crc));
 }
 
 }  // namespace AXP

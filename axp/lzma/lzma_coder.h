@@ -8,6 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+#include "axp/common/byte_pieces.h"
 
 namespace AXP {
 
@@ -18,6 +21,8 @@ constexpr int kLzmaUnsupported = 4;
 constexpr int kLzmaParameterError = 5;
 constexpr int kLzmaInputEnded = 6;
 constexpr int kLzmaOutputFull = 7;
+constexpr int kLzmaReadError = 8;
+constexpr int kLzmaWriteError = 9;
 constexpr int kLzmaFailure = 11;
 
 // Packing parameters of every entry: level 5 with a 16 MiB dictionary,
@@ -32,6 +37,25 @@ constexpr uint32_t kLzmaFastBytes = 32;
 constexpr uint8_t kLzmaMaxPropertyByte = 9 * 5 * 5 - 1;
 // Most literal context and position bits together that liblzma reads.
 constexpr uint32_t kLzmaMaxLiteralBits = 4;
+
+// Bytes a streamed coding reads and writes per call of its source and sink.
+constexpr size_t kLzmaStreamPiece = 64u << 10;
+
+// Unpacks a stream as its data is asked for, in memory that does not grow
+// with the data: the coder's state and a piece of input.
+class LzmaStreamDecoder : public ByteSource {
+ public:
+  virtual ~LzmaStreamDecoder() = default;
+  // Up to `capacity` bytes of the data; 0 once all of it was given; -1 on
+  // failure, with result() telling why: kLzmaInputEnded when the stream
+  // runs out, kLzmaDataError for a damaged one, kLzmaReadError when the
+  // input failed (which reported its own failure).
+  int64_t read(uint8_t* buffer, size_t capacity) override = 0;
+  int result() const { return result_; }
+
+ protected:
+  int result_ = 0;
+};
 
 class LzmaCoder {
  public:
@@ -53,6 +77,19 @@ class LzmaCoder {
   // one.
   virtual int decode(const uint8_t* properties, const uint8_t* stream, size_t streamSize,
                      uint8_t* output, uint32_t size) const = 0;
+
+  // encode with the input read from `input` in pieces and the stream
+  // written to `output` in pieces: the same stream for the same bytes, with
+  // memory that does not grow with `size`. The source must give exactly
+  // `size` bytes: fewer or a failure gives kLzmaReadError, a failed write
+  // kLzmaWriteError.
+  virtual int encodeStream(uint32_t size, ByteSource* input, ByteSink* output) const = 0;
+
+  // decode with the stream read from `input` in pieces and the data handed
+  // out as it is asked for (see LzmaStreamDecoder); null only when memory
+  // ran out.
+  virtual std::unique_ptr<LzmaStreamDecoder> openDecoder(const uint8_t* properties, uint32_t size,
+                                                         ByteSource* input) const = 0;
 };
 
 // The LZMA SDK's one-call coder, built everywhere.

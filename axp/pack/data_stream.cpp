@@ -35,7 +35,7 @@ void DataStream::preload() {
 bool DataStream::readFromPack(uint32_t position, void* destination, uint32_t count) {
   const uint64_t at = uint64_t{offset_} + position;
   if (at >= kPackOffsetLimit ||
-      !handle_->seek(static_cast<int32_t>(at), platform::SeekFrom::Begin)) {
+      !handle_->seekTo(at)) {
     reportError(SeekFailed, messages::kStreamSeek, static_cast<int32_t>(at));
     return false;
   }

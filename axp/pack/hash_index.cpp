@@ -54,6 +54,12 @@ void HashIndex::rebuild(const HashEntry* table) {
   }
 }
 
+std::vector<uint32_t> HashIndex::inUsePositions() const {
+  std::vector<uint32_t> positions;
+  for (const auto& [key, named] : inUse_) positions.insert(positions.end(), named.begin(), named.end());
+  return positions;
+}
+
 void HashIndex::update(uint32_t position, const HashEntry& before, const HashEntry& after) {
   if (before.inUse()) {
     auto it = inUse_.find(keyOf(before.hashA, before.hashB));

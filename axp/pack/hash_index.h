@@ -36,6 +36,8 @@ class HashIndex {
   // Forgets everything: every entry reads as never used.
   void clear();
   void rebuild(const HashEntry* table);
+  // The positions of the entries in use, in no particular order.
+  std::vector<uint32_t> inUsePositions() const;
   // Entry `position` changed from `before` to `after`.
   void update(uint32_t position, const HashEntry& before, const HashEntry& after);
 

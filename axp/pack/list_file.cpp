@@ -9,38 +9,19 @@
 #include "data_stream.h"
 #include "list_text.h"
 #include "pack_messages.h"
-#include "platform/file.h"
-#include "platform/system.h"
 
 namespace AXP {
 namespace {
 
-// Prefix of the scratch file a list is written to before it is packed.
-constexpr char kTempPrefix[] = "~axp";
-
-// Deletes a scratch file when it leaves scope.
-class ScratchFile {
- public:
-  explicit ScratchFile(std::string path) : path_(std::move(path)) {}
-  ~ScratchFile() {
-    if (!path_.empty()) platform::deleteFile(path_);
-  }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // Reads the summary and count lines of a (list); false when the stream
-// ends within them or either does not parse.
+// ends within the first or either does not parse. A list may end right
+// after its count line: it then has no rows, as the list of an empty pack.
 bool readListHead(IStream* stream, uint32_t* summary, int32_t* count) {
   if (stream->eof()) return false;
   const std::string first = readListLine(stream, kListLineCapacity);
   if (stream->eof() || !parseHex(first, summary)) return false;
   const std::string second = readListLine(stream, kListLineCapacity);
-  return !stream->eof() && parseDecimal(second, count);
+  return parseDecimal(second, count);
 }
 
 }  // namespace
@@ -84,8 +65,8 @@ bool PackFile::loadList() try {
   resetList();
   uint32_t summary = 0;
   int32_t count = 0;
-  // A head that ends early or does not parse (a list without rows ends
-  // right after it) is reported as bad data; a failed read has reported.
+  // A head that ends early or does not parse is reported as bad data; a
+  // failed read has reported.
   if (!readListHead(stream.get(), &summary, &count)) {
     if (!stream->failed()) reportListProblem(BadData);
     return false;
@@ -107,30 +88,12 @@ bool PackFile::loadList() try {
   return outOfMemory(false);
 }
 
-// The list goes through a scratch file of a name no other process holds,
-// so packs saving their lists at the same time cannot mix them up.
+// The list goes into the pack straight from memory: a temporary folder
+// that is full or missing cannot leave the pack with edits its list does
+// not name.
 bool PackFile::saveList() try {
   const std::string text = formatList(&list_);
-  const std::string folder = platform::tempFolder();
-  const ScratchFile scratch(platform::createUniqueTempFile(folder, kTempPrefix));
-  if (scratch.path().empty()) {
-    reportError(OpenFailed, messages::kOpenPack, (folder + kTempPrefix).c_str(), platform::lastSystemError());
-    return false;
-  }
-  {
-    platform::File file;
-    if (!file.open(scratch.path(), platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-      reportError(OpenFailed, messages::kOpenPack, scratch.path().c_str(), platform::lastSystemError());
-      return false;
-    }
-    uint32_t done = 0;
-    if (!file.write(text.data(), static_cast<uint32_t>(text.size()), &done) || done != text.size() ||
-        !file.close()) {
-      reportError(WriteFailed, messages::kWriteError, platform::lastSystemError());
-      return false;
-    }
-  }
-  return insertContents(scratch.path().c_str(), 0, kListFileName, false, true);
+  return insertContents(text.data(), static_cast<uint32_t>(text.size()), kListFileName, true, true);
 } catch (const std::bad_alloc&) {
   return outOfMemory(false);
 }

@@ -14,6 +14,7 @@
 // may read as a mix of both when the edit is cut short.
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
 
 #include "arguments.h"
@@ -32,6 +33,8 @@ namespace {
 
 constexpr int32_t kNoBlock = -1;
 constexpr uint32_t kCopyChunk = 4096;
+// Bytes moved at once from a source read in pieces.
+constexpr uint32_t kPieceBytes = 64u << 10;
 
 }  // namespace
 
@@ -51,6 +54,32 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
     reportError(NotFound, messages::kName, sourcePath);
     return false;
   }
+  // The size fields hold 32 bits: a larger file would be stored cut to the
+  // low bits of its size.
+  const int64_t diskSize = fromMemory ? size : platform::fileSize(sourcePath);
+  if (diskSize > 0 && !fitsSizeFields(static_cast<uint64_t>(diskSize), sourcePath)) return false;
+  const ContentSource contents{fromMemory ? ContentSource::Kind::Memory : ContentSource::Kind::DiskFile, source,
+                               nullptr};
+  return insertFrom(contents, diskSize < 0 ? 0 : static_cast<uint32_t>(diskSize), name, flush);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool PackFile::insertPieces(ByteSource* source, uint32_t size, const char* name, bool flush) try {
+  if (isMissing(name) || !storage_->file.isOpen() || source == nullptr) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  if (readOnly_) {
+    reportError(OpenFailed, messages::kNone);
+    return false;
+  }
+  return insertFrom(ContentSource{ContentSource::Kind::Pieces, nullptr, source}, size, name, flush);
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool PackFile::insertFrom(const ContentSource& source, uint32_t newSize, const char* name, bool flush) {
   const std::string key = normalizeName(name, true, true);
   const NameHash hash = hashName(key);
   const int32_t position = claim(hash);
@@ -58,10 +87,10 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
     reportError(HashTableFull, messages::kNone);
     return false;
   }
-  const uint32_t newSize = fromMemory ? size : diskFileSize(sourcePath);
+  const bool keepOldIntact = key == kListFileName || source.kind == ContentSource::Kind::Pieces;
   const bool written = hashTable_[position].inUse()
-                           ? replaceContents(position, source, newSize, fromMemory, key == kListFileName)
-                           : addContents(position, hash, source, newSize, fromMemory);
+                           ? replaceContents(position, source, newSize, keepOldIntact)
+                           : addContents(position, hash, source, newSize);
   if (!written) {
     reloadTables();
     return false;
@@ -70,24 +99,23 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
   // The list names every packed file but itself.
   if (listTracking_ != 0 && key != kListFileName) updateListEntry(name);
   return true;
-} catch (const std::bad_alloc&) {
-  return outOfMemory(false);
 }
 
 // The list is never written over itself: it is the one packed file read
 // back to make its own next version, so a copy cut short in place would
-// lose rows for good. It always goes to another block, and its old block
-// is released once the name points at the new one.
-bool PackFile::replaceContents(uint32_t position, const void* source, uint32_t newSize,
-                               bool fromMemory, bool keepOldIntact) {
+// lose rows for good. Nor are contents read in pieces, whose source may
+// fail midway. They always go to another block, and the old block is
+// released once the name points at the new one.
+bool PackFile::replaceContents(uint32_t position, const ContentSource& source, uint32_t newSize,
+                               bool keepOldIntact) {
   const uint32_t index = hashTable_[position].blockIndex();
   if (index >= blocks_.size()) {
     reportError(WriteFailed, messages::kInsertOutOfRange);
     return false;
   }
   const uint32_t allocated = allocatedSize(blocks_[index].size);
-  if (!keepOldIntact && newSize <= kPackOffsetLimit && allocated == allocatedSize(newSize)) {
-    if (!writeData(blocks_[index].offset, allocated, source, newSize, fromMemory)) return false;
+  if (!keepOldIntact && allocated == allocatedSize(newSize)) {
+    if (!writeData(blocks_[index].offset, allocated, source, newSize)) return false;
     if (blocks_[index].size == newSize) return true;
     blocks_[index].size = newSize;
     return writeBlockEntry(index);
@@ -106,13 +134,13 @@ bool PackFile::replaceContents(uint32_t position, const void* source, uint32_t n
   entry.word = (entry.word & ~kBlockIndexMask) | target;
   setHashEntry(position, entry);
   return (allocation.split == kNoBlock || writeBlockEntry(allocation.split)) &&
-         writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize, fromMemory) &&
+         writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize) &&
          writeBlockEntry(target) && writeHeader() && writeHashEntry(position) &&
          (target == index || writeBlockEntry(index));
 }
 
-bool PackFile::addContents(uint32_t position, const NameHash& hash, const void* source,
-                           uint32_t newSize, bool fromMemory) {
+bool PackFile::addContents(uint32_t position, const NameHash& hash, const ContentSource& source,
+                           uint32_t newSize) {
   const Allocation allocation = allocateBlock(newSize);
   if (allocation.block == kNoBlock) {
     reportError(NoBlock, messages::kNone);
@@ -125,7 +153,7 @@ bool PackFile::addContents(uint32_t position, const NameHash& hash, const void* 
   entry.word = (entry.word & kReservedBit) | kInUseBit | target;
   setHashEntry(position, entry);
   return (allocation.split == kNoBlock || writeBlockEntry(allocation.split)) &&
-         writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize, fromMemory) &&
+         writeData(blocks_[target].offset, allocatedSize(newSize), source, newSize) &&
          writeBlockEntry(target) && writeHeader() && writeHashEntry(position);
 }
 
@@ -135,7 +163,7 @@ bool PackFile::addContents(uint32_t position, const NameHash& hash, const void* 
 // or the offset range cannot take changes nothing.
 PackFile::Allocation PackFile::allocateBlock(uint32_t size) {
   const Allocation refused{kNoBlock, kNoBlock};
-  if (size > kPackOffsetLimit) return refused;
+  if (size > kLargestBlockSize) return refused;
   const uint32_t need = allocatedSize(size);
   const bool tableFull = blocks_.size() >= kMaxBlockEntries;
   auto candidate = freeMap_.lower_bound(need);
@@ -195,10 +223,34 @@ void PackFile::withdrawFreeBlock(uint32_t index) {
   block.word |= kInUseBit;
 }
 
-bool PackFile::writeData(uint32_t offset, uint32_t allocated, const void* source,
-                         uint32_t length, bool fromMemory) {
-  return fromMemory ? writeDataFromMemory(offset, allocated, source, length)
-                    : writeDataFromFile(offset, allocated, static_cast<const char*>(source));
+bool PackFile::writeData(uint32_t offset, uint32_t allocated, const ContentSource& source, uint32_t length) {
+  switch (source.kind) {
+    case ContentSource::Kind::Memory:
+      return writeDataFromMemory(offset, allocated, source.data, length);
+    case ContentSource::Kind::DiskFile:
+      return writeDataFromFile(offset, allocated, static_cast<const char*>(source.data));
+    case ContentSource::Kind::Pieces:
+      return writeDataFromPieces(offset, allocated, source.pieces, length);
+  }
+  return false;
+}
+
+bool PackFile::writeDataFromPieces(uint32_t offset, uint32_t allocated, ByteSource* source, uint32_t length) {
+  if (!seekTo(offset)) return false;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kPieceBytes]);
+  uint32_t copied = 0;
+  while (copied < length) {
+    const int64_t got = source->read(piece.get(), std::min(kPieceBytes, length - copied));
+    if (got < 0) return false;
+    // A source that ends early would leave the file cut short.
+    if (got == 0) {
+      reportError(ReadFailed, messages::kNone);
+      return false;
+    }
+    if (!writeBytes(piece.get(), static_cast<uint32_t>(got))) return false;
+    copied += static_cast<uint32_t>(got);
+  }
+  return writeZeros(allocated - length);
 }
 
 bool PackFile::writeDataFromMemory(uint32_t offset, uint32_t allocated, const void* buffer,

@@ -7,12 +7,14 @@
 
 #include "arguments.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/out_of_memory.h"
 #include "data_stream.h"
 #include "hash_index.h"
 #include "pack_layout.h"
 #include "pack_messages.h"
 #include "pack_storage.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace AXP {
@@ -32,6 +34,10 @@ PackHeader newPackHeader() {
   header.blockTableAreaSize = kBlockTableAreaSize;
   header.dataOffset = kDataAreaOffset;
   return header;
+}
+
+platform::Access accessFor(bool readOnly) {
+  return readOnly ? platform::Access::Read : platform::Access::ReadWrite;
 }
 
 // A pack's table starts as a copy of this one: one copy of bytes rather
@@ -58,20 +64,61 @@ bool PackFile::open(const char* path, bool readOnly) try {
   close();
   path_ = path;
   readOnly_ = readOnly;
-  const auto access = readOnly ? platform::Access::Read : platform::Access::ReadWrite;
-  if (!storage_->file.open(path_, access, platform::Disposition::ExistingOnly)) {
+  if (!storage_->file.open(path_, accessFor(readOnly), platform::Disposition::ExistingOnly)) {
     reportError(OpenFailed, messages::kOpenPack, path, platform::lastSystemError());
     return openFailed();
   }
-  if (!readTables()) return openFailed();
-  if (readOnly) return true;
+  return openTables();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool PackFile::openBelow(const char* root, const char* relative, bool readOnly) try {
+  if (isMissing(root) || isMissing(relative)) {
+    reportError(BadArgument, messages::kNone);
+    return false;
+  }
+  close();
+  path_ = platform::pathAppend(root, relative);
+  readOnly_ = readOnly;
+  if (!storage_->file.openBelow(root, relative, accessFor(readOnly), platform::Disposition::ExistingOnly)) {
+    reportBelowFailure(OpenFailed, messages::kOpenPack, path_, relative);
+    return openFailed();
+  }
+  return openTables();
+} catch (const std::bad_alloc&) {
+  return outOfMemory(false);
+}
+
+bool PackFile::openTables() {
+  if (!lockFile() || !readTables()) return openFailed();
+  if (readOnly_) return true;
   // The edit mark reaches the disk before any edit can.
   header_.editFlag = 1;
   header_.version = kPackVersion;
   if (!writeHeader() || !flushFile()) return openFailed();
   return true;
-} catch (const std::bad_alloc&) {
-  return outOfMemory(false);
+}
+
+// A writer holds its pack alone; readers share theirs, with no writer. So a
+// second writer can never interleave its edits with the first one's, and
+// no reader sees tables half-way through an edit. A reader turned away by
+// a writer is told so by the edit mark the writer has set, as a reader of
+// a pack whose writer crashed is; the mark of a crashed writer, whose lock
+// went with its process, does not keep a new writer out.
+bool PackFile::lockFile() {
+  if (storage_->file.lock(readOnly_ ? platform::Lock::Shared : platform::Lock::Exclusive)) return true;
+  if (readOnly_ && markedAsEdited()) {
+    reportError(PackInEdit, messages::kNone);
+    return false;
+  }
+  return reportInUse(path_);
+}
+
+bool PackFile::markedAsEdited() {
+  PackHeader header{};
+  uint32_t done = 0;
+  return storage_->file.read(&header, kHeaderSize, &done) && done == kHeaderSize && header.editFlag != 0;
 }
 
 // A pack that failed to open is left closed without writing anything to it,
@@ -115,13 +162,13 @@ bool PackFile::readTables() {
     return false;
   }
   blocks_.resize(header_.blockCount);
+  hashTableTouched_ = true;
   if (!readAt(header_.hashTableOffset, hashTable_.data(), kHashTableSize) ||
-      !readAt(header_.blockTableOffset, blocks_.data(), header_.blockCount * kRecordSize) ||
-      !indexBlocks(static_cast<uint64_t>(fileSize))) {
+      !readAt(header_.blockTableOffset, blocks_.data(), header_.blockCount * kRecordSize)) {
     return false;
   }
   index_->rebuild(hashTable_.data());
-  return true;
+  return indexBlocks(static_cast<uint64_t>(fileSize));
 }
 
 // Checks every block against the data area and the file, offers the free
@@ -129,7 +176,7 @@ bool PackFile::readTables() {
 // table order, and finds where the data area ends.
 bool PackFile::indexBlocks(uint64_t fileSize) {
   sharedSpace_ = overlappingBlocks(blocks_);
-  markContestedBlocks(hashTable_, blocks_, &sharedSpace_);
+  markContestedBlocks(hashTable_, index_->inUsePositions(), blocks_, &sharedSpace_);
   dataEnd_ = uint64_t{header_.dataOffset} + header_.dataUsed;
   for (uint32_t index = 0; index < blocks_.size(); ++index) {
     const BlockEntry& block = blocks_[index];
@@ -148,8 +195,7 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
 }
 
 bool PackFile::readAt(uint32_t offset, void* buffer, uint32_t length) {
-  if (offset >= kPackOffsetLimit ||
-      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+  if (!storage_->file.seekTo(offset)) {
     reportError(SeekFailed, messages::kTableSeek, path_.c_str(), static_cast<int32_t>(offset));
     return false;
   }
@@ -169,10 +215,7 @@ bool PackFile::create(const char* path) try {
   close();
   path_ = path;
   readOnly_ = false;
-  if (!storage_->file.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
-    return openFailed();
-  }
+  if (!openEmptied()) return openFailed();
   header_ = newPackHeader();
   dataEnd_ = header_.dataOffset;
   if (!putBytes(&header_, kHeaderSize) || !putZeros(kHashTableSize) ||
@@ -211,9 +254,28 @@ bool PackFile::close() {
   return closed;
 }
 
+// A pack that exists is emptied only once this object holds it alone: the
+// pack of another writer is not cut from under it.
+bool PackFile::openEmptied() {
+  platform::File& file = storage_->file;
+  const bool opened = file.open(path_, platform::Access::ReadWrite, platform::Disposition::CreateNew) ||
+                      (platform::errorKind(platform::lastSystemError()) == platform::ErrorKind::AlreadyExists &&
+                       file.open(path_, platform::Access::ReadWrite, platform::Disposition::ExistingOnly));
+  if (!opened) {
+    reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
+    return false;
+  }
+  if (!file.lock(platform::Lock::Exclusive)) return reportInUse(path_);
+  if (file.truncate(0)) return true;
+  reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
+  return false;
+}
+
 void PackFile::clearTables() {
   header_ = PackHeader{};
-  std::memset(hashTable_.data(), 0, kHashTableSize);
+  // Reading a table fills all of it, so one never touched needs no clearing.
+  if (hashTableTouched_) std::memset(hashTable_.data(), 0, kHashTableSize);
+  hashTableTouched_ = false;
   index_->clear();
   blocks_.clear();
   freeMap_.clear();
@@ -274,8 +336,7 @@ bool PackFile::setEditFlag(uint32_t value) {
 }
 
 bool PackFile::seekTo(uint32_t offset) {
-  if (offset >= kPackOffsetLimit ||
-      !storage_->file.seek(static_cast<int32_t>(offset), platform::SeekFrom::Begin)) {
+  if (!storage_->file.seekTo(offset)) {
     reportError(SeekFailed, messages::kRecordSeek, platform::lastSystemError(),
                 static_cast<int32_t>(offset));
     return false;

@@ -30,8 +30,10 @@ std::vector<bool> overlappingBlocks(const std::vector<BlockEntry>& blocks);
 
 // Adds to `shared` each block that more than one entry in use names (the
 // removal of one of them frees it while the others still read from it),
-// and each free block an entry in use names.
-void markContestedBlocks(const std::vector<HashEntry>& table, const std::vector<BlockEntry>& blocks,
-                         std::vector<bool>* shared);
+// and each free block an entry in use names. `inUse` holds the positions
+// of the table's entries in use: most of a table is not, and a pack is
+// opened often.
+void markContestedBlocks(const std::vector<HashEntry>& table, const std::vector<uint32_t>& inUse,
+                         const std::vector<BlockEntry>& blocks, std::vector<bool>* shared);
 
 }  // namespace AXP

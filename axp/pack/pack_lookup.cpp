@@ -36,6 +36,7 @@ bool PackFile::blockIndexInRange(uint32_t position) const {
 void PackFile::setHashEntry(uint32_t position, const HashEntry& entry) {
   const HashEntry before = hashTable_[position];
   hashTable_[position] = entry;
+  hashTableTouched_ = true;
   index_->update(position, before, entry);
 }
 

@@ -31,6 +31,8 @@ namespace {
 constexpr size_t kMasterLineCapacity = 1040;
 // Fields of a master list row: name, two unused, pack path.
 constexpr size_t kMasterSeparators = 3;
+// Block records read from the table area at once when recounting.
+constexpr uint32_t kRecordsPerRead = 4096;
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -43,6 +45,8 @@ std::string lastComponent(const std::string& path) {
   return path.substr(platform::findFileName(path));
 }
 
+bool isEmptyRecord(const BlockEntry& block) { return block.offset == 0 && block.size == 0 && block.word == 0; }
+
 uint64_t blockEnd(const BlockEntry& block) { return uint64_t{block.offset} + allocatedSize(block.size); }
 
 // The records of a block table area up to the first all-zero one; beyond
@@ -52,7 +56,7 @@ size_t countTrustedRecords(const BlockEntry* area, size_t records, uint32_t trus
   std::map<uint64_t, uint64_t> taken;  // start -> end
   size_t count = 0;
   for (const BlockEntry& block : std::span(area, records)) {
-    if (block.offset == 0 && block.size == 0 && block.word == 0) break;
+    if (isEmptyRecord(block)) break;
     const uint64_t start = block.offset;
     const uint64_t end = blockEnd(block);
     if (count >= trusted) {
@@ -188,13 +192,27 @@ void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
 // entered as free blocks: the next appended block starts at dataOffset +
 // dataUsed, which must lie behind every block.
 bool PackFile::recountHeader() {
-  // Read whole into storage that is not cleared first: the read fills it.
-  const std::unique_ptr<BlockEntry[]> records(new BlockEntry[kMaxBlockEntries]);
-  if (!readAt(header_.blockTableOffset, records.get(), kMaxBlockEntries * kRecordSize)) {
+  // The whole area must lie in the file; it is read only up to the first
+  // empty record, past which no record is trusted. Storage is not cleared
+  // first: the reads fill what is counted.
+  const int64_t fileSize = storage_->file.size();
+  if (fileSize < 0 ||
+      uint64_t{header_.blockTableOffset} + kBlockTableAreaSize > std::min<uint64_t>(fileSize, kPackOffsetLimit)) {
+    reportError(ReadFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
+  const std::unique_ptr<BlockEntry[]> records(new BlockEntry[kMaxBlockEntries]);
+  uint32_t read = 0;
+  for (bool sawEmpty = false; read < kMaxBlockEntries && !sawEmpty;) {
+    const uint32_t count = std::min(kRecordsPerRead, kMaxBlockEntries - read);
+    if (!readAt(header_.blockTableOffset + read * kRecordSize, records.get() + read, count * kRecordSize)) {
+      return false;
+    }
+    sawEmpty = std::any_of(records.get() + read, records.get() + read + count, isEmptyRecord);
+    read += count;
+  }
   std::vector<BlockEntry> area(
-      records.get(), records.get() + countTrustedRecords(records.get(), kMaxBlockEntries, header_.blockCount,
+      records.get(), records.get() + countTrustedRecords(records.get(), read, header_.blockCount,
                                                          header_.dataOffset));
   const std::vector<BlockEntry> gaps = uncoveredSpace(area, header_.dataOffset);
   if (area.size() + gaps.size() > kMaxBlockEntries) {

@@ -12,6 +12,7 @@
 #include "axp/common/line_reader.h"
 #include "platform/file.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 #include "record_fields.h"
 
 namespace AXP {
@@ -81,14 +82,15 @@ bool writeCatalogue(const std::string& path, const VersionRecord& record) {
     }
   }
 
-  platform::File file;
-  if (!file.open(path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
+  // Written beside the old catalogue and moved over it once whole.
+  platform::WorkFile file;
+  if (!file.create(path)) {
     reportError(OpenFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
   uint32_t written = 0;
   const uint32_t size = static_cast<uint32_t>(text.size());
-  if (!file.write(text.data(), size, &written) || written != size || !file.close()) {
+  if (!file.file().write(text.data(), size, &written) || written != size || !file.commit()) {
     reportError(WriteFailed, messages::kSystemError, platform::lastSystemError());
     return false;
   }
@@ -116,10 +118,16 @@ bool readCatalogue(const std::string& path, VersionRecord* record) {
   const int expected = std::atoi(pieces[1].c_str());
   record->files.reserve(reservationFor(pieces[1]));
 
+  int lineNumber = 1;
   while (reader.next(&line)) {
+    ++lineNumber;
     FileRecord row;
     if (!splitLine(line, kEntryFields, &pieces) || !parseEntry(pieces, &row)) {
       reportError(BadData, messages::kName, path.c_str());
+      return false;
+    }
+    if (!checkRecordName(row.name, path, lineNumber) ||
+        (!row.pack.empty() && !checkRecordName(row.pack, path, lineNumber))) {
       return false;
     }
     if (!row.pack.empty()) record->packKeys.insert(normalizeName(row.pack, true, true));

@@ -5,6 +5,8 @@
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "axp/common/format_names.h"
+#include "axp/common/name_text.h"
 #include "axp/common/package_seal.h"
 #include "axp/updater/command_list.h"
 #include "pack_listing.h"
@@ -37,11 +39,17 @@ bool joinRelative(const std::string& prefix, const std::string& name, std::strin
 // Collects the files under `folder` before any is read, so that progress
 // can be told against the whole count. A folder that cannot be listed
 // contributes nothing.
+// The catalogue at the top of the folder is what the scan makes, not part
+// of the version.
+bool isCatalogue(const std::string& prefix, const std::string& name) {
+  return prefix.empty() && normalizeName(name, true, false) == kVersionFileName;
+}
+
 bool listFiles(const std::string& folder, const std::string& prefix, std::vector<FoundFile>* files) {
   std::vector<platform::DirectoryEntry> entries;
   if (!platform::listDirectory(folder, &entries)) return true;
   for (const platform::DirectoryEntry& entry : entries) {
-    if (entry.name.empty() || entry.name[0] == kHiddenPrefix) continue;
+    if (entry.name.empty() || entry.name[0] == kHiddenPrefix || isCatalogue(prefix, entry.name)) continue;
     FoundFile found{folder, std::string()};
     if (!appendPath(&found.path, entry.name)) return false;
     if (entry.name.find_first_of(kForbiddenNameCharacters) != std::string::npos) {
@@ -61,6 +69,10 @@ bool listFiles(const std::string& folder, const std::string& prefix, std::vector
 bool catalogueLooseFile(const FoundFile& file, VersionRecord* record) {
   FileRecord row;
   row.name = file.relativeName;
+  // The catalogue holds 32-bit sizes: a larger file is refused before it
+  // is read, rather than listed with the low bits of its size.
+  const int64_t size = platform::fileSize(file.path);
+  if (size > 0 && !fitsSizeFields(static_cast<uint64_t>(size), file.path)) return false;
   // A file that cannot be read fails the scan (code 4 from crcFile): a
   // catalogue row made up for it would describe bytes nobody has seen.
   if (!crcFile(file.path, &row.crc, false)) {

@@ -62,9 +62,11 @@ bool cataloguePack(const std::string& path, const std::string& relativeName, Ver
   list->readLine(line.data(), kLineCapacity);
   record->files.reserve(record->files.size() + reservationFor(line.data()));
 
+  int lineNumber = 2;
   while (!list->eof()) {
     const uint32_t before = list->tell();
     const uint32_t length = list->readLine(line.data(), kLineCapacity);
+    ++lineNumber;
     // An empty line moves past its line feed; a line read that moves
     // nothing is a failed read, which would otherwise repeat for ever.
     if (list->tell() == before) {
@@ -77,6 +79,7 @@ bool cataloguePack(const std::string& path, const std::string& relativeName, Ver
       reportError(BadData, messages::kName, path.c_str());
       return false;
     }
+    if (!checkRecordName(row.name, path, lineNumber)) return false;
     record->files.push_back(std::move(row));
   }
 

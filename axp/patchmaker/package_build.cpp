@@ -1,18 +1,19 @@
 #include "package_build.h"
 
 #include <algorithm>
-#include <deque>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/format_names.h"
 #include "axp/common/name_text.h"
 #include "axp/patchmaker/package_writer.h"
 #include "axp/updater/command_list.h"
-#include "command_scratch.h"
+#include "axp/updater/lzma_entry.h"
+#include "command_list_text.h"
 #include "entry_source.h"
 #include "ordered_packer.h"
 #include "platform/file.h"
@@ -47,102 +48,109 @@ bool addExtras(const PackageExtras& extras, PackageWriter* archive) {
 class PlanWriter {
  public:
   PlanWriter(const PackageOptions& options, PackageSummary* summary)
-      : options_(options),
-        summary_(summary),
-        packer_(options.packingThreads),
-        reservedNames_(reservedNames(options.extras)) {}
+      : options_(options), summary_(summary), reservedNames_(reservedNames(options.extras)) {}
 
   // Adds the entries of `plan` and its command list to `archive`; on
   // failure the workers are stopped and the first failure in plan order
   // is what the record holds (a worker's failure is handed over by the
   // packer; workers report into records of their own).
   bool addAll(const PatchPlan& plan, PackageWriter* archive) {
-    archive_ = archive;
-    total_ = plan.size();
-    if (writeEntries(plan)) return true;
-    packer_.stop();
-    return false;
+    std::vector<PackJob> jobs;
+    std::vector<size_t> jobCommands;  // per job, the plan command it packs
+    std::vector<uint8_t> list;
+    if (!measure(plan, &jobs, &jobCommands, &list)) return false;
+    OrderedPacker packer(options_.packingThreads, std::move(jobs));
+    for (size_t command : jobCommands) {
+      PackedEntry entry;
+      if (!packer.takeNext(&entry) || !entry.addTo(archive)) {
+        summary_->staleSource = entry.staleSource();
+        packer.stop();
+        return false;
+      }
+      summary_->entries += 1;
+      summary_->bytesIn += entry.unpackedSize();
+      summary_->bytesPacked += entry.packedSize();
+      report(command + 1, plan.size());
+    }
+    // A packer of this build's own: builds may run at once on other threads.
+    LzmaPacker listPacker;
+    const uint8_t* packed = nullptr;
+    uint32_t packedSize = 0;
+    if (!listPacker.pack(list.data(), static_cast<uint32_t>(list.size()), &packed, &packedSize) ||
+        !archive->add(kCommandListName, packed, packedSize)) {
+      return false;
+    }
+    report(plan.size(), plan.size());
+    return true;
   }
 
  private:
-  bool writeEntries(const PatchPlan& plan) {
-    if (!scratch_.create()) return false;
+  // Writes the command list of `plan` and sizes the data of its add
+  // commands, which become the packer's jobs in plan order.
+  bool measure(const PatchPlan& plan, std::vector<PackJob>* jobs, std::vector<size_t>* jobCommands,
+               std::vector<uint8_t>* list) {
+    CommandListText commandList;
+    EntrySource source;
     for (size_t i = 0; i < plan.size(); ++i) {
       const PlanCommand& command = plan[i];
-      if (command.op == kOpAddOrReplace && !queueData(command)) return false;
-      if (!scratch_.appendLine(command)) return false;
-      commandsRead_ = i + 1;
+      if (command.op == kOpAddOrReplace) {
+        PackJob job;
+        bool hasEntry = false;
+        if (!source.measure(command, &job.size, &hasEntry)) {
+          summary_->staleSource = source.staleSource();
+          return false;
+        }
+        if (hasEntry) {
+          if (!entryName(command, &job.entryName)) return false;
+          job.command = command;
+          jobs->push_back(std::move(job));
+          jobCommands->push_back(i);
+        }
+      }
+      if (!commandList.appendLine(command)) return false;
     }
-    std::vector<uint8_t> list;
-    if (!scratch_.finish(&list)) return false;
-    if (!queue(kCommandListName, std::move(list))) return false;
-    while (packer_.pending() > 0) {
-      if (!addOldest()) return false;
-    }
+    *list = commandList.bytes();
     return true;
   }
 
-  bool queueData(const PlanCommand& command) {
-    std::vector<uint8_t> data;
-    bool hasEntry = false;
-    if (!source_.load(command, &data, &hasEntry)) {
-      summary_->staleSource = source_.staleSource();
-      return false;
-    }
-    if (!hasEntry) return true;
+  bool entryName(const PlanCommand& command, std::string* name) const {
     PatchCommand line;
     line.pack = command.pack;
     line.name = command.name;
-    std::string entryName;
-    if (!packageEntryName(line, &entryName)) return false;
+    if (!packageEntryName(line, name)) return false;
     // Readers look entries up ignoring case; a file under the name of the
     // command list or of an extra would be taken for it.
-    if (reservedNames_.count(readerKey(entryName)) != 0) {
+    if (reservedNames_.count(readerKey(*name)) != 0) {
       reportError(BadData, messages::kName, command.name.c_str());
       return false;
     }
-    return queue(std::move(entryName), std::move(data));
-  }
-
-  bool queue(std::string entryName, std::vector<uint8_t> data) {
-    while (packer_.pending() >= packer_.capacity()) {
-      if (!addOldest()) return false;
-    }
-    packer_.submit(std::move(entryName), std::move(data));
-    // The command of this entry is done once the entry is in the archive.
-    doneWhenAdded_.push_back(commandsRead_ + 1);
     return true;
   }
 
-  bool addOldest() {
-    PackedEntry entry;
-    if (!packer_.takeOldest(&entry) ||
-        !archive_->add(entry.name, entry.bytes.data(), static_cast<uint32_t>(entry.bytes.size()))) {
-      return false;
-    }
-    if (entry.name != kCommandListName) {
-      summary_->entries += 1;
-      summary_->bytesIn += entry.unpackedSize;
-      summary_->bytesPacked += entry.bytes.size();
-    }
-    const size_t done = std::min(doneWhenAdded_.front(), total_);
-    doneWhenAdded_.pop_front();
-    if (options_.progress) options_.progress(MakeStage::Packing, done, total_);
-    return true;
+  void report(size_t done, size_t total) const {
+    if (options_.progress) options_.progress(MakeStage::Packing, std::min(done, total), total);
   }
 
   const PackageOptions& options_;
   PackageSummary* summary_;
-  PackageWriter* archive_ = nullptr;
-  CommandScratch scratch_;
-  EntrySource source_;
-  OrderedPacker packer_;
-  size_t total_ = 0;
-  size_t commandsRead_ = 0;  // plan commands whose data has been queued
-  // Per queued entry, oldest first: the plan commands done once it is added.
-  std::deque<size_t> doneWhenAdded_;
   const std::set<std::string> reservedNames_;
 };
+
+// Every name of a plan becomes a path in the installations the package is
+// applied to: one that would leave the installation makes a package no
+// applier accepts, and is refused before anything is written.
+bool refuseName(const std::string& name) {
+  reportError(BadArgument, messages::kName, name.c_str());
+  return false;
+}
+
+bool checkNames(const PatchPlan& plan) {
+  for (const PlanCommand& command : plan) {
+    if (!staysInside(command.name)) return refuseName(command.name);
+    if (!command.pack.empty() && !staysInside(command.pack)) return refuseName(command.pack);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -153,6 +161,7 @@ bool buildPackage(const PatchPlan& plan, const std::string& packagePath, const P
     reportError(BadArgument, messages::kNone);
     return false;
   }
+  if (!checkNames(plan)) return false;
   PackageWriter archive;
   if (!archive.create(packagePath) || !addExtras(options.extras, &archive)) return false;
   {

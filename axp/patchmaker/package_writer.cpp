@@ -2,29 +2,30 @@
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
-#include "axp/common/package_seal.h"
-#include "axp/common/scrambled_io.h"
+#include "axp/common/keyed_rewrite.h"
 #include "axp/updater/lzma_entry.h"
 #include "platform/file.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace AXP {
-namespace {
 
-// The ZIP writer takes no empty memory block; an empty entry is read from an
-// empty scratch file of this prefix.
-constexpr char kEmptySourcePrefix[] = "~axp-empty-";
+// The archive being written, and an empty file the source of empty entries
+// (the ZIP writer takes no empty memory block); both beside the package.
+struct PackageWriter::WorkFiles {
+  platform::WorkFile archive;
+  platform::WorkFile emptySource;
+};
 
-}  // namespace
+PackageWriter::PackageWriter() : files_(std::make_unique<WorkFiles>()) {}
 
 PackageWriter::~PackageWriter() {
   if (archive_ != nullptr) closeArchive(archive_);
-  if (!emptySource_.empty()) platform::deleteFile(emptySource_);
 }
 
 bool PackageWriter::create(const std::string& path) {
   path_ = path;
-  archive_ = createArchive(path.c_str(), 0, kTargetPath);
+  if (files_->archive.create(path)) archive_ = createArchive(&files_->archive.file(), 0, kTargetHandle);
   if (archive_ != nullptr) return true;
   reportError(OpenFailed, messages::kName, path.c_str());
   return false;
@@ -32,16 +33,21 @@ bool PackageWriter::create(const std::string& path) {
 
 bool PackageWriter::add(const std::string& name, const void* data, uint32_t size, uint32_t method) {
   if (size > 0) return succeeded(addToArchive(archive_, name.c_str(), data, size, kSourceMemory, method));
-  if (emptySource_.empty()) {
-    const std::string folder = platform::tempFolder();
-    emptySource_ = platform::createUniqueTempFile(folder, kEmptySourcePrefix);
-    if (emptySource_.empty()) {
-      reportError(OpenFailed, messages::kFileError, (folder + kEmptySourcePrefix).c_str(),
-                  platform::lastSystemError());
-      return false;
-    }
+  platform::WorkFile& empty = files_->emptySource;
+  if (!empty.file().isOpen() && !empty.create(path_)) {
+    reportError(OpenFailed, messages::kFileError, path_.c_str(), platform::lastSystemError());
+    return false;
   }
-  return succeeded(addToArchive(archive_, name.c_str(), emptySource_.c_str(), 0, kSourcePath, method));
+  return succeeded(addToArchive(archive_, name.c_str(), &empty.file(), 0, kSourceHandle, method));
+}
+
+bool PackageWriter::addSpooled(const std::string& name, const std::string& path, uint32_t size) {
+  platform::File spooled;
+  if (!spooled.open(path, platform::Access::Read, platform::Disposition::ExistingOnly)) {
+    reportError(OpenFailed, messages::kFileError, path.c_str(), platform::lastSystemError());
+    return false;
+  }
+  return succeeded(addToArchive(archive_, name.c_str(), &spooled, size, kSourceSpooled, kMethodStore));
 }
 
 // A close that fails leaves an archive without a sound central directory;
@@ -50,7 +56,10 @@ bool PackageWriter::finish(bool seal) {
   const uint32_t result = closeArchive(archive_);
   archive_ = nullptr;
   if (!succeeded(result)) return false;
-  return !seal || (toggleScrambling(path_, false) && appendChecksumTrailer(path_));
+  if (seal && !scrambleAndSeal(files_->archive.file())) return false;
+  if (files_->archive.commit()) return true;
+  reportError(WriteFailed, messages::kFileWriteError, path_.c_str(), platform::lastSystemError());
+  return false;
 }
 
 bool PackageWriter::succeeded(uint32_t result) {

@@ -24,14 +24,13 @@ bool isMissing(const char* text) { return text == nullptr || *text == '\0'; }
 
 std::string folderKey(const char* folder) { return normalizeName(folder, true, true); }
 
-// Deletes the folder's old catalogue, so that the scan does not list it.
-// A folder that does not exist is refused here, like a catalogue that
-// exists and cannot be deleted.
-bool dropCatalogue(const std::string& folder, const std::string& cataloguePath) {
-  const bool dropped = platform::pathExists(cataloguePath) ? platform::deleteFile(cataloguePath)
-                                                           : platform::isDirectory(folder);
-  if (!dropped) reportError(OpenFailed, messages::kName, cataloguePath.c_str());
-  return dropped;
+// The folder to scan must be there. Its old catalogue stays until the new
+// one replaces it whole, so a scan that fails leaves it as it was (the scan
+// itself passes it over).
+bool checkFolder(const std::string& folder, const std::string& cataloguePath) {
+  if (platform::isDirectory(folder)) return true;
+  reportError(OpenFailed, messages::kName, cataloguePath.c_str());
+  return false;
 }
 
 bool catalogueVersion(const std::string& cataloguePath, const char* version, const MakeProgress& progress,
@@ -41,7 +40,7 @@ bool catalogueVersion(const std::string& cataloguePath, const char* version, con
     return false;
   }
   record->version = version;
-  return dropCatalogue(record->folder, cataloguePath) && scanVersionFolder(record->folder, record, progress) &&
+  return checkFolder(record->folder, cataloguePath) && scanVersionFolder(record->folder, record, progress) &&
          writeCatalogue(cataloguePath, *record);
 }
 

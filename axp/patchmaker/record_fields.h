@@ -21,4 +21,11 @@ bool parseHexField(const std::string& text, uint32_t* value);
 // damaged or hostile count must not decide an allocation.
 size_t reservationFor(const std::string& countField);
 
+// The names a record carries become paths in an installation: a loose
+// file, a pack, a file inside a pack. Each must stay inside the folder it
+// is taken in (no root, no drive, no ".." climbing out), or an applier
+// would be sent outside the installation. Otherwise code 2 "%s(line %d:
+// %s leaves the installation)" with the file read, the line and the name.
+bool checkRecordName(const std::string& name, const std::string& file, int line);
+
 }  // namespace AXP

@@ -82,6 +82,9 @@ uint32_t ArchiveWriter::openSource(ZipSource* data, const void* source, uint32_t
       // The handle is read, so its position moves: the one parameter that
       // carries handles, paths and blocks is const for the blocks' sake.
       return data->openHandle(static_cast<platform::File*>(const_cast<void*>(source)), length);
+    case kSourceSpooled:
+      if (source == nullptr) return kZipBadArguments;
+      return data->openSpooled(static_cast<platform::File*>(const_cast<void*>(source)), length);
     case kSourcePath:
       if (source == nullptr) return kZipBadArguments;
       return data->openPath(static_cast<const char*>(source));

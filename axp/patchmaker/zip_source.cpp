@@ -64,6 +64,14 @@ uint32_t ZipSource::openMemory(const void* data, uint32_t length) {
   return kZipSuccess;
 }
 
+uint32_t ZipSource::openSpooled(platform::File* file, uint32_t length) {
+  if (!file->seek(0, platform::SeekFrom::Begin)) return kZipOpenFailed;
+  readFrom(file);
+  times_ = presentTimes();
+  announce(kStreamAttributes, length, true);
+  return kZipSuccess;
+}
+
 void ZipSource::openFolder() {
   times_ = presentTimes();
   announce(kFolderAttributes, 0, true);

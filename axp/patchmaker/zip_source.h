@@ -26,6 +26,9 @@ class ZipSource {
   uint32_t openHandle(platform::File* file, uint32_t length);
   uint32_t openPath(const char* path);
   uint32_t openMemory(const void* data, uint32_t length);
+  // A file holding `length` bytes of data, read from its start and
+  // described as a memory block.
+  uint32_t openSpooled(platform::File* file, uint32_t length);
   void openFolder();
 
   bool sizeKnown() const { return sizeKnown_; }

@@ -1,7 +1,13 @@
 // Carrying out the command model on an installation: whole packs first,
 // then the contents of each pack, then the other loose files with
 // "(version)" last. The first failure ends the apply; nothing is rolled
-// back, but every edit already made is on disk.
+// back, but every edit already made is on disk, and every loose file is
+// its old self or its new self.
+//
+// Everything the apply writes, deletes or moves lies below the
+// installation folder, and is reached without following a link, so a link
+// planted in the installation cannot carry a change outside it. One apply
+// at a time works in an installation: it holds a lock on the folder.
 #include <memory>
 #include <new>
 
@@ -9,11 +15,13 @@
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/out_of_memory.h"
-#include "axp/pack/pak_file.h"
+#include "axp/common/name_text.h"
+#include "axp/pack/pack_file.h"
 #include "axp/updater/apply_plan.h"
 #include "axp/updater/updater.h"
 #include "platform/file.h"
 #include "platform/system.h"
+#include "entry_extractor.h"
 #include "target_check.h"
 
 namespace AXP {
@@ -23,37 +31,25 @@ namespace {
 // (virus scanners, indexers); the pause lets them go before the packs are
 // opened for editing.
 constexpr uint32_t kSettleMilliseconds = 500;
-// The new version file is written under this suffix beside the old one.
-constexpr const char* kScratchSuffix = ".tmp";
 
 void tell(const ProgressCallback& progress, const PatchCommand& command) {
   if (progress) progress(command.pack.c_str(), command.name.c_str(), command.op);
 }
 
-// The version file names the installed version, which is how the update
-// is found again after a failure. A stop while it is written must not leave
-// it empty or cut short, so the new one is written beside it and moved
-// over it. A version file that cannot be written fails as any loose
-// target does.
-bool replaceVersionFile(Updater* updater, const PatchCommand& command, const std::string& target) {
-  if (platform::pathExists(target)) {
-    platform::File old;
-    if (!old.open(target, platform::Access::ReadWrite, platform::Disposition::ExistingOnly)) {
-      reportError(OpenFailed, messages::kFileError, target.c_str(), platform::lastSystemError());
-      return false;
-    }
-  }
-  const std::string scratch = target + kScratchSuffix;
-  if (!updater->extractEntry(command.package.c_str(), command.name.c_str(), scratch.c_str(), nullptr, nullptr)) {
-    platform::deleteFile(scratch);
+// Opens the installation folder (making it when it is missing, as the
+// first file written into it would) and locks it for this apply alone.
+bool lockInstallation(const std::string& root, platform::File* folder) {
+  if (!makeDirectories(root) || !folder->openFolder(root)) {
+    reportError(OpenFailed, messages::kFileError, root.c_str(), platform::lastSystemError());
     return false;
   }
-  if (!platform::moveFile(scratch, target)) {
-    reportError(WriteFailed, messages::kFileWriteError, target.c_str(), platform::lastSystemError());
-    platform::deleteFile(scratch);
-    return false;
-  }
-  return true;
+  return folder->lock(platform::Lock::Exclusive) || reportInUse(root);
+}
+
+// A file the delete found missing counts as deleted.
+bool isMissing(int error) {
+  const platform::ErrorKind kind = platform::errorKind(error);
+  return kind == platform::ErrorKind::NotFound || kind == platform::ErrorKind::NotFolder;
 }
 
 }  // namespace
@@ -63,7 +59,7 @@ bool Updater::checkTargets(const char* installDir) const try {
     reportError(BadArgument, "");
     return false;
   }
-  return AXP::checkTargets(installDir, commands_);
+  return AXP::checkTargets(installDir, commands_) && checkLinks(installDir, commands_);
 } catch (const std::bad_alloc&) {
   return outOfMemory(false);
 }
@@ -71,7 +67,11 @@ bool Updater::checkTargets(const char* installDir) const try {
 bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
   if (!checkTargets(installDir)) return false;
   std::string root = installDir;
+  filesLeft_.clear();
+  platform::File installation;
+  if (!lockInstallation(root, &installation)) return false;
   ApplyPlan plan = planApply(commands_, maintainLists_);
+  if (!checkFreeSpace(root, plan)) return false;
   for (const PatchCommand* command : plan.wholePacks) {
     if (!applyLooseCommand(root, *command, progress)) return false;
   }
@@ -90,31 +90,38 @@ bool Updater::apply(const char* installDir, const ProgressCallback& progress) tr
 bool Updater::applyLooseCommand(const std::string& installDir, const PatchCommand& command,
                                 const ProgressCallback& progress) {
   tell(progress, command);
-  std::string target = installDir;
-  if (!appendPath(&target, command.name)) return false;
   switch (command.op) {
     case kOpAddOrReplace:
-      if (command.name == kVersionFileName) return replaceVersionFile(this, command, target);
-      return extractEntry(command.package.c_str(), command.name.c_str(), target.c_str(), nullptr,
-                          nullptr);
+      return extractToFile(command.package.c_str(), command.name.c_str(), installDir, command.name, nullptr);
     case kOpDelete:
-      // A file that is missing, read-only or locked stays; the command
-      // still counts as done.
-      platform::deleteFile(target);
-      return true;
+      return deleteLooseFile(installDir, command.name);
     default:
       reportError(BadArgument, "");
       return false;
   }
 }
 
+// A file that is not there counts as deleted. One that is there and stays
+// (locked, held by another program, not a file) does not stop the apply,
+// as the rest of the package still applies, but it is no success either:
+// it is named in filesLeft().
+bool Updater::deleteLooseFile(const std::string& installDir, const std::string& name) {
+  if (platform::deleteFileBelow(installDir, name)) return true;
+  const int error = platform::lastSystemError();
+  if (isMissing(error)) return true;
+  if (error == platform::outsideRootError()) {
+    reportError(BadArgument, messages::kOutsideRoot, name.c_str());
+    return false;
+  }
+  filesLeft_.push_back({name, error});
+  return true;
+}
+
 bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
                             const ProgressCallback& progress) {
-  std::string packPath = installDir;
-  if (!appendPath(&packPath, turn.packKey)) return false;
-  PakFileHandle pack = makePakFile();
+  PackFileHandle pack = makePackFile();
   if (!pack) return false;
-  if (!pack->open(packPath.c_str(), false)) return false;
+  if (!pack->openBelow(installDir.c_str(), turn.packKey.c_str(), false)) return false;
   if (maintainLists_) {
     pack->setListTracking(1);
     pack->loadList();  // a pack without rows starts an empty list
@@ -131,7 +138,7 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
   return pack->close();
 }
 
-bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
+bool Updater::applyPackCommand(PackFile* pack, const PatchCommand& command,
                                const ProgressCallback& progress) {
   tell(progress, command);
   if (command.op == kOpDelete) {
@@ -143,13 +150,24 @@ bool Updater::applyPackCommand(IPakFile* pack, const PatchCommand& command,
     return false;
   }
   std::string entryName;
+  bool streamed = false;
+  if (!packageEntryName(command, &entryName) || !insertLargeEntry(pack, command, entryName, &streamed)) return false;
+  if (streamed) return true;
   const uint8_t* data = nullptr;
   uint32_t size = 0;
-  if (!packageEntryName(command, &entryName) ||
-      !extractEntry(command.package.c_str(), entryName.c_str(), nullptr, &data, &size)) {
-    return false;
-  }
+  if (!extractEntry(command.package.c_str(), entryName.c_str(), nullptr, &data, &size)) return false;
   return pack->insertContents(data, size, command.name.c_str(), true, true);
+}
+
+bool Updater::insertLargeEntry(PackFile* pack, const PatchCommand& command, const std::string& entryName,
+                               bool* streamed) {
+  PackageReader* archive = openedPackage(command.package.c_str());
+  if (archive == nullptr) return false;
+  EntryData data(*archive);
+  uint32_t size = 0;
+  if (!data.open(normalizeName(entryName, false, true), &size)) return false;
+  *streamed = data.large();
+  return !*streamed || pack->insertPieces(&data, size, command.name.c_str(), true);
 }
 
 }  // namespace AXP

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "axp/common/byte_order.h"
@@ -36,6 +37,36 @@ bool readableProperties(uint8_t byte) {
   return byte <= kLzmaMaxPropertyByte && literalContextBits + literalPositionBits <= kLzmaMaxLiteralBits;
 }
 
+void writeHeader(uint8_t* entry, uint32_t size) {
+  std::memset(entry, 0, kLzmaPropertiesOffset);
+  std::memcpy(entry, kMagic, kMagicSize);
+  writeLittleEndian32(entry + kLzmaUnpackedSizeOffset, size);
+  // The entry announces the full dictionary, which every reader can hold,
+  // whatever smaller one the coder used for a small input.
+  entry[kLzmaPropertiesOffset] = static_cast<uint8_t>(
+      (kLzmaPositionBits * 5 + kLzmaLiteralPositionBits) * 9 + kLzmaLiteralContextBits);
+  writeLittleEndian32(entry + kLzmaPropertiesOffset + 1, kLzmaDictionarySize);
+}
+
+// The unpacked size of a header, or false (code 14) for a header whose
+// properties no coder of ours reads.
+bool checkHeader(const uint8_t* header, uint32_t* unpackedSize) {
+  *unpackedSize = readLittleEndian32(header + kLzmaUnpackedSizeOffset);
+  if (!readableProperties(header[kLzmaPropertiesOffset])) {
+    reportError(LibraryError, kLzmaMessage, kLzmaUnsupported);
+    return false;
+  }
+  return true;
+}
+
+// A coder's result as the record holds it; the source's and sink's own
+// failures are already there.
+bool reportCoderResult(int result) {
+  if (result == 0) return true;
+  if (result != kLzmaReadError && result != kLzmaWriteError) reportError(LibraryError, kLzmaMessage, result);
+  return false;
+}
+
 }  // namespace
 
 bool isLzmaEntry(const void* data, uint32_t size) {
@@ -49,13 +80,10 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
     reportError(LibraryError, kLzmaMessage, kLzmaInputEnded);
     return false;
   }
-  uint32_t unpackedSize = readLittleEndian32(bytes + kLzmaUnpackedSizeOffset);
+  uint32_t unpackedSize = 0;
+  if (!checkHeader(bytes, &unpackedSize)) return false;
   if (unpackedSize > kMaxLzmaUnpackedSize) {
     reportError(LibraryError, kTooLargeMessage, unpackedSize, kMaxLzmaUnpackedSize);
-    return false;
-  }
-  if (!readableProperties(bytes[kLzmaPropertiesOffset])) {
-    reportError(LibraryError, kLzmaMessage, kLzmaUnsupported);
     return false;
   }
   GrowBuffer& buffer = decodeBuffer();
@@ -76,6 +104,38 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
   *dataOut = buffer.data();
   *sizeOut = unpackedSize;
   return true;
+}
+
+std::unique_ptr<LzmaStreamDecoder> openLzmaDecoderWith(const LzmaCoder& coder, const uint8_t* header,
+                                                      ByteSource* stream) {
+  uint32_t unpackedSize = 0;
+  if (!checkHeader(header, &unpackedSize)) return nullptr;
+  std::unique_ptr<LzmaStreamDecoder> decoder = coder.openDecoder(header + kLzmaPropertiesOffset, unpackedSize, stream);
+  if (decoder == nullptr) reportCoderResult(kLzmaOutOfMemory);
+  return decoder;
+}
+
+bool reportLzmaFailure(int result) {
+  reportError(LibraryError, kLzmaMessage, result);
+  return false;
+}
+
+bool lzmaDecoderFailure(const LzmaStreamDecoder& decoder) {
+  return reportCoderResult(decoder.result() == 0 ? kLzmaFailure : decoder.result());
+}
+
+std::unique_ptr<LzmaStreamDecoder> openLzmaDecoder(const uint8_t* header, ByteSource* stream) {
+  return openLzmaDecoderWith(entryLzmaCoder(), header, stream);
+}
+
+bool packLzmaStreamWith(const LzmaCoder& coder, uint32_t size, ByteSource* input, ByteSink* output) {
+  uint8_t header[kLzmaHeaderSize];
+  writeHeader(header, size);
+  return output->write(header, kLzmaHeaderSize) && reportCoderResult(coder.encodeStream(size, input, output));
+}
+
+bool packLzmaStream(uint32_t size, ByteSource* input, ByteSink* output) {
+  return packLzmaStreamWith(entryLzmaCoder(), size, input, output);
 }
 
 bool unpackLzma(const void* entry, uint32_t entrySize, const uint8_t** dataOut, uint32_t* sizeOut) {
@@ -105,14 +165,7 @@ bool packLzmaWith(const LzmaCoder& coder, std::vector<uint8_t>* buffer, const vo
     reportError(LibraryError, kLzmaMessage, result);
     return false;
   }
-  std::memset(entry, 0, kLzmaPropertiesOffset);
-  std::memcpy(entry, kMagic, kMagicSize);
-  writeLittleEndian32(entry + kLzmaUnpackedSizeOffset, size);
-  // The entry announces the full dictionary, which every reader can hold,
-  // whatever smaller one the coder used for a small input.
-  entry[kLzmaPropertiesOffset] = static_cast<uint8_t>(
-      (kLzmaPositionBits * 5 + kLzmaLiteralPositionBits) * 9 + kLzmaLiteralContextBits);
-  writeLittleEndian32(entry + kLzmaPropertiesOffset + 1, kLzmaDictionarySize);
+  writeHeader(entry, size);
   *entryOut = entry;
   *entrySizeOut = static_cast<uint32_t>(kLzmaHeaderSize + streamSize);
   return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "axp/lzma/lzma_coder.h"
@@ -16,5 +17,21 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
 // LzmaPacker::pack with `coder` and `buffer` as the packing buffer.
 bool packLzmaWith(const LzmaCoder& coder, std::vector<uint8_t>* buffer, const void* data,
                   uint32_t size, const uint8_t** entryOut, uint32_t* entrySizeOut);
+
+// packLzmaStream with `coder`.
+bool packLzmaStreamWith(const LzmaCoder& coder, uint32_t size, ByteSource* input, ByteSink* output);
+// openLzmaDecoder with `coder`.
+std::unique_ptr<LzmaStreamDecoder> openLzmaDecoderWith(const LzmaCoder& coder, const uint8_t* header,
+                                                      ByteSource* stream);
+// The decoder of the entry whose 45-byte `header` is given, reading its
+// stream from `stream`; null (code 14 "LZMA=%d") for properties no coder
+// of ours reads or when memory runs out. Its failures are turned into the
+// record's terms by lzmaDecoderFailure.
+std::unique_ptr<LzmaStreamDecoder> openLzmaDecoder(const uint8_t* header, ByteSource* stream);
+// Reports code 14 "LZMA=%d" with `result`; false.
+bool reportLzmaFailure(int result);
+// Reports a decoder's failure as code 14 "LZMA=%d", unless its input failed
+// and reported for itself; false.
+bool lzmaDecoderFailure(const LzmaStreamDecoder& decoder);
 
 }  // namespace AXP

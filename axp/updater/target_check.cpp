@@ -1,15 +1,14 @@
 #include "target_check.h"
 
+#include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
+#include "platform/file.h"
 #include "platform/path.h"
+#include "platform/system.h"
 
 namespace AXP {
 namespace {
-
-constexpr char kDriveSeparator = ':';
-constexpr const char* kParent = "..";
-constexpr const char* kCurrent = ".";
 
 bool refuseTarget(const std::string& name) {
   reportError(BadArgument, "%s", name.c_str());
@@ -27,26 +26,19 @@ bool checkTarget(const std::string& installDir, const std::string& name) {
   return fitsLimit(installDir, name);
 }
 
-}  // namespace
-
-bool staysInside(const std::string& relativePath) {
-  if (relativePath.empty() || platform::isSeparator(relativePath[0])) return false;
-  if (relativePath.size() >= 2 && relativePath[1] == kDriveSeparator) return false;
-  int depth = 0;
-  size_t start = 0;
-  while (start <= relativePath.size()) {
-    size_t end = start;
-    while (end < relativePath.size() && !platform::isSeparator(relativePath[end])) ++end;
-    std::string component = relativePath.substr(start, end - start);
-    if (component == kParent) {
-      if (--depth < 0) return false;
-    } else if (!component.empty() && component != kCurrent) {
-      ++depth;
-    }
-    start = end + 1;
+// Opening the target is how the walk to it is tried: only a link on the way
+// matters here, not whether the target is there or readable.
+bool checkLink(const std::string& installDir, const std::string& name) {
+  platform::File target;
+  if (target.openBelow(installDir, name, platform::Access::Read, platform::Disposition::ExistingOnly) ||
+      platform::lastSystemError() != platform::outsideRootError()) {
+    return true;
   }
-  return depth > 0;
+  reportError(BadArgument, messages::kOutsideRoot, name.c_str());
+  return false;
 }
+
+}  // namespace
 
 bool checkTargets(const std::string& installDir, const CommandModel& model) {
   for (const auto& [key, command] : model.looseCommands) {
@@ -61,6 +53,16 @@ bool checkTargets(const std::string& installDir, const CommandModel& model) {
     for (const auto& [key, command] : commands) {
       if (command.op == kOpAddOrReplace && !packageEntryName(command, &entryName)) return false;
     }
+  }
+  return true;
+}
+
+bool checkLinks(const std::string& installDir, const CommandModel& model) {
+  for (const auto& [key, command] : model.looseCommands) {
+    if (!checkLink(installDir, command.name)) return false;
+  }
+  for (const auto& [packKey, commands] : model.packCommands) {
+    if (!checkLink(installDir, packKey)) return false;
   }
   return true;
 }

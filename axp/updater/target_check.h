@@ -10,13 +10,14 @@
 
 namespace AXP {
 
-// True when `relativePath` names something strictly inside the folder it is
-// joined to: not empty, not rooted ("/x", "\x"), no drive ("C:x"), and no
-// ".." that climbs above its start.
-bool staysInside(const std::string& relativePath);
-
 // Code 10 "%s" with the offending name for a target outside `installDir`;
 // code 10 from appendPath for a path longer than the limit.
 bool checkTargets(const std::string& installDir, const CommandModel& model);
+
+// Looks at every target in the installation as it lies on disk: one that
+// can be reached only through a link (a linked folder on its way, or a
+// link itself) is refused with code 10 "File=%s(leaves its folder through
+// a link)" and its name, before anything is written.
+bool checkLinks(const std::string& installDir, const CommandModel& model);
 
 }  // namespace AXP

@@ -91,13 +91,30 @@ bool Updater::extractEntry(const char* packagePath, const char* entryName, const
   if (isEmpty(packagePath) || isEmpty(entryName) || (targetPath == nullptr && dataOut == nullptr)) {
     return reportBadArgument();
   }
-  PackageReader* archive = openedPackage(packagePath);
-  if (archive == nullptr) return false;
-  std::string name = normalizeName(entryName, false, true);
-  if (targetPath != nullptr) return extractEntryToFile(*archive, name, targetPath, sizeOut);
-  return extractEntryToMemory(*archive, name, dataOut, sizeOut);
+  if (targetPath == nullptr) {
+    PackageReader* archive = openedPackage(packagePath);
+    return archive != nullptr &&
+           extractEntryToMemory(*archive, normalizeName(entryName, false, true), dataOut, sizeOut);
+  }
+  // A path of the caller's own: its folders are made as it names them, and
+  // only the file itself is written below them.
+  const std::string path = targetPath;
+  const std::string::size_type nameStart = platform::findFileName(path);
+  const std::string folder = path.substr(0, nameStart);
+  if (!folder.empty() && !makeDirectories(folder)) {
+    reportError(OpenFailed, messages::kFolderError, folder.c_str(), platform::lastSystemError());
+    return false;
+  }
+  return extractToFile(packagePath, entryName, folder, path.substr(nameStart), sizeOut);
 } catch (const std::bad_alloc&) {
   return outOfMemory(false);
+}
+
+bool Updater::extractToFile(const char* packagePath, const char* entryName, const std::string& root,
+                            const std::string& relative, uint32_t* sizeOut) {
+  PackageReader* archive = openedPackage(packagePath);
+  return archive != nullptr &&
+         extractEntryToFile(*archive, normalizeName(entryName, false, true), FileTarget{root, relative}, sizeOut);
 }
 
 bool Updater::holdsEntry(const char* packagePath, const char* entryName, bool* holds) try {

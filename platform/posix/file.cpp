@@ -1,5 +1,6 @@
 // Open files of the POSIX Env, over descriptors.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,10 +19,14 @@ namespace {
 // the game data comes from, where files carry no permission bits at all.
 constexpr mode_t kNewFileMode = 0666;
 
-int openFlags(Access access, Disposition disposition) {
+// A new file is never made through a link: the link counts as a file
+// that exists. Without `followLinks` (below a root) a link is refused, and
+// a pipe opens at once rather than waiting for a writer, to be refused.
+int openFlags(Access access, Disposition disposition, bool followLinks) {
   int flags = O_CLOEXEC | (access == Access::Read ? O_RDONLY : O_RDWR);
   if (disposition == Disposition::CreateAlways) flags |= O_CREAT | O_TRUNC;
-  if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
+  if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
+  if (!followLinks) flags |= O_NOFOLLOW | O_NONBLOCK;
   return flags;
 }
 
@@ -30,9 +35,16 @@ int openFlags(Access access, Disposition disposition) {
 // the superuser write through the permission bits. Writers follow the
 // Windows rule on every system, so a read-only file stays unchanged for
 // every user.
-bool isWriteProtected(const std::string& path) {
+bool isWriteProtected(int folder, const std::string& name, bool followLinks) {
   struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
+  return ::fstatat(folder, name.c_str(), &info, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0;
+}
+
+// Lock errors that mean the file system keeps no locks, rather than that
+// another holder has one.
+bool locksUnsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
 int64_t failedPosition(int error) {
@@ -134,6 +146,19 @@ class PosixFile final : public OpenFile {
     return true;
   }
 
+  // flock locks belong to the open file, not to the process: two opens in
+  // one process keep each other out as two processes do, and closing
+  // another descriptor of the same file leaves the lock alone.
+  bool lock(Lock kind) override {
+    const int operation = (kind == Lock::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    int result;
+    do {
+      result = ::flock(fd_, operation);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0 || locksUnsupported(errno)) return true;
+    return fail(errno == EAGAIN ? EWOULDBLOCK : errno);
+  }
+
   int descriptor() const override { return fd_; }
 
  private:
@@ -147,27 +172,45 @@ bool fail(int error) {
   return false;
 }
 
-std::unique_ptr<OpenFile> openOnDisk(const std::string& path, Access access, Disposition disposition) {
-  if (access == Access::ReadWrite && disposition != Disposition::CreateNew && isWriteProtected(path)) {
+std::unique_ptr<OpenFile> openInFolder(int folder, const std::string& name, Access access, Disposition disposition,
+                                       bool followLinks) {
+  if (access == Access::ReadWrite && disposition != Disposition::CreateNew &&
+      isWriteProtected(folder, name, followLinks)) {
     fail(EACCES);
     return nullptr;
   }
   int fd;
   do {
-    fd = ::open(path.c_str(), openFlags(access, disposition), kNewFileMode);
+    fd = ::openat(folder, name.c_str(), openFlags(access, disposition, followLinks), kNewFileMode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     fail(errno);
     return nullptr;
   }
-  // A folder opens for reading on POSIX, but it is no file to read.
+  // A folder opens for reading on POSIX, but it is no file to read. Below a
+  // root only files are opened at all: a pipe or a device planted there is
+  // no file of the installation (and the open did not wait for a writer of
+  // a pipe, see openFlags).
   struct stat info;
-  if (access == Access::Read && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  int refusal = 0;
+  if (::fstat(fd, &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      refusal = EISDIR;
+    } else if (!followLinks && !S_ISREG(info.st_mode)) {
+      refusal = EINVAL;
+    }
+  }
+  if (refusal == 0 && !followLinks && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) refusal = errno;
+  if (refusal != 0) {
     ::close(fd);
-    fail(EISDIR);
+    fail(refusal);
     return nullptr;
   }
   return std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<OpenFile> openOnDisk(const std::string& path, Access access, Disposition disposition) {
+  return openInFolder(AT_FDCWD, path, access, disposition, true);
 }
 
 std::unique_ptr<OpenFile> adoptDescriptor(int descriptor) { return std::make_unique<PosixFile>(descriptor); }

@@ -2,6 +2,7 @@
 // create, examine.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,8 +19,6 @@ namespace {
 
 constexpr mode_t kNewFolderMode = 0777;
 constexpr uint32_t kCopyBufferSize = 64 * 1024;
-// Scratch name of a move across file systems, beside the target.
-constexpr const char* kMoveScratchSuffix = ".move-";
 
 bool statOnDisk(const std::string& path, struct stat* info) {
   return ::stat(path.c_str(), info) == 0 || fail(errno);
@@ -31,9 +30,8 @@ bool openHere(File* file, const std::string& path, Access access, Disposition di
   return file->isOpen();
 }
 
-// Copies every byte from the start of `source` into `target`, then the
-// source's permission bits; `target` is flushed so a following rename or
-// delete of the source cannot leave a half-written target behind.
+}  // namespace
+
 bool copyContents(File& source, File& target) {
   std::vector<char> buffer(kCopyBufferSize);
   for (;;) {
@@ -49,22 +47,19 @@ bool copyContents(File& source, File& target) {
   return target.flush();
 }
 
-// The folder part of a resolved path, with its trailing separator ("" for a
-// bare name, meaning the current folder).
-std::string folderOf(const std::string& path) { return path.substr(0, findFileName(path)); }
+namespace {
 
 // A move across file systems: the copy goes to a scratch file beside the
 // target and is renamed over it only when complete, so a failure never
 // leaves the target cut short; the source goes last.
-bool moveAcrossFileSystems(PosixEnv* env, const std::string& from, const std::string& to) {
+bool moveAcrossFileSystems(const std::string& from, const std::string& to) {
   File source;
   if (!openHere(&source, from, Access::Read, Disposition::ExistingOnly)) return false;
   if (!source.isRegularFile()) return fail(EXDEV);
-  std::string scratch = env->createUniqueTempFile(folderOf(to), to.substr(findFileName(to)) + kMoveScratchSuffix);
-  if (scratch.empty()) return false;
+  std::string scratch;
   File target;
-  bool copied = openHere(&target, scratch, Access::ReadWrite, Disposition::ExistingOnly) &&
-                copyContents(source, target) && target.close();
+  if (!createScratchBeside(AT_FDCWD, to, &scratch, &target)) return false;
+  bool copied = copyContents(source, target) && target.close();
   if (!copied) {
     ::unlink(scratch.c_str());  // the copy's own error stays recorded
     return false;
@@ -88,7 +83,7 @@ bool PosixEnv::moveFile(const std::string& from, const std::string& to) {
   std::string target = resolveOnDisk(to);
   if (::rename(source.c_str(), target.c_str()) == 0) return true;
   if (errno != EXDEV) return fail(errno);
-  return moveAcrossFileSystems(this, source, target);
+  return moveAcrossFileSystems(source, target);
 }
 
 bool PosixEnv::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
@@ -122,6 +117,13 @@ bool PosixEnv::pathInfo(const std::string& path, FileInfo* info) {
   struct stat status;
   if (!statOnDisk(resolveOnDisk(path), &status)) return false;
   fillInfo(status, info);
+  return true;
+}
+
+bool PosixEnv::freeSpace(const std::string& path, uint64_t* bytes) {
+  struct statvfs status;
+  if (::statvfs(resolveOnDisk(path).c_str(), &status) != 0) return fail(errno);
+  *bytes = uint64_t{status.f_bavail} * status.f_frsize;
   return true;
 }
 

@@ -34,6 +34,7 @@ constexpr KindNumber kKindNumbers[] = {
     {ErrorKind::IsFolder, EISDIR},      {ErrorKind::NotFolder, ENOTDIR},    {ErrorKind::OutOfRange, EOVERFLOW},
     {ErrorKind::OutOfRange, EFBIG},     {ErrorKind::NoSpace, ENOSPC},       {ErrorKind::AccessDenied, EACCES},
     {ErrorKind::AccessDenied, EPERM},   {ErrorKind::BadHandle, EBADF},       {ErrorKind::InputOutput, EIO},
+    {ErrorKind::Unsupported, ENOSYS},
 };
 
 std::string PosixEnv::tempFolder() {
@@ -72,6 +73,10 @@ ErrorKind errorKind(int error) {
   }
   return ErrorKind::Other;
 }
+
+int outsideRootError() { return ELOOP; }
+
+int wouldBlockError() { return EWOULDBLOCK; }
 
 Env* defaultEnv() {
   static posix::PosixEnv env;

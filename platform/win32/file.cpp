@@ -37,13 +37,14 @@ int64_t failedPosition() {
   return -1;
 }
 
-std::unique_ptr<OpenFile> owning(HANDLE handle);
+std::unique_ptr<OpenFile> owning(HANDLE handle, bool folder = false);
 
 class Win32File final : public OpenFile {
  public:
   // `crtDescriptor` is the C library's descriptor over the handle, when the
   // file was adopted from one; it is closed in the handle's place.
-  Win32File(HANDLE handle, int crtDescriptor) : handle_(handle), crtDescriptor_(crtDescriptor) {}
+  Win32File(HANDLE handle, int crtDescriptor, bool folder = false)
+      : handle_(handle), crtDescriptor_(crtDescriptor), folder_(folder) {}
   ~Win32File() override { close(); }
   Win32File(const Win32File&) = delete;
   Win32File& operator=(const Win32File&) = delete;
@@ -98,6 +99,9 @@ class Win32File final : public OpenFile {
   }
 
   bool flush() override {
+    // Windows writes folder entries through on its own: a move is made
+    // with write-through, and a folder handle takes no flush.
+    if (folder_) return true;
     // Pipes and consoles hold nothing that could reach a disk.
     if (::GetFileType(handle_) != FILE_TYPE_DISK) return true;
     return ::FlushFileBuffers(handle_) || failWithLastError();
@@ -113,6 +117,7 @@ class Win32File final : public OpenFile {
   }
 
   bool close() override {
+    if (lockHandle_ != INVALID_HANDLE_VALUE) ::CloseHandle(std::exchange(lockHandle_, INVALID_HANDLE_VALUE));
     if (handle_ == INVALID_HANDLE_VALUE) return true;
     HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
     if (crtDescriptor_ >= 0) return ::_close(std::exchange(crtDescriptor_, -1)) == 0 || fail(ERROR_INVALID_HANDLE);
@@ -143,18 +148,50 @@ class Win32File final : public OpenFile {
     return true;
   }
 
+  // A file is locked over one byte far beyond any data, so the lock keeps
+  // other lockers out without hindering reads and writes. A folder takes
+  // no byte locks: a second handle asking to add files, which shares no
+  // such access, keeps every other locker out instead, so folders know
+  // only exclusive locks. Nothing else opens a folder that way: listing
+  // it, working below it and creating entries in it go on.
+  bool lock(Lock kind) override {
+    if (folder_) return lockFolder();
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFEu;
+    at.OffsetHigh = 0xFFFFFFFFu;
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (kind == Lock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (::LockFileEx(handle_, flags, 0, 1, 0, &at)) return true;
+    const DWORD error = ::GetLastError();
+    // A file system that keeps no locks.
+    if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED) return true;
+    return fail(error == ERROR_LOCK_VIOLATION ? static_cast<DWORD>(wouldBlockError()) : error);
+  }
+
   int descriptor() const override { return crtDescriptor_; }
 
  private:
+  bool lockFolder() {
+    if (lockHandle_ != INVALID_HANDLE_VALUE) return true;
+    HANDLE held = ::ReOpenFile(handle_, FILE_ADD_FILE, FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_FLAG_BACKUP_SEMANTICS);
+    if (held == INVALID_HANDLE_VALUE) {
+      const DWORD error = ::GetLastError();
+      return fail(error == ERROR_SHARING_VIOLATION ? static_cast<DWORD>(wouldBlockError()) : error);
+    }
+    lockHandle_ = held;
+    return true;
+  }
+
   HANDLE handle_;
   int crtDescriptor_;
+  bool folder_;
+  HANDLE lockHandle_ = INVALID_HANDLE_VALUE;
 };
 
 // The open file that owns `handle`; the handle is closed when memory for
 // the object runs out.
-std::unique_ptr<OpenFile> owning(HANDLE handle) {
+std::unique_ptr<OpenFile> owning(HANDLE handle, bool folder) {
   try {
-    return std::make_unique<Win32File>(handle, -1);
+    return std::make_unique<Win32File>(handle, -1, folder);
   } catch (...) {
     ::CloseHandle(handle);
     throw;
@@ -173,21 +210,44 @@ bool isWriteProtected(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<OpenFile> Win32Env::openFile(const std::string& path, Access access, Disposition disposition) {
+std::unique_ptr<OpenFile> openPath(const std::string& path, Access access, Disposition disposition, DWORD flags) {
   if (access == Access::ReadWrite && disposition != Disposition::CreateNew && isWriteProtected(path)) {
     fail(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   const DWORD wanted = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   HANDLE handle = ::CreateFileA(path.c_str(), wanted, kShareMode, nullptr, creationOf(disposition),
-                                FILE_ATTRIBUTE_ARCHIVE, nullptr);
+                                FILE_ATTRIBUTE_ARCHIVE | flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     // A folder refuses to open as a file with a plain "access denied".
     fail(error == ERROR_ACCESS_DENIED && isFolderPath(path) ? systemError(ErrorKind::IsFolder) : error);
     return nullptr;
   }
-  return owning(handle);
+  std::unique_ptr<OpenFile> file = owning(handle);
+  // Opened as itself, a reparse point made after the caller looked is
+  // refused here rather than read or written.
+  BY_HANDLE_FILE_INFORMATION status;
+  if ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0 &&
+      (!::GetFileInformationByHandle(handle, &status) || (status.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    fail(static_cast<DWORD>(outsideRootError()));
+    return nullptr;
+  }
+  return file;
+}
+
+std::unique_ptr<OpenFile> Win32Env::openFile(const std::string& path, Access access, Disposition disposition) {
+  return openPath(path, access, disposition, 0);
+}
+
+std::unique_ptr<OpenFile> Win32Env::openFolder(const std::string& path) {
+  HANDLE handle = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareMode, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    failWithLastError();
+    return nullptr;
+  }
+  return owning(handle, true);
 }
 
 }  // namespace platform::win32

@@ -100,4 +100,18 @@ bool Win32Env::pathInfo(const std::string& path, FileInfo* info) {
 
 std::string Win32Env::resolvePath(const std::string& path) { return path; }
 
+// GetDiskFreeSpaceExA asks for a folder: a file is asked about through the
+// folder that holds it. The figure is what the user's quota still allows.
+bool Win32Env::freeSpace(const std::string& path, uint64_t* bytes) {
+  std::string folder = path;
+  if (!isFolderPath(folder)) {
+    const size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash + 1);
+  }
+  ULARGE_INTEGER available;
+  if (!::GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr)) return failWithLastError();
+  *bytes = available.QuadPart;
+  return true;
+}
+
 }  // namespace platform::win32

@@ -45,6 +45,7 @@ constexpr KindNumber kKindNumbers[] = {
     {ErrorKind::AccessDenied, ERROR_ACCESS_DENIED},
     {ErrorKind::BadHandle, ERROR_INVALID_HANDLE},
     {ErrorKind::InputOutput, ERROR_READ_FAULT},
+    {ErrorKind::Unsupported, ERROR_NOT_SUPPORTED},
 };
 
 // Six characters no other caller of this process drew, and unlikely to be
@@ -117,6 +118,11 @@ ErrorKind errorKind(int error) {
   }
   return ErrorKind::Other;
 }
+
+// ERROR_REPARSE_POINT_ENCOUNTERED, which the MinGW headers leave out.
+int outsideRootError() { return 4395; }
+
+int wouldBlockError() { return ERROR_LOCK_VIOLATION; }
 
 Env* defaultEnv() {
   static win32::Win32Env env;

@@ -25,6 +25,15 @@ class Win32Env final : public Env {
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
   bool pathInfo(const std::string& path, FileInfo* info) override;
   std::string resolvePath(const std::string& path) override;
+  bool freeSpace(const std::string& path, uint64_t* bytes) override;
+  std::unique_ptr<OpenFile> openFileBelow(const std::string& root, const std::string& relative, Access access,
+                                          Disposition disposition) override;
+  bool deleteFileBelow(const std::string& root, const std::string& relative) override;
+  bool createFoldersBelow(const std::string& root, const std::string& relative) override;
+  bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative, const std::string& toRoot,
+                     const std::string& toRelative) override;
+  bool makePrivateFolder(const std::string& path) override;
+  std::unique_ptr<OpenFile> openFolder(const std::string& path) override;
   std::string tempFolder() override;
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   void sleepMilliseconds(uint32_t milliseconds) override;
@@ -40,6 +49,9 @@ bool failWithLastError();
 void fillInfo(const BY_HANDLE_FILE_INFORMATION& status, const std::string& path, FileInfo* info);
 // Seconds since 1970-01-01 UTC of a file time.
 int64_t unixSeconds(const FILETIME& time);
+// Opens the file at `path` as Env::openFile does, with `flags` added to
+// the CreateFileA flags.
+std::unique_ptr<OpenFile> openPath(const std::string& path, Access access, Disposition disposition, DWORD flags);
 // True when a folder exists at `path`.
 bool isFolderPath(const std::string& path);
 

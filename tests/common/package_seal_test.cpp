@@ -7,6 +7,7 @@
 
 #include "axp/common/checksum.h"
 #include "axp/common/error_record.h"
+#include "axp/common/scrambled_io.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -69,6 +70,44 @@ TEST(PackageSeal, ShortFiles) {
   writeFile(path, "abc");
   EXPECT_FALSE(AXP::checkChecksumTrailer(path));
   EXPECT_EQ(AXP::getLastErrorCode(), AXP::NotFound) << "a 3-byte file is refused without a report";
+}
+
+// A package's end tells a sealed package from a plain one (the archive's
+// end record ends the file) and from a damaged one. The patch program
+// takes only sealed packages; an apply by hand takes plain ones too.
+TEST(PackageSeal, SealedPlainAndDamagedPackagesAreToldApart) {
+  TempDir dir;
+  const std::string path = dir.file("package");
+  const std::string emptyArchive = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+  auto stateOf = [&](const std::string& bytes) {
+    writeFile(path, bytes);
+    AXP::SealState state = AXP::SealState::Damaged;
+    EXPECT_TRUE(AXP::examineSeal(path, &state)) << AXP::getLastErrorMessage();
+    return state;
+  };
+  writeFile(path, emptyArchive);
+  ASSERT_TRUE(AXP::toggleScrambling(path, false) && AXP::appendChecksumTrailer(path));
+  const std::string sealed = readFile(path);
+
+  EXPECT_EQ(stateOf(emptyArchive), AXP::SealState::Plain);
+  EXPECT_TRUE(AXP::checkPackageSeal(path, false));
+  EXPECT_FALSE(AXP::checkPackageSeal(path, true));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::BadData);
+  EXPECT_EQ(AXP::getLastErrorMessage(), "File=" + path + "(no checksum trailer)");
+
+  EXPECT_EQ(stateOf(sealed), AXP::SealState::Sealed);
+  EXPECT_TRUE(AXP::checkPackageSeal(path, true));
+
+  std::string flipped = sealed;
+  flipped[10] ^= 0x01;
+  EXPECT_EQ(stateOf(flipped), AXP::SealState::Damaged);
+  EXPECT_FALSE(AXP::checkPackageSeal(path, false));
+  EXPECT_EQ(AXP::getLastErrorMessage(), "File=" + path + "(checksum trailer mismatch)");
+  for (size_t cut = 1; cut <= 5; ++cut) {
+    EXPECT_EQ(stateOf(sealed.substr(0, sealed.size() - cut)),
+              cut == 4 ? AXP::SealState::Plain : AXP::SealState::Damaged)
+        << cut << " bytes cut off";
+  }
 }
 
 TEST(PackageSeal, FailuresReport) {

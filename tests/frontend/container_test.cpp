@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <optional>
@@ -7,6 +11,7 @@
 #include "axp/common/byte_order.h"
 #include "axp/common/error_record.h"
 #include "axp/common/format_names.h"
+#include "axp/common/package_seal.h"
 #include "axp/common/patch_container.h"
 #include "axp/updater/lzma_entry.h"
 #include "frontend/embedded_container.h"
@@ -54,10 +59,9 @@ TEST_F(ContainerTest, ReadsRangeCopiesPackageAndShowsNotes) {
   EXPECT_EQ(readFile(state.packagePath), package);
   ASSERT_TRUE(notes.has_value());
   EXPECT_EQ(*notes, "line one\r\nline two\r\n");
-  // The notes file lay directly in the temporary folder and is gone again.
-  EXPECT_EQ(qelt::notesFilePath(dir.path() + "/", "1.0", "1.0.1"),
-            dir.path() + "/QELT PatchQELT_patchinfo_1.0_1.0.1.txt");
-  EXPECT_FALSE(std::filesystem::exists(qelt::notesFilePath(dir.path() + "/", "1.0", "1.0.1")));
+  // The notes are read in memory: no file of a name others could foresee
+  // is made in the temporary folder.
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/QELT PatchQELT_patchinfo_1.0_1.0.1.txt"));
 }
 
 TEST_F(ContainerTest, NotesPackedByTheBuilderAreShownUnpacked) {
@@ -111,28 +115,80 @@ TEST_F(ContainerTest, NotesAreOptional) {
   ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"Update.txt", ""}}))));
   ASSERT_TRUE(notes.has_value());
   EXPECT_EQ(*notes, "");
-  // A package the ZIP reader cannot open still copies; its notes are silent.
-  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", "not a zip archive at all")));
+  // A package sealed but not a ZIP archive still copies; its notes are
+  // silent.
+  writeFile(dir.file("not a zip"), "not a zip archive at all");
+  ASSERT_TRUE(AXP::appendChecksumTrailer(dir.file("not a zip")));
+  const std::string notZip = readFile(dir.file("not a zip"));
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", notZip)));
   EXPECT_FALSE(notes.has_value());
-  EXPECT_EQ(readFile(state.packagePath), "not a zip archive at all");
+  EXPECT_EQ(readFile(state.packagePath), notZip);
   // Notes above the size limit are not shown.
   const std::string huge(AXP::kMaxReleaseNotes + 1, 'n');
   ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", sealedPackage({{"Update.txt", huge}}))));
   EXPECT_FALSE(notes.has_value());
-  EXPECT_FALSE(std::filesystem::exists(qelt::notesFilePath(dir.path() + "/", "1.0", "1.1")));
 }
 
 TEST_F(ContainerTest, ASecondReadRewritesTheCopy) {
-  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", "a longer first package")));
-  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", "second")));
-  EXPECT_EQ(readFile(state.packagePath), "second");
+  const std::string first = sealedPackage({{"(command)", "a longer first list"}});
+  const std::string second = sealedPackage({{"(command)", ""}});
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", first)));
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", second)));
+  EXPECT_EQ(readFile(state.packagePath), second);
 }
 
 TEST_F(ContainerTest, APackageCopyThatCannotBeWrittenFails) {
-  // The work folder's name is taken by a file: the copy cannot be made.
-  writeFile(dir.file("QELT Patch"), "in the way");
-  EXPECT_FALSE(read(rawContainer(3, "1.0", 3, "1.1", "package")));
+  // No temporary folder to make the work folder in: the copy cannot be made.
+  const std::string package = sealedPackage({{"(command)", ""}});
+  writeFile(dir.file("program"), rawContainer(3, "1.0", 3, "1.1", package));
+  qelt::PatchSettings settings{dir.file("program"), static_cast<uint32_t>(stubBytes().size()),
+                               dir.path() + "/missing/", {}};
+  EXPECT_FALSE(qelt::readEmbeddedContainer(settings, &state, &notes));
 }
+
+// The package is checked against its trailer before anything uses it: a
+// flipped bit anywhere, or an end cut off, fails the container step.
+TEST_F(ContainerTest, ADamagedPackageFailsBeforeUse) {
+  const std::string package = sealedPackage({{"(command)", "0||a.txt\n"}, {"a.txt", "a"}, {"Update.txt", "n"}});
+  for (size_t at : {size_t{0}, package.size() / 2, package.size() - 5, package.size() - 1}) {
+    std::string flipped = package;
+    flipped[at] ^= 0x10;
+    EXPECT_FALSE(read(rawContainer(3, "1.0", 3, "1.1", flipped))) << "bit flipped at " << at;
+  }
+  for (size_t cut = 1; cut <= 5; ++cut) {
+    EXPECT_FALSE(read(rawContainer(3, "1.0", 3, "1.1", package.substr(0, package.size() - cut))))
+        << cut << " bytes cut off";
+  }
+  EXPECT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", package)));
+}
+
+#ifndef _WIN32
+// POSIX owners and permission bits; the Win32 Env checks the folder by its
+// owner SID and its reparse attribute instead.
+// Another user who made the work folder first, open to everyone, and put a
+// link in it under the package copy's name gets nothing: the copy goes to
+// a fresh folder of this user's own.
+TEST_F(ContainerTest, AWorkFolderOthersMayWriteIsPassedOver) {
+  const std::string work = dir.file("QELT Patch");
+  std::filesystem::create_directory(work);
+  ASSERT_EQ(::chmod(work.c_str(), 0777), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(work.c_str(), 65534, 65534), 0);
+  }
+  writeFile(dir.file("victim.txt"), "victim");
+  std::filesystem::create_symlink(dir.file("victim.txt"), work + "/QELT-1.0-1.1.xzip");
+  const std::string package = sealedPackage({{"(command)", ""}});
+  ASSERT_TRUE(read(rawContainer(3, "1.0", 3, "1.1", package)));
+  EXPECT_EQ(readFile(dir.file("victim.txt")), "victim");
+  EXPECT_EQ(readFile(state.packagePath), package);
+  const std::string folder = std::filesystem::path(state.packagePath).parent_path().string();
+  EXPECT_EQ(folder.rfind(work + "-", 0), 0u) << folder;
+  struct stat info;
+  ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 077, 0u);
+}
+#endif
 
 class PatchProgramWriterTest : public testing::Test {
  protected:

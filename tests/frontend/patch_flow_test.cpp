@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "axp/common/package_seal.h"
 #include "axp/common/patch_container.h"
 #include "frontend/patch_program.h"
 #include "frontend/unattended_host.h"
@@ -180,9 +181,12 @@ TEST_F(PatchFlowTest, EarlyFailuresNameTheirReason) {
   EXPECT_EQ(lines().back(), "读取升级资源失败，请重新下载!");
   EXPECT_EQ(failure, qelt::PatchFailure::DamagedPackage);
 
-  // A container whose package the ZIP reader cannot open.
+  // A container whose package, sealed but not an archive, the ZIP reader
+  // cannot open.
   out.str("");
-  writeFile(programPath(), rawContainer(3, "1.0", 3, "1.1", "PK but not really a package"));
+  writeFile(dir.file("not a package"), "PK but not really a package");
+  ASSERT_TRUE(AXP::appendChecksumTrailer(dir.file("not a package")));
+  writeFile(programPath(), rawContainer(3, "1.0", 3, "1.1", readFile(dir.file("not a package"))));
   EXPECT_FALSE(run({game}));
   EXPECT_EQ(lines().back(), "升级包资源错误");
   EXPECT_EQ(failure, qelt::PatchFailure::DamagedPackage);

@@ -17,7 +17,6 @@
 #include "axp/updater/updater.h"
 #include "hardening_support.h"
 #include "package_builder.h"
-#include "support/scoped_environment.h"
 #include "support/system_files.h"
 #include "support/temp_dir.h"
 #include "write_faults.h"
@@ -127,12 +126,14 @@ TEST(Descriptors, PackFailuresCloseWhatTheyOpened) {
          return pack.open(badList.c_str(), false) && !pack.verifyList() &&
                 !pack.repairFromList(folder.file("missing-master").c_str());
        }},
-      {"a list saved without a temporary folder",
+      {"a list whose saving meets a full disk",
        [&] {
-         testing_support::ScopedEnvironment temp(testing_support::kTempFolderVariable,
-                                                 folder.file("no-such-folder").c_str());
          AXP::PackFile pack;
-         return pack.open(good.c_str(), false) && !pack.saveList();
+         if (!pack.open(good.c_str(), false)) return false;
+         failWrite(1);
+         const bool failed = !pack.saveList();
+         failWrite(0);
+         return failed;
        }},
       {"a packed file updated in a missing pack",
        [&] {

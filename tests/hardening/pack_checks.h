@@ -28,9 +28,9 @@ void insertLaterFiles(const EditScenario& scenario, const std::string& path, con
 
 // Repairs the pack with a master list naming the pool as `contents` holds
 // it. The repair must keep exactly the files the pack's own list describes
-// (every file of the pool there is when that list has no rows: such a list
-// never verifies, and the repair rebuilds it from the master list), and the
-// pack must then pass the integrity check.
+// (none when that list has no rows; every file of the pool there is when
+// the pack has no list, which the repair rebuilds from the master list),
+// and the pack must then pass the integrity check.
 void checkRepair(const EditScenario& scenario, const PackContents& contents, const std::string& path,
                  const std::string& masterPath);
 

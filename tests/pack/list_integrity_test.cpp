@@ -70,12 +70,14 @@ TEST(ListFile, SavedListTextAndOrder) {
   ASSERT_TRUE(pack.open(path.c_str(), true));
   EXPECT_EQ(readPacked(&pack, "(list)"),
             "908EFF33\n2\nB.txt|00000000|00000000\na.txt|00000003|6F7100CC\n");
+  pack.close();  // a pack being read is not made anew under its reader
 
+  // A list without rows is the sound list of an empty pack.
   buildPack(path, {});
   ASSERT_TRUE(pack.open(path.c_str(), true));
   EXPECT_EQ(readPacked(&pack, "(list)"), "FFFFFFFF\n0\n");
-  EXPECT_FALSE(pack.verifyList());
-  EXPECT_FALSE(pack.loadList());
+  EXPECT_TRUE(pack.verifyList());
+  EXPECT_TRUE(pack.loadList());
   EXPECT_TRUE(pack.list().files.empty());
 }
 
@@ -216,6 +218,29 @@ TEST(Integrity, EveryFaultHasItsMessage) {
 
 // A file whose content no longer matches its row is removed; a packed
 // file no row names is released; the list is saved to match.
+// A list with no rows after its count line is a list: an empty pack passes
+// the check, before and after a repair, and its list loads.
+TEST(Integrity, AnEmptyPackIsSound) {
+  TempDir dir;
+  const std::string path = dir.file("empty.axp");
+  buildPack(path, {});
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), true));
+    EXPECT_TRUE(pack.checkIntegrity()) << AXP::getLastErrorMessage();
+    EXPECT_TRUE(pack.loadList());
+    EXPECT_TRUE(pack.list().files.empty());
+  }
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.open(path.c_str(), false));
+    ASSERT_TRUE(pack.repairFromList(dir.file("no master list").c_str())) << AXP::getLastErrorMessage();
+  }
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(path.c_str(), true));
+  EXPECT_TRUE(pack.checkIntegrity()) << AXP::getLastErrorMessage();
+}
+
 TEST(Integrity, RepairFromListRemovesWhatTheListDoesNotVouchFor) {
   TempDir dir;
   const std::string path = dir.file("p.axp");

@@ -235,7 +235,7 @@ TEST(PackEdit, LimitsRefuseBeforeWriting) {
 
   const std::string edge = dir.file("edge.axp");
   buildPack(edge, {}, false);
-  const uint32_t lastGranule = static_cast<uint32_t>(AXP::kPackOffsetLimit) - 256;
+  const uint32_t lastGranule = static_cast<uint32_t>(AXP::kPackOffsetLimit - 256);
   patchValue(edge, 32, lastGranule - kData);
   AXP::PackFile pack;
   ASSERT_TRUE(pack.open(edge.c_str(), false));

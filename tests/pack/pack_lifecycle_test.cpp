@@ -92,6 +92,43 @@ TEST(PackLifecycle, FactoryFunctions) {
   axpReleasePakFile(nullptr);
 }
 
+// A pack open for writing keeps every other writer out, and readers while
+// it is open; readers keep writers out. A pack whose edit mark outlived
+// its writer (a crash) opens for writing again.
+TEST(PackLifecycle, OneWriterOrAnyReadersAtATime) {
+  TempDir dir;
+  const std::string path = dir.file("p.axp");
+  buildPack(path, {{"a.txt", "abc"}});
+  const std::string inUse = "File=" + path + ", in use by another program";
+  {
+    AXP::PackFile writer;
+    ASSERT_TRUE(writer.open(path.c_str(), false));
+    AXP::PackFile second;
+    EXPECT_FALSE(second.open(path.c_str(), false));
+    EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
+    EXPECT_EQ(AXP::getLastErrorMessage(), inUse);
+    EXPECT_FALSE(second.create(path.c_str()));
+    EXPECT_EQ(AXP::getLastErrorMessage(), inUse);
+    EXPECT_EQ(readPacked(&writer, "a.txt"), "abc") << "the refused create left the pack alone";
+  }
+  {
+    AXP::PackFile reader;
+    AXP::PackFile other;
+    ASSERT_TRUE(reader.open(path.c_str(), true));
+    ASSERT_TRUE(other.open(path.c_str(), true));
+    AXP::PackFile writer;
+    EXPECT_FALSE(writer.open(path.c_str(), false));
+    EXPECT_EQ(AXP::getLastErrorMessage(), inUse);
+  }
+  AXP::PackHeader header = headerOnDisk(path);
+  header.editFlag = 1;
+  std::string bytes = readFile(path);
+  std::memcpy(bytes.data(), &header, sizeof header);
+  testing_support::writeFile(path, bytes);
+  AXP::PackFile writer;
+  EXPECT_TRUE(writer.open(path.c_str(), false)) << AXP::getLastErrorMessage();
+}
+
 // The slot a virtual member takes in its class's table, from the form the
 // common C++ ABI gives a pointer to it: one plus the slot's byte offset.
 template <typename Member>

@@ -16,6 +16,7 @@
 #include "axp/common/error_record.h"
 #include "axp/common/name_text.h"
 #include "axp/patchmaker/patch_maker.h"
+#include "axp/updater/command_list.h"
 #include "support/temp_dir.h"
 #include "version_fixture.h"
 
@@ -195,6 +196,42 @@ TEST(CatalogueTest, ScanRefusesPacksWithoutAWellFormedList) {
   std::memcpy(bytes.data() + 8, &editing, sizeof editing);
   writeFile(packPath, bytes);
   expectFailure(maker->addVersion(folder.c_str(), "1"), AXP::PackInEdit);
+}
+
+// Names that would leave the installation never reach a package: the
+// catalogue reader and the scan of a pack's list refuse them with the line
+// they stand on, and the builder refuses a plan that carries one.
+TEST(CatalogueTest, NamesThatLeaveTheInstallationAreRefusedWithTheirLine) {
+  TempDir dir;
+  const std::string folder = dir.file("v");
+  const std::string catalogue = folder + "/(version)";
+  for (const std::string name : {"/etc/passwd", "../../x", "a/../../x", "C:\\x", "\\x"}) {
+    for (const std::string& row : {name + "|00000001|00000002|", "a.txt|00000001|00000002|" + name}) {
+      writeFile(catalogue, "1.0|2\nok.txt|00000001|00000002|\n" + row + "\n");
+      Maker maker = newMaker();
+      expectFailure(maker->addVersion(folder.c_str(), nullptr), AXP::BadData,
+                    catalogue + "(line 3: " + name + " leaves the installation)");
+    }
+  }
+
+  std::filesystem::remove(catalogue);
+  const std::string packPath = folder + "/p.axp";
+  const std::string list = "FFFFFFFD\n1\n../../x|00000001|00000002\n";
+  {
+    AXP::PackFile pack;
+    ASSERT_TRUE(pack.create(packPath.c_str()));
+    ASSERT_TRUE(pack.insertContents(list.data(), static_cast<uint32_t>(list.size()), "(list)", true, true));
+  }
+  Maker maker = newMaker();
+  expectFailure(maker->addVersion(folder.c_str(), "1"), AXP::BadData,
+                packPath + "(line 3: ../../x leaves the installation)");
+
+  std::filesystem::remove(packPath);
+  writeFile(folder + "/a.txt", "a");
+  const std::string package = dir.file("out.pkg");
+  const AXP::PatchPlan plan = {{AXP::kOpAddOrReplace, "", "../a.txt", folder, std::nullopt}};
+  expectFailure(maker->writePackage(plan, package.c_str()), AXP::BadArgument, "../a.txt");
+  EXPECT_FALSE(std::filesystem::exists(package));
 }
 
 TEST(CatalogueTest, RegistrationFailuresCarryTheirCodes) {

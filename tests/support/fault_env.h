@@ -1,7 +1,8 @@
 // An Env for fault tests: every write to a file it opened is counted, one
 // chosen write can fail as on a full disk, a hook sees each write before it
-// is made (the crash tests end the process there), and pauses can return
-// at once. Everything else goes to the Env it wraps.
+// is made (the crash tests end the process there), deletes can be refused
+// as for a file another program holds, and pauses can return at once.
+// Everything else goes to the Env it wraps.
 #pragma once
 
 #include <atomic>
@@ -27,12 +28,43 @@ class FaultEnv : public platform::EnvWrapper {
   void failWrite(uint64_t count) { failing_ = count == 0 ? 0 : writes_.load() + count; }
   // Called with each write's number (from 1) before the write is made.
   void setBeforeWrite(std::function<void(uint64_t number)> hook) { beforeWrite_ = std::move(hook); }
+  // Writes whose bytes `refuse` picks fail with ENOSPC and write nothing.
+  void failWritesOf(std::function<bool(const void* bytes, uint32_t length)> refuse) { refuse_ = std::move(refuse); }
   // Pauses return at once.
   void skipSleeps(bool skip) { skipSleeps_ = skip; }
+  // The file systems report `bytes` free; -1 leaves the answer to the
+  // wrapped Env.
+  void setFreeSpace(int64_t bytes) { freeSpace_ = bytes; }
+
+  bool freeSpace(const std::string& path, uint64_t* bytes) override {
+    if (freeSpace_ < 0) return target()->freeSpace(path, bytes);
+    *bytes = static_cast<uint64_t>(freeSpace_);
+    return true;
+  }
+  // Every delete of a file that is there fails with `error` and deletes
+  // nothing; 0 lets them pass.
+  void refuseDeletes(int error) { refuseDeletes_ = error; }
+
+  bool deleteFile(const std::string& path) override {
+    if (refusesDelete(path)) return false;
+    return target()->deleteFile(path);
+  }
+  bool deleteFileBelow(const std::string& root, const std::string& relative) override {
+    if (refusesDelete(root + "/" + relative)) return false;
+    return target()->deleteFileBelow(root, relative);
+  }
 
   std::unique_ptr<platform::OpenFile> openFile(const std::string& path, platform::Access access,
                                                platform::Disposition disposition) override {
     std::unique_ptr<platform::OpenFile> file = target()->openFile(path, access, disposition);
+    if (!file) return nullptr;
+    return std::make_unique<CountedFile>(this, std::move(file));
+  }
+
+  std::unique_ptr<platform::OpenFile> openFileBelow(const std::string& root, const std::string& relative,
+                                                    platform::Access access,
+                                                    platform::Disposition disposition) override {
+    std::unique_ptr<platform::OpenFile> file = target()->openFileBelow(root, relative, access, disposition);
     if (!file) return nullptr;
     return std::make_unique<CountedFile>(this, std::move(file));
   }
@@ -42,11 +74,18 @@ class FaultEnv : public platform::EnvWrapper {
   }
 
  private:
-  // False when this write is the one that fails.
-  bool admitWrite() {
+  // False when this write is one that fails.
+  bool admitWrite(const void* bytes, uint32_t length) {
     const uint64_t number = ++writes_;
     if (beforeWrite_) beforeWrite_(number);
-    return number != failing_.load();
+    return number != failing_.load() && !(refuse_ && refuse_(bytes, length));
+  }
+
+  bool refusesDelete(const std::string& path) {
+    platform::FileInfo info;
+    if (refuseDeletes_ == 0 || !target()->pathInfo(path, &info)) return false;
+    platform::setLastSystemError(refuseDeletes_);
+    return true;
   }
 
   class CountedFile : public platform::OpenFile {
@@ -55,7 +94,7 @@ class FaultEnv : public platform::EnvWrapper {
 
     bool write(const void* buffer, uint32_t length, uint32_t* done) override {
       *done = 0;
-      if (env_->admitWrite()) return file_->write(buffer, length, done);
+      if (env_->admitWrite(buffer, length)) return file_->write(buffer, length, done);
       platform::setLastSystemError(platform::systemError(platform::ErrorKind::NoSpace));
       return false;
     }
@@ -74,6 +113,7 @@ class FaultEnv : public platform::EnvWrapper {
     bool isRegularFile() override { return file_->isRegularFile(); }
     bool getInfo(platform::FileInfo* info) override { return file_->getInfo(info); }
     int descriptor() const override { return file_->descriptor(); }
+    bool lock(platform::Lock kind) override { return file_->lock(kind); }
 
    private:
     FaultEnv* env_;
@@ -83,7 +123,10 @@ class FaultEnv : public platform::EnvWrapper {
   std::atomic<uint64_t> writes_{0};
   std::atomic<uint64_t> failing_{0};
   std::function<void(uint64_t)> beforeWrite_;
+  int64_t freeSpace_ = -1;
+  std::function<bool(const void*, uint32_t)> refuse_;
   bool skipSleeps_ = false;
+  int refuseDeletes_ = 0;
 };
 
 }  // namespace testing_support

@@ -3,6 +3,9 @@
 // costs copies in memory rather than system calls. Paths are taken from the
 // root "/" ("\" and "/" alike, "." and ".." folded); a relative path is
 // relative to the root. Pauses return at once and the clock stands still.
+// It holds no links, so the operations below a root refuse only "..";
+// every folder counts as private to the user; locks are kept per file and
+// per folder as a system keeps them.
 #pragma once
 
 #include <algorithm>
@@ -260,6 +263,46 @@ class MemoryEnv : public platform::Env {
     return resolved;
   }
 
+  std::unique_ptr<platform::OpenFile> openFileBelow(const std::string& root, const std::string& relative,
+                                                    platform::Access access,
+                                                    platform::Disposition disposition) override {
+    std::string path;
+    if (!below(root, relative, &path)) return nullptr;
+    return openFile(path, access, disposition);
+  }
+  bool deleteFileBelow(const std::string& root, const std::string& relative) override {
+    std::string path;
+    return below(root, relative, &path) && deleteFile(path);
+  }
+  bool createFoldersBelow(const std::string& root, const std::string& relative) override {
+    std::string path;
+    if (!below(root, relative, &path)) return false;
+    const std::string key = normalize(resolvePath(path));
+    if (files_.count(key) != 0) return fail(platform::ErrorKind::NotFolder);
+    makeFolders(key);
+    return true;
+  }
+  bool moveFileBelow(const std::string& fromRoot, const std::string& fromRelative, const std::string& toRoot,
+                     const std::string& toRelative) override {
+    std::string from;
+    std::string to;
+    return below(fromRoot, fromRelative, &from) && below(toRoot, toRelative, &to) && moveFile(from, to);
+  }
+  bool makePrivateFolder(const std::string& path) override {
+    const std::string key = normalize(resolvePath(path));
+    if (files_.count(key) != 0) return fail(platform::ErrorKind::AccessDenied);
+    if (folders_.count(parentOf(key)) == 0) return fail(platform::ErrorKind::NotFound);
+    folders_.insert(key);
+    return true;
+  }
+  std::unique_ptr<platform::OpenFile> openFolder(const std::string& path) override {
+    const std::string key = normalize(resolvePath(path));
+    if (folders_.count(key) == 0) return failed(platform::ErrorKind::NotFound);
+    std::shared_ptr<Bytes>& handle = folderHandles_[key];
+    if (!handle) handle = std::make_shared<Bytes>();
+    return std::make_unique<MemoryFile>(handle, std::make_shared<uint64_t>(0), false, openFiles_);
+  }
+
   std::string tempFolder() override { return "/tmp/"; }
 
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override {
@@ -319,6 +362,7 @@ class MemoryEnv : public platform::Env {
     bool close() override {
       if (closed_) return true;
       closed_ = true;
+      unlock();
       --*openFiles_;
       return true;
     }
@@ -334,8 +378,44 @@ class MemoryEnv : public platform::Env {
       return true;
     }
     int descriptor() const override { return -1; }
+    bool lock(platform::Lock kind) override {
+      if (held_) return fail(platform::wouldBlockError());
+      LockState& state = locks()[bytes_.get()];
+      const bool conflict =
+          state.exclusive || (kind == platform::Lock::Exclusive && state.shared > 0);
+      if (conflict) return fail(platform::wouldBlockError());
+      if (kind == platform::Lock::Exclusive) {
+        state.exclusive = true;
+      } else {
+        ++state.shared;
+      }
+      held_ = kind;
+      return true;
+    }
 
    private:
+    struct LockState {
+      int shared = 0;
+      bool exclusive = false;
+    };
+    // The locks of every file and folder, by the identity of their bytes.
+    static std::map<const void*, LockState>& locks() {
+      static std::map<const void*, LockState> table;
+      return table;
+    }
+    void unlock() {
+      if (!held_) return;
+      LockState& state = locks()[bytes_.get()];
+      if (*held_ == platform::Lock::Exclusive) {
+        state.exclusive = false;
+      } else {
+        --state.shared;
+      }
+      if (!state.exclusive && state.shared == 0) locks().erase(bytes_.get());
+      held_.reset();
+    }
+
+    std::optional<platform::Lock> held_;
     std::shared_ptr<Bytes> bytes_;
     std::shared_ptr<uint64_t> position_;
     bool writable_;
@@ -343,8 +423,9 @@ class MemoryEnv : public platform::Env {
     bool closed_ = false;
   };
 
-  static bool fail(platform::ErrorKind kind) {
-    platform::setLastSystemError(platform::systemError(kind));
+  static bool fail(platform::ErrorKind kind) { return fail(platform::systemError(kind)); }
+  static bool fail(int error) {
+    platform::setLastSystemError(error);
     return false;
   }
   static std::unique_ptr<platform::OpenFile> failed(platform::ErrorKind kind) {
@@ -371,6 +452,22 @@ class MemoryEnv : public platform::Env {
     std::string key;
     for (const std::string& part : parts) key += "/" + part;
     return key.empty() ? "/" : key;
+  }
+  // `relative` below `root` as one path; false (outsideRootError) when a
+  // ".." would climb above the root.
+  static bool below(const std::string& root, const std::string& relative, std::string* path) {
+    int depth = 0;
+    size_t start = 0;
+    while (start <= relative.size()) {
+      size_t end = relative.find_first_of("/\\", start);
+      if (end == std::string::npos) end = relative.size();
+      const std::string part = relative.substr(start, end - start);
+      if (part == ".." && --depth < 0) return fail(platform::outsideRootError());
+      if (!part.empty() && part != "." && part != "..") ++depth;
+      start = end + 1;
+    }
+    *path = normalize(root) + "/" + relative;
+    return true;
   }
   static std::string parentOf(const std::string& key) {
     const size_t slash = key.rfind('/');
@@ -411,6 +508,8 @@ class MemoryEnv : public platform::Env {
 
   std::map<std::string, std::shared_ptr<Bytes>> files_;
   std::set<std::string> folders_;
+  // Stand-ins for open folders: their identity is what folder locks go by.
+  std::map<std::string, std::shared_ptr<Bytes>> folderHandles_;
   std::shared_ptr<int> openFiles_ = std::make_shared<int>(0);
   uint64_t nextUnique_ = 0;
 };

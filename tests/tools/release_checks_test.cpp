@@ -130,6 +130,29 @@ TEST_F(ReleaseChecks, VerifyNamesWhatDiffersFromTheCatalogue) {
   EXPECT_TRUE(contains(json.out, "{\"pack\": \"data\\\\main.axp\", \"name\": \"textures\\\\x.dds\"}")) << json.out;
 }
 
+// The dry run refuses a link the apply would refuse, and verify does not
+// count a file reached through one as the installation's own, even with
+// the right bytes.
+TEST_F(ReleaseChecks, DryRunAndVerifyTreatLinksAsTheApplyDoes) {
+  const std::string install = copyOfOld("linked");
+  const std::string outside = path("linked-outside");
+  fs::create_directories(outside);
+  for (const char* name : {"a.txt", "data/main.axp"}) {
+    const std::string moved = outside + "/" + fs::path(name).filename().string();
+    fs::rename(install + "/" + name, moved);
+    fs::create_symlink(moved, install + "/" + name);
+  }
+  ToolResult dry = axp({"apply", "--dry-run", install, package()});
+  expectFailure(dry, 10);
+  EXPECT_TRUE(contains(dry.err, "(leaves its folder through a link)")) << dry.err;
+
+  ToolResult verified = axp({"verify", install});
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_TRUE(contains(verified.out, "changed  a.txt\n")) << verified.out;
+  EXPECT_TRUE(contains(verified.out + verified.err, "main.axp is reached through a link that leaves its folder"))
+      << verified.out << verified.err;
+}
+
 TEST_F(ReleaseChecks, MakeRefusesAStaleCatalogueAndWarnsOfUnlistedFiles) {
   const std::string changed = path("new-changed");
   fs::copy(path("new"), changed, fs::copy_options::recursive);

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <tuple>
 
 #include "axp/common/error_record.h"
+#include "axp/updater/entry_extractor.h"
 #include "package_samples.h"
+#include "platform/env.h"
 #include "platform/system.h"
-#include "support/scoped_environment.h"
+#include "support/fault_env.h"
 #include "support/temp_dir.h"
 #include "support/zip_layout.h"
 #include "test_packages.h"
@@ -18,6 +21,8 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 using updater_testing::lzmaPacked;
+using updater_testing::makePack;
+using updater_testing::packedFile;
 using updater_testing::PackageEntry;
 using updater_testing::PackHandle;
 using updater_testing::sampleBytes;
@@ -32,42 +37,11 @@ void record(const char* pack, const char* name, int32_t op) { calls.emplace_back
 
 bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
-// A pack holding `files`, its list saved.
-bool makePack(const std::string& path, const std::map<std::string, std::string>& files) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  PackHandle pack(axpCreatePakFile());
-  if (!pack || !pack->create(path.c_str())) return false;
-  pack->setListTracking(1);
-  for (const auto& [name, data] : files) {
-    if (!pack->insertContents(data.data(), static_cast<uint32_t>(data.size()), name.c_str(), true, true)) {
-      return false;
-    }
-  }
-  return pack->saveList();
-}
-
-// The packed file's bytes, or "<absent>".
-std::string packedFile(AXP::IPakFile* pack, const std::string& name) {
-  AXP::IStream* stream = pack->openFile(name.c_str());
-  if (stream == nullptr) return "<absent>";
-  std::string bytes(stream->size(), '\0');
-  bytes.resize(stream->read(bytes.data(), static_cast<uint32_t>(bytes.size())));
-  stream->close();
-  return bytes;
-}
-
 // Builds a sealed package from `commands` and `entries` and opens it.
 UpdaterHandle openedUpdater(const TempDir& folder, const std::string& commands,
                             std::vector<PackageEntry> entries, bool maintainLists = false) {
-  std::string package = folder.file("patch.zip");
-  entries.insert(entries.begin(), {"(command)", lzmaPacked(commands)});
-  for (PackageEntry& entry : entries) {
-    if (entry.name != "(command)") entry.data = lzmaPacked(entry.data);
-  }
-  UpdaterHandle updater(AXP::createUpdater());
-  updater->setListMaintenance(maintainLists);
-  EXPECT_TRUE(writePackage(package, entries) && sealPackage(package));
-  EXPECT_TRUE(updater->openPackage(package.c_str())) << AXP::getLastErrorMessage();
+  UpdaterHandle updater = updater_testing::openedPatch(folder.file("patch.zip"), commands, std::move(entries),
+                                                       maintainLists);
   calls.clear();
   return updater;
 }
@@ -202,11 +176,15 @@ TEST(Apply, AListThatCannotBeSavedFailsTheApply) {
   std::string install = folder.file("game");
   ASSERT_TRUE(makePack(install + "/p.axp", {{"a.txt", "a"}}));
   UpdaterHandle updater = openedUpdater(folder, "0|p.axp|b.txt\n", {{"p.axp/b.txt", "b"}}, true);
-  testing_support::ScopedEnvironment tmpdir(testing_support::kTempFolderVariable, folder.file("no such folder").c_str());
+  // The list's rows are the one write that fails, as on a full disk.
+  testing_support::FaultEnv env;
+  platform::ScopedEnv inUse(&env);
+  env.failWritesOf([](const void* bytes, uint32_t length) {
+    return std::string(static_cast<const char*>(bytes), length).find("b.txt|00000001|") != std::string::npos;
+  });
   EXPECT_FALSE(updater->apply(install.c_str(), record));
-  EXPECT_EQ(AXP::getLastErrorCode(), AXP::OpenFailed);
-  EXPECT_EQ(std::string(AXP::getLastErrorMessage()).rfind("File=" + platform::tempFolder() + "~axp", 0), 0u)
-      << AXP::getLastErrorMessage();
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
+  EXPECT_EQ(std::string(AXP::getLastErrorMessage()), "winErr: " + std::to_string(platform::systemError(platform::ErrorKind::NoSpace)));
 }
 
 TEST(Apply, AnUnknownLooseCodeFailsAtItsTurn) {
@@ -287,6 +265,71 @@ TEST(Apply, AnEntryDamagedBeforeSealingFailsAndLeavesItsTargetAlone) {
     ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), true));
     EXPECT_EQ(packedFile(pack.get(), "a.txt"), "old packed bytes") << command;
   }
+}
+
+// Data above the limit of what is held whole goes from the package to its
+// target in pieces, loose or into a pack; damaged, it leaves the packed
+// file it was to replace as it was.
+TEST(Apply, LargeEntriesAreWrittenInPieces) {
+  // Repeated stretches pack fast and still take many pieces to unpack.
+  std::string large;
+  while (large.size() <= AXP::kWholeEntryLimit) large += sampleBytes(65521, 7, false);
+  const std::string entry = lzmaPacked(large);
+  TempDir folder;
+  const std::string install = folder.file("game");
+  ASSERT_TRUE(makePack(install + "/data/a.axp", {{"big.bin", "old"}}));
+  const std::string package = folder.file("patch.zip");
+  ASSERT_TRUE(writePackage(package, {{"(command)", lzmaPacked("0||big.bin\n0|data/a.axp|big.bin\n")},
+                                     {"big.bin", entry},
+                                     {"data/a.axp/big.bin", entry}}));
+  UpdaterHandle updater(AXP::createUpdater());
+  updater->setListMaintenance(true);
+  ASSERT_TRUE(updater->openPackage(package.c_str()));
+  ASSERT_TRUE(updater->apply(install.c_str(), nullptr)) << AXP::getLastErrorMessage();
+  EXPECT_TRUE(readFile(install + "/big.bin") == large);
+  PackHandle pack(axpCreatePakFile());
+  ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), true));
+  EXPECT_TRUE(packedFile(pack.get(), "big.bin") == large);
+  EXPECT_TRUE(pack->checkIntegrity()) << AXP::getLastErrorMessage();
+  pack->close();
+
+  ASSERT_TRUE(makePack(install + "/data/a.axp", {{"big.bin", "old"}}));
+  writeFile(install + "/big.bin", "old");
+  for (const std::string command : {"0|data/a.axp|big.bin", "0||big.bin"}) {
+    const std::string damaged = folder.file("damaged.zip");
+    ASSERT_TRUE(writePackage(damaged, {{"(command)", lzmaPacked(command + "\n")},
+                                       {"big.bin", entry.substr(0, entry.size() / 2)},
+                                       {"data/a.axp/big.bin", entry.substr(0, entry.size() / 2)}}));
+    UpdaterHandle second(AXP::createUpdater());
+    ASSERT_TRUE(second->openPackage(damaged.c_str()));
+    EXPECT_FALSE(second->apply(install.c_str(), nullptr)) << command;
+  }
+  EXPECT_EQ(readFile(install + "/big.bin"), "old");
+  EXPECT_FALSE(exists(install + "/big.bin.~axp"));
+  ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), false));
+  EXPECT_EQ(packedFile(pack.get(), "big.bin"), "old");
+}
+
+// What the entries would write is set against the free space before
+// anything is written.
+TEST(Apply, AnUpdateLargerThanTheFreeSpaceIsRefusedBeforeAnyWrite) {
+  TempDir folder;
+  const std::string install = folder.file("game");
+  writeFile(install + "/a.txt", "old");
+  UpdaterHandle updater = openedUpdater(folder, "0||a.txt\n0||b.txt\n",
+                                        {{"a.txt", std::string(600, 'a')}, {"b.txt", std::string(500, 'b')}});
+  testing_support::FaultEnv env;
+  const platform::ScopedEnv inUse(&env);
+  env.skipSleeps(true);
+  env.setFreeSpace(1099);
+  EXPECT_FALSE(updater->apply(install.c_str(), nullptr));
+  EXPECT_EQ(AXP::getLastErrorCode(), AXP::WriteFailed);
+  EXPECT_NE(std::string(AXP::getLastErrorMessage()).find("1100 bytes, 1099 are free"), std::string::npos)
+      << AXP::getLastErrorMessage();
+  EXPECT_EQ(env.writes(), 0u);
+  EXPECT_EQ(readFile(install + "/a.txt"), "old");
+  env.setFreeSpace(1100);
+  EXPECT_TRUE(updater->apply(install.c_str(), nullptr)) << AXP::getLastErrorMessage();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/updater/apply_plan.h"
 #include "axp/updater/target_check.h"
 

@@ -4,7 +4,9 @@
 // SDK's coder is checked on its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,61 @@ std::string outcomeWith(const AXP::LzmaCoder& coder, const std::string& entry) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
 
+// Hands out a text in pieces of at most 7,919 bytes, so that no piece
+// boundary falls where the coder's own would.
+class PiecewiseSource final : public AXP::ByteSource {
+ public:
+  explicit PiecewiseSource(const std::string& bytes) : bytes_(bytes) {}
+  int64_t read(uint8_t* buffer, size_t capacity) override {
+    const size_t count = std::min({capacity, bytes_.size() - at_, size_t{7919}});
+    std::memcpy(buffer, bytes_.data() + at_, count);
+    at_ += count;
+    return static_cast<int64_t>(count);
+  }
+
+ private:
+  const std::string& bytes_;
+  size_t at_ = 0;
+};
+
+class StringSink final : public AXP::ByteSink {
+ public:
+  bool write(const uint8_t* data, size_t size) override {
+    bytes.append(reinterpret_cast<const char*>(data), size);
+    return true;
+  }
+  std::string bytes;
+};
+
+std::string streamPackedWith(const AXP::LzmaCoder& coder, const std::string& input) {
+  PiecewiseSource source(input);
+  StringSink sink;
+  if (!AXP::packLzmaStreamWith(coder, static_cast<uint32_t>(input.size()), &source, &sink)) {
+    return "<not packed: " + std::string(AXP::getLastErrorMessage()) + ">";
+  }
+  return sink.bytes;
+}
+
+// As outcomeWith, unpacking the stream as it comes in pieces.
+std::string streamOutcomeWith(const AXP::LzmaCoder& coder, const std::string& entry) {
+  if (entry.size() < AXP::kLzmaHeaderSize) return "code 14: LZMA=6";
+  const std::string stream = entry.substr(AXP::kLzmaHeaderSize);
+  PiecewiseSource source(stream);
+  std::unique_ptr<AXP::LzmaStreamDecoder> decoder =
+      AXP::openLzmaDecoderWith(coder, reinterpret_cast<const uint8_t*>(entry.data()), &source);
+  std::string data;
+  uint8_t piece[5000];
+  for (int64_t got = decoder ? 1 : -1; got != 0;) {
+    got = decoder ? decoder->read(piece, sizeof piece) : -1;
+    if (got < 0) {
+      if (decoder) AXP::lzmaDecoderFailure(*decoder);
+      return "code " + std::to_string(AXP::getLastErrorCode()) + ": " + AXP::getLastErrorMessage();
+    }
+    data.append(reinterpret_cast<const char*>(piece), static_cast<size_t>(got));
+  }
+  return data;
+}
+
 // Text-like data the coder finds matches in.
 std::string compressible(size_t length, unsigned seed) {
   std::string words = randomBytes(400, seed);
@@ -87,9 +144,13 @@ TEST(LzmaCoders, EachReadsEveryCodersEntriesToTheSameBytes) {
       ASSERT_GE(entry.size(), AXP::kLzmaHeaderSize) << packer.name << " packing " << input.size() << ": " << entry;
       if (firstHeader.empty()) firstHeader = entry.substr(0, AXP::kLzmaHeaderSize);
       EXPECT_EQ(entry.substr(0, AXP::kLzmaHeaderSize), firstHeader) << packer.name;
+      EXPECT_TRUE(streamPackedWith(*packer.coder, input) == entry)
+          << packer.name << " packing " << input.size() << " bytes in pieces differs from one call";
       for (const NamedCoder& reader : coders()) {
         EXPECT_TRUE(outcomeWith(*reader.coder, entry) == input)
             << packer.name << "'s entry of " << input.size() << " bytes read by " << reader.name;
+        EXPECT_TRUE(streamOutcomeWith(*reader.coder, entry) == input)
+            << packer.name << "'s entry of " << input.size() << " bytes read in pieces by " << reader.name << ": " << streamOutcomeWith(*reader.coder, entry).substr(0, 40);
       }
     }
   }
@@ -140,6 +201,8 @@ TEST(LzmaCoders, DamagedEntriesFailAlikeWithEveryCoder) {
       if (first.empty()) first = outcome;
       EXPECT_TRUE(withoutResultNumber(outcome) == withoutResultNumber(first))
           << damage.what << ": " << reader.name << " differs";
+      EXPECT_TRUE(withoutResultNumber(streamOutcomeWith(*reader.coder, damage.entry)) == withoutResultNumber(first))
+          << damage.what << ": " << reader.name << " in pieces differs";
     }
   }
 }

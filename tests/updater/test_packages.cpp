@@ -1,10 +1,14 @@
 #include "test_packages.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "axp/common/error_record.h"
 #include "axp/common/package_seal.h"
 #include "axp/patchmaker/package_writer.h"
 #include "axp/patchmaker/zip_writer.h"
@@ -53,6 +57,39 @@ bool sealPackage(const std::string& path) { return AXP::copyAndSealPackage(path,
 std::string lzmaPacked(const std::string& data) {
   std::string entry;
   return AXP::packEntry(data, &entry) ? entry : std::string();
+}
+
+UpdaterHandle openedPatch(const std::string& path, const std::string& commands, std::vector<PackageEntry> entries,
+                          bool maintainLists) {
+  for (PackageEntry& entry : entries) entry.data = lzmaPacked(entry.data);
+  entries.insert(entries.begin(), {"(command)", lzmaPacked(commands)});
+  UpdaterHandle updater(AXP::createUpdater());
+  updater->setListMaintenance(maintainLists);
+  EXPECT_TRUE(writePackage(path, entries) && sealPackage(path));
+  EXPECT_TRUE(updater->openPackage(path.c_str())) << AXP::getLastErrorMessage();
+  return updater;
+}
+
+bool makePack(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  PackHandle pack(axpCreatePakFile());
+  if (!pack || !pack->create(path.c_str())) return false;
+  pack->setListTracking(1);
+  for (const auto& [name, data] : files) {
+    if (!pack->insertContents(data.data(), static_cast<uint32_t>(data.size()), name.c_str(), true, true)) {
+      return false;
+    }
+  }
+  return pack->saveList();
+}
+
+std::string packedFile(AXP::IPakFile* pack, const std::string& name) {
+  AXP::IStream* stream = pack->openFile(name.c_str());
+  if (stream == nullptr) return "<absent>";
+  std::string bytes(stream->size(), '\0');
+  bytes.resize(stream->read(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  stream->close();
+  return bytes;
 }
 
 bool havePython() { return std::system("python3 -c pass >/dev/null 2>&1") == 0; }

@@ -29,6 +29,15 @@ bool sealPackage(const std::string& path);
 // `data` as an LZMA-packed entry.
 std::string lzmaPacked(const std::string& data);
 
+// A sealed package at `path` whose "(command)" is `commands` and whose
+// other entries are `entries`, each LZMA-packed, opened by a new updater.
+UpdaterHandle openedPatch(const std::string& path, const std::string& commands, std::vector<PackageEntry> entries,
+                          bool maintainLists = false);
+// A pack at `path` holding `files`, its list saved.
+bool makePack(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files);
+// The bytes of a packed file, or "<absent>".
+std::string packedFile(AXP::IPakFile* pack, const std::string& name);
+
 // Runs a Python script with python3; false when python3 is missing or the
 // script fails.
 bool havePython();

@@ -70,7 +70,8 @@ class Preview {
       AXP::reportError(AXP::NotFound, AXP::messages::kName, path.c_str());
       return cli::explain("the packages edit the pack " + path + ", which is not there; the apply would stop there");
     }
-    return pack->open(path.c_str(), kReadOnly) || explainPackFailure(path);
+    // Opened as the apply opens it: below the installation, through no link.
+    return pack->openBelow(installDir_.c_str(), key.c_str(), kReadOnly) || explainPackFailure(path);
   }
 
   std::string installDir_;
@@ -85,7 +86,8 @@ bool previewApply(const AXP::Updater& updater, const std::string& installDir, bo
                   std::vector<PreviewLine>* lines) {
   lines->clear();
   if (!updater.checkTargets(installDir.c_str())) {
-    return cli::explain("the packages name a file outside " + installDir + " or a path too long for it");
+    return cli::explain("the packages name a file outside " + installDir +
+                        ", one reached through a link in it, or a path too long for it");
   }
   const AXP::ApplyPlan plan = AXP::planApply(updater.commands(), maintainLists);
   Preview preview(installDir, lines);

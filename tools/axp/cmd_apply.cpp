@@ -3,6 +3,7 @@
 //
 //   axp apply INSTALLDIR PACKAGE... [--maintain-lists] [--no-verify]
 //             [--force] [--dry-run]
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -11,13 +12,13 @@
 #include "apply_preview.h"
 #include "apply_progress.h"
 #include "axp/common/error_record.h"
+#include "axp/common/package_seal.h"
 #include "axp/common/version_key.h"
 #include "axp/updater/updater.h"
 #include "cli/command_table.h"
 #include "cli/error_report.h"
 #include "command_groups.h"
 #include "command_lines.h"
-#include "package_seal_check.h"
 #include "plain_errors.h"
 #include "standard_output.h"
 #include "version_guard.h"
@@ -29,15 +30,34 @@ const char kMaintainLists[] = "maintain-lists";
 const char kNoVerify[] = "no-verify";
 const char kForce[] = "force";
 const char kDryRun[] = "dry-run";
+const char kNotFullyMatching[] = "Files=%d(not deleted)";
 
-// The ZIP reader does not check the stored data of an entry, so a damaged
-// package could write damaged files into the installation; its trailer is
-// checked before anything is touched.
+// A damaged package could write damaged files into the installation; its
+// trailer is checked before anything is touched. The trailer is optional in
+// the package format: a plain package, whose archive ends the file, is
+// applied, with a word that its bytes were not checked as a whole.
 bool checkSeals(const std::vector<std::string>& packages) {
   for (const std::string& package : packages) {
-    if (!checkPackageSeal(package)) return explainPackageFailure(package);
+    AXP::SealState state = AXP::SealState::Damaged;
+    if (!AXP::checkPackageSeal(package, false, &state)) return explainPackageFailure(package);
+    if (state == AXP::SealState::Plain) {
+      cli::printWarning("axp", package + " has no checksum trailer; its bytes were not checked");
+    }
   }
   return true;
+}
+
+// Files the packages delete that stayed (a folder of that name, a file held
+// by another program) are named, and the apply fails at the end: the rest
+// of the packages applied, but the installation does not fully match.
+bool reportFilesLeft(const std::vector<AXP::FileLeft>& left) {
+  for (const AXP::FileLeft& file : left) {
+    cli::printWarning("axp", file.name + " not deleted (" + std::strerror(file.systemError) + ")");
+  }
+  if (left.empty()) return true;
+  AXP::reportError(AXP::OpenFailed, kNotFullyMatching, static_cast<int>(left.size()));
+  return cli::explain("the rest was applied, but the installation does not fully match the packages: " +
+                      std::to_string(left.size()) + " file(s) it should delete are still there");
 }
 
 // Later packages' commands replace earlier ones' for the same target.
@@ -101,7 +121,8 @@ bool applyPackages(const cli::ParsedArguments& arguments) {
     return explainApplyFailure(progress);
   }
   progress.finish();
-  return writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
+  return reportFilesLeft(updater->filesLeft()) &&
+         writeLine(std::to_string(progress.done()) + " operations applied to " + installDir) && flushOut();
 }
 
 }  // namespace
@@ -113,7 +134,7 @@ cli::Command applyCommand() {
           {
               {kMaintainLists, '\0', false, false, "",
                "let every edited pack keep its own (list), ignoring the packages' (list) files"},
-              {kNoVerify, '\0', false, false, "", "apply packages without a checksum trailer (plain archives)"},
+              {kNoVerify, '\0', false, false, "", "skip the checksum trailer check (packages are read as they are)"},
               {kForce, '\0', false, false, "",
                "apply even when the installation's version is not the one a package was made for"},
               {kDryRun, '\0', false, false, "",

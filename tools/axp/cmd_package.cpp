@@ -40,15 +40,9 @@ bool seal(const cli::ParsedArguments& arguments) {
     AXP::reportError(AXP::BadArgument, kAlreadyScrambled, path.c_str());
     return false;
   }
-  if (!AXP::toggleScrambling(path, false)) return false;
-  if (AXP::appendChecksumTrailer(path)) return true;
-  // Without its trailer the scrambled file is of no use: give the plain
-  // bytes back, and report why sealing failed rather than any failure of
-  // the way back.
-  AXP::ErrorSnapshot failure;
-  AXP::toggleScrambling(path, false);
-  failure.restore();
-  return false;
+  // The sealed package replaces the plain archive in one step: the file is
+  // never scrambled without its trailer, whatever stops the sealing.
+  return AXP::copyAndSealPackage(path, path);
 }
 
 bool checkSeal(const std::string& path) { return checkPackageSeal(path) || explainPackageFailure(path); }

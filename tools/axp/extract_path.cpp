@@ -24,7 +24,7 @@ bool refuse(const std::string& name, const char* why = kUnsafeName) {
 
 }  // namespace
 
-bool extractionPath(const std::string& folder, const std::string& name, std::string* path) {
+bool extractionPath(const std::string& folder, const std::string& name, std::string* relativeOut) {
   // Back-slashes become slashes without touching the second byte of a
   // double-byte character, which may be 0x5C itself.
   std::string slashed = AXP::normalizeName(name, false, true);
@@ -47,7 +47,7 @@ bool extractionPath(const std::string& folder, const std::string& name, std::str
   if (relative.empty()) return refuse(name);
   std::string joined = folder;
   if (!AXP::appendPath(&joined, relative)) return false;
-  *path = joined;
+  *relativeOut = relative;
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include "plain_errors.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "platform/system.h"
 
 namespace axptool {
 namespace {
@@ -129,7 +130,9 @@ void checkPack(const std::string& folder, const PackGroup& group, InstallationRe
     return;
   }
   AXP::PackFile pack;
-  if (!pack.open(path.c_str(), kReadOnly)) return recordProblem(group, packFailureWords(path), report);
+  if (!pack.openBelow(folder.c_str(), group.pack.c_str(), kReadOnly)) {
+    return recordProblem(group, packFailureWords(path), report);
+  }
   ListedRows listed;
   const bool sound = pack.checkIntegrity();
   if (!sound) recordProblem(group, "the files in " + path + " do not agree with its (list)", report);
@@ -147,6 +150,12 @@ void checkPack(const std::string& folder, const PackGroup& group, InstallationRe
   if (sound) addUnlistedRows(group, listed, &report->unexpected);
 }
 
+bool isOwnFile(const std::string& folder, const std::string& name) {
+  platform::File file;
+  return file.openBelow(folder, name, platform::Access::Read, platform::Disposition::ExistingOnly) ||
+         platform::lastSystemError() != platform::outsideRootError();
+}
+
 void checkLooseFile(const std::string& folder, const AXP::FileRecord& row, InstallationReport* report) {
   report->filesChecked += 1;
   const std::string path = platform::pathAppend(folder, row.name);
@@ -155,8 +164,11 @@ void checkLooseFile(const std::string& folder, const AXP::FileRecord& row, Insta
     return;
   }
   uint32_t crc = 0;
-  // The size tells most changes without reading the file.
-  if (platform::fileSize(path) != row.size || !AXP::crcFile(path, &crc, false) || crc != row.crc) {
+  // A file reached through a link is not the installation's own, whatever
+  // its bytes: the apply would refuse it. The size tells most changes
+  // without reading the file.
+  if (!isOwnFile(folder, row.name) || platform::fileSize(path) != row.size || !AXP::crcFile(path, &crc, false) ||
+      crc != row.crc) {
     report->changed.push_back(FileRef{std::string(), row.name});
   }
 }
@@ -170,8 +182,7 @@ bool findUnlisted(const AXP::VersionRecord& record, std::vector<FileRef>* unlist
   for (const PackGroup& group : index.packs) {
     AXP::PackFile pack;
     ListedRows listed;
-    const std::string path = platform::pathAppend(record.folder, group.pack);
-    if (pack.open(path.c_str(), kReadOnly) && readListedRows(&pack, &listed)) {
+    if (pack.openBelow(record.folder.c_str(), group.pack.c_str(), kReadOnly) && readListedRows(&pack, &listed)) {
       addUnlistedRows(group, listed, unlisted);
     }
   }

@@ -1,12 +1,12 @@
 #include "pack_build.h"
 
-#include <cerrno>
 #include <map>
 #include <random>
 #include <vector>
 
 #include "axp/common/error_messages.h"
 #include "axp/common/error_record.h"
+#include "axp/common/file_util.h"
 #include "axp/common/name_text.h"
 #include "axp/pack/pack_file.h"
 #include "cli/error_report.h"
@@ -65,7 +65,7 @@ std::string createWorkFile(const std::string& packPath) {
     const std::string name = platform::tempFileName(folder, prefix, random());
     platform::File file;
     if (file.open(name, platform::Access::ReadWrite, platform::Disposition::CreateNew)) return name;
-    if (platform::lastSystemError() != EEXIST) break;
+    if (platform::errorKind(platform::lastSystemError()) != platform::ErrorKind::AlreadyExists) break;
   }
   const std::string workName = packPath + kWorkFileInfix;
   AXP::reportError(AXP::OpenFailed, AXP::messages::kFileError, workName.c_str(), platform::lastSystemError());
@@ -93,10 +93,20 @@ bool buildPack(const std::string& packPath, const std::string& folder) {
     if (!platform::sameFile(file.path, packPath)) files.push_back(std::move(file));
   }
   if (!checkNames(files)) return false;
-  // The pack being replaced stays whole until the new one is complete.
+  // The pack being replaced stays whole until the new one is complete, and
+  // no other program edits it meanwhile: its edits would be lost with it.
+  platform::File replaced;
+  if (replaced.open(packPath, platform::Access::Read, platform::Disposition::ExistingOnly) &&
+      !replaced.lock(platform::Lock::Exclusive)) {
+    return AXP::reportInUse(packPath);
+  }
   const std::string workPath = createWorkFile(packPath);
   if (workPath.empty()) return false;
-  if (fillPack(workPath, files) && moveIntoPlace(workPath, packPath)) return true;
+  const bool built = fillPack(workPath, files);
+  // Windows replaces no file that is still open, so the lock ends just
+  // before the move rather than with it.
+  replaced.close();
+  if (built && moveIntoPlace(workPath, packPath)) return true;
   AXP::ErrorSnapshot failure;
   platform::deleteFile(workPath);
   failure.restore();

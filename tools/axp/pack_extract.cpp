@@ -15,6 +15,7 @@
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
+#include "platform/work_file.h"
 
 namespace axptool {
 namespace {
@@ -23,15 +24,18 @@ const char kProgressLabel[] = "extracting";
 
 struct Target {
   std::string name;
-  std::string path;
+  std::string relative;  // below the folder extracted into
+  std::string path;      // the whole path, for messages
   AXP::FileInfo listed;
 };
 
-bool makeParentFolder(const std::string& path) {
-  std::string folder = path;
-  if (!platform::removeFileSpec(&folder) || AXP::makeDirectories(folder)) return true;
-  AXP::reportError(AXP::OpenFailed, AXP::messages::kFolderError, folder.c_str(), platform::lastSystemError());
-  return false;
+// Every file is written below the folder without following a link, so a
+// link in the folder cannot carry an extraction elsewhere.
+bool makeParentFolder(const std::string& folder, const Target& target) {
+  std::string parent = target.relative;
+  if (!platform::removeFileSpec(&parent) || platform::createFoldersBelow(folder, parent)) return true;
+  return AXP::reportBelowFailure(AXP::OpenFailed, AXP::messages::kFolderError, platform::pathAppend(folder, parent),
+                                 target.relative);
 }
 
 // Copies one packed file to its target, checking it against its row.
@@ -49,10 +53,6 @@ bool copyOut(AXP::PackFile* pack, const Target& target, platform::File* out) {
     return true;
   });
   if (!copied) return false;
-  if (!out->close()) {
-    AXP::reportError(AXP::WriteFailed, AXP::messages::kFileWriteError, target.path.c_str(), platform::lastSystemError());
-    return false;
-  }
   checksum = AXP::crcFinish(checksum);
   if (size != target.listed.size) {
     AXP::reportError(AXP::BadData, AXP::messages::kSizeDiffers, target.name.c_str(), static_cast<int>(size),
@@ -66,19 +66,17 @@ bool copyOut(AXP::PackFile* pack, const Target& target, platform::File* out) {
   return true;
 }
 
-bool extractOne(AXP::PackFile* pack, const Target& target) {
-  if (!makeParentFolder(target.path)) return false;
-  platform::File out;
-  if (!out.open(target.path, platform::Access::ReadWrite, platform::Disposition::CreateAlways)) {
-    AXP::reportError(AXP::OpenFailed, AXP::messages::kFileError, target.path.c_str(), platform::lastSystemError());
-    return false;
+// The file appears whole, or not at all: a damaged packed file leaves
+// nothing of itself behind.
+bool extractOne(AXP::PackFile* pack, const std::string& folder, const Target& target) {
+  if (!makeParentFolder(folder, target)) return false;
+  platform::WorkFile out;
+  if (!out.createBelow(folder, target.relative)) {
+    return AXP::reportBelowFailure(AXP::OpenFailed, AXP::messages::kFileError, target.path, target.relative);
   }
-  if (copyOut(pack, target, &out)) return true;
-  AXP::ErrorSnapshot failure;
-  out.close();
-  platform::deleteFile(target.path);
-  failure.restore();
-  return false;
+  if (!copyOut(pack, target, &out.file())) return false;
+  if (out.commit()) return true;
+  return AXP::reportBelowFailure(AXP::WriteFailed, AXP::messages::kFileWriteError, target.path, target.relative);
 }
 
 }  // namespace
@@ -92,14 +90,18 @@ bool extractPack(AXP::PackFile* pack, const std::string& folder) {
   }
   std::vector<Target> targets;
   for (const auto& [name, listed] : pack->list().files) {
-    std::string path;
-    if (!extractionPath(folder, name, &path)) return false;
-    targets.push_back({name, std::move(path), listed});
+    std::string relative;
+    if (!extractionPath(folder, name, &relative)) return false;
+    targets.push_back({name, relative, platform::pathAppend(folder, relative), listed});
+  }
+  if (!targets.empty() && !AXP::makeDirectories(folder)) {
+    AXP::reportError(AXP::OpenFailed, AXP::messages::kFolderError, folder.c_str(), platform::lastSystemError());
+    return false;
   }
   cli::ProgressBar progress(kProgressLabel, targets.size());
   for (size_t i = 0; i < targets.size(); ++i) {
     progress.update(i);
-    if (!extractOne(pack, targets[i])) return false;
+    if (!extractOne(pack, folder, targets[i])) return false;
   }
   return true;
 }

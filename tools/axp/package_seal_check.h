@@ -10,7 +10,8 @@ namespace axptool {
 // before it. Otherwise false with a reason in the error record: the
 // reader's code when the file cannot be read, code 10 "File=%s(too small)"
 // for a file too short for a trailer, code 2 "File=%s(checksum trailer
-// mismatch)" for a damaged package or a file never sealed.
+// mismatch)" for a damaged package, code 2 "File=%s(no checksum trailer)"
+// for a plain archive never sealed.
 bool checkPackageSeal(const std::string& path);
 
 }  // namespace axptool

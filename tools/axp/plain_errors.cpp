@@ -12,6 +12,7 @@
 #include "directory_files.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "platform/system.h"
 
 namespace axptool {
 namespace {
@@ -75,6 +76,10 @@ std::string packInEditWords(const std::string& path) {
 
 std::string packFailureWords(const std::string& path) {
   const int32_t code = AXP::getLastErrorCode();
+  // Asked first: the look at the path below changes the system's error.
+  if (code == AXP::BadArgument && platform::lastSystemError() == platform::outsideRootError()) {
+    return path + " is reached through a link that leaves its folder";
+  }
   if (!platform::pathExists(path)) return path + ": no such file";
   if (platform::isDirectory(path)) return path + " is a folder, not an .axp pack";
   // Packs are read by their tables; a file of another kind can look like

@@ -23,6 +23,14 @@ constexpr char kChecksumError[] = "winErr=%d";
 // part name, container path.
 constexpr char kPartOf[] = "%s in %s";
 constexpr char kTooSmall[] = "File=%s(too small)";
+// A path that would leave the folder it is taken in, through a link or a
+// "..": the name.
+constexpr char kOutsideRoot[] = "File=%s(leaves its folder through a link)";
+// A file or folder another program works on (a pack open for writing, an
+// installation being patched): path.
+constexpr char kInUse[] = "File=%s, in use by another program";
+// A file whose size the formats' 32-bit size fields cannot hold: path.
+constexpr char kTooLargeForFormats[] = "File=%s(4 GiB or more; sizes stop at 4294967295 bytes)";
 constexpr char kOutOfMemory[] = "out of memory";
 // A file read short: name or path.
 constexpr char kFileReadError[] = "file=%s";

@@ -16,6 +16,24 @@ constexpr size_t kMaxPath = 259;
 // leaves `*path` unchanged.
 bool appendPath(std::string* path, const std::string& more);
 
+// True when `relativePath` names something strictly inside the folder it is
+// joined to: not empty, not rooted ("/x", "\x"), no drive ("C:x"), and no
+// ".." that climbs above its start.
+bool staysInside(const std::string& relativePath);
+
+// Reports a failed operation on `path` below a root folder: code 10
+// "File=%s(leaves its folder through a link)" with `name` when the path
+// would have left the root, else `code` with `format` (a path, then a
+// system error) filled with `path` and the system error. Returns false.
+bool reportBelowFailure(int32_t code, const char* format, const std::string& path, const std::string& name);
+
+// Reports code 3 "File=%s, in use by another program"; returns false.
+bool reportInUse(const std::string& path);
+
+// True when `size` fits the formats' 32-bit size fields; otherwise code 10
+// "File=%s(4 GiB or more; ...)" with `path`, and false.
+bool fitsSizeFields(uint64_t size, const std::string& path);
+
 // Low 32 bits of the size of a disk file; 0 for an empty path or a file
 // that cannot be opened. Never reports.
 uint32_t diskFileSize(const std::string& path);

@@ -16,11 +16,12 @@ constexpr uint32_t kChecksumTrailerSize = 4;
 // `*out` left at 0xFFFFFFFF, false.
 bool crcFile(const std::string& path, uint32_t* out, bool skipTrailer);
 
-// Copies `sourcePath` over `targetPath` (unless both name one file; a failed
-// copy is code 5 "File=%s, WinErr: %d" with the target), then toggles the
-// target's scrambling, dropping its old trailer when it carried a valid
-// one, and seals it with a fresh trailer. The builder's packages and the
-// updater's copyAndSeal go through it.
+// Writes `sourcePath` with its scrambling toggled (its old trailer dropped
+// when it carried a valid one) and sealed with a fresh trailer to
+// `targetPath`, which may name the same file. The result is made beside
+// the target and moved over it once whole: the target is never seen
+// scrambled without its trailer, and a failure leaves it as it was. The
+// updater's copyAndSeal and the tool's seal go through it.
 bool copyAndSealPackage(const std::string& sourcePath, const std::string& targetPath);
 
 // Appends the checksum of the whole file to its end.
@@ -41,5 +42,27 @@ bool readTrailerState(const std::string& path, TrailerState* state);
 // them. A file of 3 bytes or less, or one whose trailer differs, gives
 // false without a report (readTrailerState tells them apart).
 bool checkChecksumTrailer(const std::string& path);
+
+// What a package file's end says about its trailer. The trailer is
+// optional in the package format: a package without one ends where its
+// archive's end record ends.
+enum class SealState {
+  Sealed,   // its last 4 bytes are the checksum of the bytes before them
+  Plain,    // no trailer: the archive's end record ends the file
+  Damaged,  // neither: a wrong trailer, a file cut short, no package at all
+};
+
+// The seal state of a package file (scrambled or plain); false (reported)
+// only when the file cannot be read.
+bool examineSeal(const std::string& path, SealState* state);
+
+// Whether a package may be used, checked before anything uses it: a sealed
+// one always, a plain one unless `trailerRequired` (the patch program's
+// package is always sealed by its builder, so only a sealed one will do).
+// Refusals: code 10 "File=%s(too small)" for a file too short for a
+// trailer, code 2 "File=%s(checksum trailer mismatch)" for a damaged one,
+// code 2 "File=%s(no checksum trailer)" for a plain one when a trailer is
+// required. `*state` (when given) receives what was found.
+bool checkPackageSeal(const std::string& path, bool trailerRequired, SealState* state = nullptr);
 
 }  // namespace AXP

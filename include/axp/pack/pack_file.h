@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "axp/common/byte_pieces.h"
 #include "axp/pack/pak_file.h"
 
 namespace AXP {
@@ -64,6 +65,12 @@ class PackFile : public IPakFile {
   uint32_t getFileSize(const char* name) override;
   bool insertContents(const void* source, uint32_t size, const char* name, bool fromMemory,
                       bool flush) override;
+  // insertContents with the `size` bytes read from `source` in pieces, so
+  // that a file of any size passes through a fixed buffer. The contents
+  // always go to another block than the one the name holds: a source that
+  // fails midway leaves the old contents in place (and the new block free
+  // space). Failures as insertContents, and the source's own.
+  bool insertPieces(ByteSource* source, uint32_t size, const char* name, bool flush);
   bool removeContents(const char* name, bool flush) override;
   bool checkIntegrity() override;
   bool repairFromList(const char* masterListPath) override;
@@ -79,6 +86,12 @@ class PackFile : public IPakFile {
   // After verifyList: the slot order callers of the interface build on.
   virtual ~PackFile();
 
+  // Opens the pack `relative` below the folder `root` as open() does, and
+  // never one outside it: a link on the way is refused with code 10
+  // "File=%s(leaves its folder through a link)" and the relative name. The
+  // updater opens the packs of an installation this way.
+  bool openBelow(const char* root, const char* relative, bool readOnly);
+
   // Read-only views of the open pack, for reporting tools.
   const std::string& path() const { return path_; }
   bool isOpen() const;
@@ -91,6 +104,13 @@ class PackFile : public IPakFile {
  private:
   friend class DataStream;
 
+  // Where the contents of an insertion come from.
+  struct ContentSource {
+    enum class Kind { Memory, DiskFile, Pieces } kind;
+    const void* data;     // the bytes, or the path of the disk file
+    ByteSource* pieces;
+  };
+
   // Where allocateBlock put new contents, and the free remainder it split
   // off (kNoBlock when none).
   struct Allocation {
@@ -99,6 +119,10 @@ class PackFile : public IPakFile {
   };
 
   // Lifecycle and record writers (pack_file.cpp).
+  bool openTables();
+  bool lockFile();
+  bool markedAsEdited();
+  bool openEmptied();
   bool openFailed();
   bool readTables();
   void reloadTables();
@@ -127,16 +151,15 @@ class PackFile : public IPakFile {
   int32_t describeEntry(int32_t position, EntryInfo* info) const;
 
   // Editing (pack_edit.cpp).
-  bool replaceContents(uint32_t position, const void* source, uint32_t newSize, bool fromMemory,
-                       bool keepOldIntact);
-  bool addContents(uint32_t position, const NameHash& hash, const void* source, uint32_t newSize,
-                   bool fromMemory);
+  bool insertFrom(const ContentSource& source, uint32_t newSize, const char* name, bool flush);
+  bool replaceContents(uint32_t position, const ContentSource& source, uint32_t newSize, bool keepOldIntact);
+  bool addContents(uint32_t position, const NameHash& hash, const ContentSource& source, uint32_t newSize);
   Allocation allocateBlock(uint32_t size);
   bool markBlockFree(uint32_t index);
   void withdrawFreeBlock(uint32_t index);
   bool sharesSpace(uint32_t index) const;
-  bool writeData(uint32_t offset, uint32_t allocated, const void* source, uint32_t length,
-                 bool fromMemory);
+  bool writeData(uint32_t offset, uint32_t allocated, const ContentSource& source, uint32_t length);
+  bool writeDataFromPieces(uint32_t offset, uint32_t allocated, ByteSource* source, uint32_t length);
   bool writeDataFromMemory(uint32_t offset, uint32_t allocated, const void* buffer,
                            uint32_t length);
   bool writeDataFromFile(uint32_t offset, uint32_t allocated, const char* path);
@@ -175,6 +198,7 @@ class PackFile : public IPakFile {
   std::unique_ptr<PackStorage> storage_;
   PackHeader header_{};
   std::vector<HashEntry> hashTable_;
+  bool hashTableTouched_ = false;  // holds anything but zeros
   std::unique_ptr<HashIndex> index_;
   std::vector<BlockEntry> blocks_;
   std::multimap<uint32_t, uint32_t> freeMap_;  // allocated size -> free block index

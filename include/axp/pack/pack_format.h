@@ -28,9 +28,10 @@ constexpr uint32_t kBlockTableOffset = kHashTableOffset + kHashTableSize;  // 0x
 constexpr uint32_t kDataAreaOffset = kBlockTableOffset + kBlockTableAreaSize;  // 0x160028
 constexpr uint32_t kNewPackSize = kDataAreaOffset;
 
-// Every position in a pack is reached by a seek over a signed 32-bit
-// distance from the start, so no byte a pack uses may lie at or beyond this.
-constexpr uint64_t kPackOffsetLimit = 0x80000000u;
+// Offsets and sizes are 32-bit, so no byte a pack uses may lie at or beyond
+// this; positions are reached by 64-bit seeks, so packs of up to 4 GiB are
+// read and edited.
+constexpr uint64_t kPackOffsetLimit = 0x100000000u;
 
 constexpr uint32_t kInUseBit = 0x80000000u;
 constexpr uint32_t kReservedBit = 0x40000000u;
@@ -77,8 +78,9 @@ static_assert(sizeof(BlockEntry) == kRecordSize);
 
 // Bytes of the data area a block of `size` bytes occupies: whole granules,
 // and at least one even for an empty file (0 -> 256, 256 -> 256, 257 -> 512).
-// Sizes above 0xFFFFFF00 wrap; no pack can hold such a block (see
+// Sizes above kLargestBlockSize wrap; no pack can hold such a block (see
 // kPackOffsetLimit), and the editing code refuses them before asking.
+constexpr uint32_t kLargestBlockSize = 0xFFFFFF00u;
 constexpr uint32_t allocatedSize(uint32_t size) {
   if (size != 0 && size % kBlockGranule == 0) return size;
   return size / kBlockGranule * kBlockGranule + kBlockGranule;

@@ -54,11 +54,16 @@ constexpr uint32_t kTargetMemory = 3;
 
 // What addToArchive reads. kSourceHandle: a platform::File*, neither
 // duplicated nor closed; kSourcePath: a NUL-terminated path; kSourceMemory:
-// `length` bytes; kSourceFolder: no data, the name is a folder.
+// `length` bytes; kSourceFolder: no data, the name is a folder;
+// kSourceSpooled: a platform::File* read from its start, neither duplicated
+// nor closed, that holds exactly the `length` bytes of data spooled there
+// and is described as a memory block would be (the builder packs large
+// entries into scratch files without changing their records).
 constexpr uint32_t kSourceHandle = 1;
 constexpr uint32_t kSourcePath = 2;
 constexpr uint32_t kSourceMemory = 3;
 constexpr uint32_t kSourceFolder = 4;
+constexpr uint32_t kSourceSpooled = 5;
 
 constexpr uint32_t kMethodStore = 0;
 constexpr uint32_t kMethodDeflate = 8;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "axp/common/byte_pieces.h"
+
 namespace AXP {
 
 // Layout of the entry header.
@@ -50,6 +52,13 @@ class LzmaPacker {
  private:
   std::vector<uint8_t> buffer_;
 };
+
+// Packs `size` bytes read from `input` into an entry written to `output`,
+// header first: the same bytes LzmaPacker::pack makes of them, with memory
+// that does not grow with the size (the coder's own state and two pieces of
+// 64 KiB). Re-entrant. Failures: those of the source or sink
+// as they reported them, or code 14 "LZMA=%d".
+bool packLzmaStream(uint32_t size, ByteSource* input, ByteSink* output);
 
 // LzmaPacker::pack with the process-wide packing buffer. Not re-entrant.
 bool packLzma(const void* data, uint32_t size, const uint8_t** entryOut, uint32_t* entrySizeOut);

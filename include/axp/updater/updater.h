@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "axp/common/package_io.h"
 #include "axp/updater/apply_plan.h"
@@ -16,7 +17,7 @@
 
 namespace AXP {
 
-class IPakFile;
+class PackFile;
 class PackageReader;
 
 // Told of every command an apply carries out, before its action: the
@@ -24,6 +25,14 @@ class PackageReader;
 // carry their own context in it (a lambda, a bound member); an empty one
 // is not called.
 using ProgressCallback = std::function<void(const char* pack, const char* name, int32_t op)>;
+
+// A loose file a delete command named that is there and could not be
+// deleted (locked, held by another program, a folder): the installation
+// does not fully match the package.
+struct FileLeft {
+  std::string name;  // as the command names it
+  int systemError = 0;
+};
 
 // Paths are narrow strings of at most 259 bytes. Failures return false and
 // leave code and message in the error record.
@@ -85,6 +94,11 @@ class Updater : public IUpdater {
 
   // The command model gathered from every opened package.
   const CommandModel& commands() const { return commands_; }
+  // The loose files the last apply could not delete, in its order. The
+  // apply goes on past them, as a package applies whole or fails, and
+  // still succeeds; callers tell the user that the installation does not
+  // fully match.
+  const std::vector<FileLeft>& filesLeft() const { return filesLeft_; }
   // The checks apply makes of the targets under `installDir` before it
   // touches anything, without applying: false with apply's report for the
   // first target it would refuse.
@@ -95,8 +109,21 @@ class Updater : public IUpdater {
                          const ProgressCallback& progress);
   bool applyPackTurn(const std::string& installDir, const PackTurn& turn,
                      const ProgressCallback& progress);
-  bool applyPackCommand(IPakFile* packFile, const PatchCommand& command,
+  bool applyPackCommand(PackFile* packFile, const PatchCommand& command,
                         const ProgressCallback& progress);
+  // Inserts the data of a pack command read in pieces, when it is too large
+  // to be held whole; `*streamed` tells whether it was.
+  bool insertLargeEntry(PackFile* packFile, const PatchCommand& command, const std::string& entryName,
+                        bool* streamed);
+
+  // Refuses (code 5) an apply whose entries would write more bytes than
+  // the installation's file system has free (space_check.cpp).
+  bool checkFreeSpace(const std::string& installDir, const ApplyPlan& plan);
+  bool addDataSize(const PatchCommand& command, const std::string& entryName, uint64_t* total);
+  bool deleteLooseFile(const std::string& installDir, const std::string& name);
+  // Extracts an entry to the file `relative` below the folder `root`.
+  bool extractToFile(const char* packagePath, const char* entryName, const std::string& root,
+                     const std::string& relative, uint32_t* sizeOut);
 
   // The opened package of that path, or null (code 10 reported).
   PackageReader* openedPackage(const char* packagePath);
@@ -105,6 +132,7 @@ class Updater : public IUpdater {
   // normalised package path -> its open archive
   std::map<std::string, std::unique_ptr<PackageReader>> openPackages_;
   bool maintainLists_ = false;
+  std::vector<FileLeft> filesLeft_;
 };
 
 // A new updater; null, reported as code 14 "out of memory", when its

@@ -1,0 +1,71 @@
+#!/bin/bash
+# How `axp apply` grows with the number of files: for each count, a package
+# that adds that many new loose files to one folder, one that changes that
+# many loose files in one folder, and one that changes that many files in
+# one pack; each applied to a fresh copy of the old version. Prints the
+# seconds of each apply (its fixed 0.5 s pause taken out) and, per kind, the
+# ratio of the largest count's time to the one before it (linear growth from
+# 10,000 to 50,000 files gives 5).
+# Usage: bench/apply_scale.sh BUILD_DIR [COUNT...]   (default 1000 10000 50000)
+set -eu
+if [ $# -lt 1 ] || [ ! -x "$1/tools/axp" ]; then
+  echo "usage: $0 BUILD_DIR [COUNT...] (BUILD_DIR/tools/axp must exist)" >&2
+  exit 2
+fi
+axp=$(cd "$1/tools" && pwd)/axp
+shift
+counts=("$@")
+[ ${#counts[@]} -gt 0 ] || counts=(1000 10000 50000)
+pause=0.5
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/axp-scale-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# COUNT small files named f00000.dat... in FOLDER, each holding TAG and its number.
+write_files() {
+  mkdir -p "$1"
+  (cd "$1" && for ((i = 0; i < $2; i++)); do printf '%s %d\n' "$3" "$i" > "$(printf 'f%05d.dat' "$i")"; done)
+}
+
+# Builds old/ and new/ under DIR for KIND and COUNT.
+make_versions() {
+  local dir=$1 kind=$2 count=$3
+  mkdir -p "$dir/old" "$dir/new"
+  echo keep > "$dir/old/keep.txt"
+  echo keep > "$dir/new/keep.txt"
+  case $kind in
+    new-loose) write_files "$dir/new/many" "$count" new ;;
+    changed-loose)
+      write_files "$dir/old/many" "$count" old
+      write_files "$dir/new/many" "$count" new ;;
+    changed-in-pack)
+      write_files "$dir/files-old" "$count" old
+      write_files "$dir/files-new" "$count" new
+      "$axp" pack build "$dir/old/data.axp" "$dir/files-old" > /dev/null
+      "$axp" pack build "$dir/new/data.axp" "$dir/files-new" > /dev/null ;;
+  esac
+}
+
+declare -A seconds
+for kind in new-loose changed-loose changed-in-pack; do
+  for count in "${counts[@]}"; do
+    dir=$work/$kind-$count
+    make_versions "$dir" "$kind" "$count"
+    "$axp" make "$dir/old" "$dir/new" --old-version 1.0 --new-version 2.0 -o "$dir/patch.pkg" > /dev/null 2>&1
+    cp -r "$dir/old" "$dir/game"
+    start=$(date +%s.%N)
+    "$axp" apply "$dir/game" "$dir/patch.pkg" > /dev/null 2>&1
+    end=$(date +%s.%N)
+    seconds[$kind-$count]=$(awk -v a="$start" -v b="$end" -v p="$pause" 'BEGIN { print b - a - p }')
+    printf '%-16s %6d files: %8.2f s\n' "$kind" "$count" "${seconds[$kind-$count]}"
+    rm -rf "$dir"
+  done
+done
+if [ ${#counts[@]} -ge 2 ]; then
+  last=${counts[-1]}
+  before=${counts[-2]}
+  for kind in new-loose changed-loose changed-in-pack; do
+    printf '%-16s %d / %d: %.2f\n' "$kind" "$last" "$before" \
+      "$(awk -v a="${seconds[$kind-$last]}" -v b="${seconds[$kind-$before]}" 'BEGIN { print a / b }')"
+  done
+fi
