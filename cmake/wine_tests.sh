@@ -29,4 +29,9 @@ wineserver -p </dev/null >/dev/null 2>&1
 # The session's own services start with its first program and hold on to
 # that program's output: started here, they leave ctest's pipes alone.
 "$here/wine_run.sh" "$WINEPREFIX" cmd /c exit </dev/null >/dev/null 2>&1
+# So does the desktop process, which Wine ends a moment after the last
+# program with a window has gone and starts again for the next one: a
+# program that keeps a window for the whole run keeps the first desktop,
+# which holds no test's output open.
+"$here/wine_run.sh" "$WINEPREFIX" notepad </dev/null >/dev/null 2>&1 &
 ctest --test-dir "$build" "$@"
