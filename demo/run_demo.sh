@@ -2,7 +2,7 @@
 # The demo: a release made and installed the way it happens for real, on a
 # generated sample game.
 #
-#   demo/run_demo.sh BUILD_DIR
+#   demo/run_demo.sh BUILD_DIR [WINDOWS_BUILD_DIR]
 #
 # Generates versions 1.0.0.0 and 1.0.1.0 of a sample installation,
 # catalogues both, builds the patch package and the patch program with the
@@ -12,21 +12,38 @@
 # same loose files.
 # Prints a short report and exits 1 when any step or check fails.
 #
-# Everything is written under BUILD_DIR/demo (or $DEMO_WORK when set).
+# With a Windows build the player is on Windows: the Linux axp builds the
+# Windows patch program, the game is installed under C:\Games\QELT of a
+# fresh Wine prefix and named in its registry, and the patch program runs
+# under Wine and finds the game through the registry. The same checks
+# follow, and a package made by axp.exe under Wine from the same two
+# versions must bring a copy of the old one to the new with the Linux axp.
+#
+# Everything is written under BUILD_DIR/demo (or $DEMO_WORK when set), or
+# WINDOWS_BUILD_DIR/demo.
 
 set -u -o pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 BUILD_DIR [WINDOWS_BUILD_DIR]" >&2
   exit 2
 fi
 
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD=$(cd "$1" && pwd) || exit 2
 AXP=$BUILD/tools/axp
+WINDOWS=
+if [ $# -eq 2 ]; then
+  WINDOWS=$(cd "$2" && pwd) || exit 2
+fi
 # The patch program built for shipping, which "axp exe" copies.
-STUB=$BUILD/tools/qelt-patch-stub
-WORK=${DEMO_WORK:-$BUILD/demo}
+if [ -n "$WINDOWS" ]; then
+  STUB=$WINDOWS/dist/qelt-patch-stub.exe
+  WORK=${DEMO_WORK:-$WINDOWS/demo}
+else
+  STUB=$BUILD/tools/qelt-patch-stub
+  WORK=${DEMO_WORK:-$BUILD/demo}
+fi
 
 OLD_VERSION=1.0.0.0
 NEW_VERSION=1.0.1.0
@@ -35,7 +52,7 @@ OLD=$GAME/old
 NEW=$GAME/new
 RELEASE=$WORK/release
 PACKAGE=$RELEASE/qelt-$NEW_VERSION.xzip
-PROGRAM_NAME=qelt-patch-$NEW_VERSION
+PROGRAM_NAME=qelt-patch-$NEW_VERSION${WINDOWS:+.exe}
 PROGRAM=$RELEASE/$PROGRAM_NAME
 # The player's machine: the game, the downloaded patch program, the
 # temporary folder and an empty Wine prefix, so that no registry entry of
@@ -45,18 +62,29 @@ PLAYER=$PLAYER_HOME/QELT
 DOWNLOADS=$PLAYER_HOME/Downloads
 PLAYER_TMP=$PLAYER_HOME/tmp
 PLAYER_WINE=$PLAYER_HOME/wine
+if [ -n "$WINDOWS" ]; then
+  PLAYER=$PLAYER_WINE/drive_c/Games/QELT
+fi
 # The patch program files the package it used under this name.
 FILED_PACKAGE=$PLAYER/Patch/QELT-$OLD_VERSION-$NEW_VERSION.xzip
 COPY=$WORK/player-copy
 LOGS=$WORK/logs
 PATCH_TIMEOUT=300
 
-for tool in "$AXP" "$STUB"; do
-  if [ ! -x "$tool" ]; then
-    echo "demo: $tool is missing; build first (make build)" >&2
+for tool in "$AXP" "$STUB" ${WINDOWS:+"$WINDOWS/dist/axp.exe"}; do
+  if [ ! -f "$tool" ]; then
+    echo "demo: $tool is missing; build first (make build, make windows)" >&2
     exit 2
   fi
 done
+
+# Windows programs run in the player's Wine prefix under the players' code
+# page, GBK, which the sample's names are written in.
+WINE_RUN=$HERE/../cmake/wine_run.sh
+on_windows() { LC_ALL=zh_CN.GBK "$WINE_RUN" "$PLAYER_WINE" "$@"; }
+if [ -n "$WINDOWS" ]; then
+  trap 'WINEPREFIX=$PLAYER_WINE wineserver -k 2>/dev/null' EXIT
+fi
 
 now() { date +%s%N; }
 seconds() { awk -v ns="$1" 'BEGIN { printf "%.2f", ns / 1e9 }'; }
@@ -128,20 +156,36 @@ grep -E '^(commands|entries|package):' "$LOGS/make.log" | sed 's/^/    /'
 # The version range comes from the package, which recorded it.
 progress "building the patch program $PROGRAM_NAME"
 run_step "make patch program" "$LOGS/exe.log" \
-  bash -c 'cd "$1" && "$2" exe "$3" -o "$4"' exe "$RELEASE" "$AXP" "$PACKAGE" "$PROGRAM_NAME"
+  bash -c 'cd "$1" && "$2" exe "$3" -o "$4" --stub "$5"' exe "$RELEASE" "$AXP" "$PACKAGE" "$PROGRAM_NAME" "$STUB"
 sed 's/^/    /' "$LOGS/exe.log"
 
+if [ -n "$WINDOWS" ]; then
+  progress "making the player's Wine prefix"
+  run_step "make Wine prefix" "$LOGS/prefix.log" on_windows cmd /c exit
+  mkdir -p "$(dirname "$PLAYER")" || exit 1
+fi
 progress "installing $OLD_VERSION in the player's folder"
 run_step "copy to player" "$LOGS/copy.log" \
   bash -c 'mkdir -p "$3" "$4" "$5" && cp -a "$1" "$2" && cp "$6" "$3/"' copy \
   "$OLD" "$PLAYER" "$DOWNLOADS" "$PLAYER_TMP" "$PLAYER_WINE" "$PROGRAM"
 
-progress "running ./$PROGRAM_NAME --unattended --install-dir $PLAYER"
-start=$(now)
-(cd "$DOWNLOADS" &&
-  TMPDIR=$PLAYER_TMP/ WINEPREFIX=$PLAYER_WINE timeout "$PATCH_TIMEOUT" \
-    "./$PROGRAM_NAME" --unattended --install-dir "$PLAYER" </dev/null >"$LOGS/patch.log" 2>&1)
-patch_rc=$?
+if [ -n "$WINDOWS" ]; then
+  progress "naming C:\\Games\\QELT in the registry of the player's Wine prefix"
+  run_step "registry" "$LOGS/registry.log" on_windows reg add 'HKLM\Software\Brindell\QELT' /v InstallPath \
+    /d 'C:\Games\QELT' /reg:32 /f
+  progress "running $PROGRAM_NAME --unattended under Wine"
+  start=$(now)
+  (cd "$DOWNLOADS" && LC_ALL=zh_CN.GBK timeout "$PATCH_TIMEOUT" "$WINE_RUN" "$PLAYER_WINE" "./$PROGRAM_NAME" \
+    --unattended </dev/null >"$LOGS/patch.log" 2>&1)
+  patch_rc=$?
+else
+  progress "running ./$PROGRAM_NAME --unattended --install-dir $PLAYER"
+  start=$(now)
+  (cd "$DOWNLOADS" &&
+    TMPDIR=$PLAYER_TMP/ WINEPREFIX=$PLAYER_WINE timeout "$PATCH_TIMEOUT" \
+      "./$PROGRAM_NAME" --unattended --install-dir "$PLAYER" </dev/null >"$LOGS/patch.log" 2>&1)
+  patch_rc=$?
+fi
 record_time "patch the player's game" $(($(now) - start))
 status_lines=$(wc -l <"$LOGS/patch.log")
 if [ "$status_lines" -le 8 ]; then
@@ -157,7 +201,8 @@ progress "checking the player's game against $NEW_VERSION"
 start=$(now)
 
 # The patch program succeeded: it told "更新结束" and ended with status 0.
-if [ "$patch_rc" -eq 0 ] && grep -qx '更新结束' "$LOGS/patch.log"; then
+# (Windows ends its lines with CR LF.)
+if [ "$patch_rc" -eq 0 ] && tr -d '\r' <"$LOGS/patch.log" | grep -qx '更新结束'; then
   check "patch program told \"更新结束\" and ended with status 0" pass
 else
   check "patch program told \"更新结束\" and ended with status 0 (status $patch_rc)" fail
@@ -233,6 +278,26 @@ else
   head -n 10 "$LOGS/loose-diff.log" | readable | sed 's/^/      /'
 fi
 record_time "checks" $(($(now) - start))
+
+# Packages cross platforms: one made by axp.exe under Wine brings a copy of
+# the old version to the new one with the Linux axp.
+if [ -n "$WINDOWS" ]; then
+  progress "building a package with axp.exe under Wine, applying it with the Linux axp"
+  CROSS=$WORK/cross
+  rm -rf "$CROSS" && cp -a "$OLD" "$CROSS"
+  start=$(now)
+  if on_windows "$WINDOWS/dist/axp.exe" make "Z:$OLD" "Z:$NEW" -o "Z:$RELEASE/windows-made.xzip" \
+    >"$LOGS/make-windows.log" 2>&1 &&
+    "$AXP" apply "$CROSS" "$RELEASE/windows-made.xzip" >"$LOGS/apply-cross.log" 2>&1 &&
+    "$AXP" verify "$CROSS" >"$LOGS/verify-cross.log" 2>&1; then
+    check "a package made by axp.exe under Wine brings the old version to $NEW_VERSION with the Linux axp" pass
+  else
+    check "a package made by axp.exe under Wine brings the old version to $NEW_VERSION with the Linux axp" fail
+    tail -n 5 "$LOGS/make-windows.log" "$LOGS/apply-cross.log" "$LOGS/verify-cross.log" 2>/dev/null |
+      readable | sed 's/^/      /'
+  fi
+  record_time "package across platforms" $(($(now) - start))
+fi
 
 # The report.
 size_of() { du -sb "$1" 2>/dev/null | cut -f1; }
