@@ -203,6 +203,8 @@ bool copyPermissions(const std::string& from, const std::string& to) {
   return currentEnv()->copyPermissions(from, to);
 }
 
+bool makeExecutable(const std::string& path) { return currentEnv()->makeExecutable(path); }
+
 bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
   entries->clear();
   return currentEnv()->listDirectory(path, entries);

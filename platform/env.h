@@ -160,6 +160,9 @@ class Env {
   virtual bool copyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // Gives `to` the access permissions of `from`.
   virtual bool copyPermissions(const std::string& from, const std::string& to) = 0;
+  // Lets everyone who may read the file run it as a program. Windows runs a
+  // program by its name, so there the file need only exist.
+  virtual bool makeExecutable(const std::string& path) = 0;
 
   // Folders and what lies at a path.
   virtual bool createDirectory(const std::string& path) = 0;
@@ -233,6 +236,7 @@ class EnvWrapper : public Env {
   bool copyPermissions(const std::string& from, const std::string& to) override {
     return target_->copyPermissions(from, to);
   }
+  bool makeExecutable(const std::string& path) override { return target_->makeExecutable(path); }
   bool createDirectory(const std::string& path) override { return target_->createDirectory(path); }
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override {
     return target_->listDirectory(path, entries);

@@ -117,6 +117,8 @@ bool sameFile(const std::string& a, const std::string& b);
 // Gives `to` the access permissions of `from`: a file written through a
 // private work file and moved over `from` keeps who may read it.
 bool copyPermissions(const std::string& from, const std::string& to);
+// Lets everyone who may read the file run it (Env::makeExecutable).
+bool makeExecutable(const std::string& path);
 // The entries of a folder, "." and ".." left out, in the order the file
 // system gives them; a link to a folder counts as a folder. False when the
 // folder cannot be read.

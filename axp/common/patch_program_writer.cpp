@@ -1,7 +1,6 @@
 // Writing patch programs: the stub, its start record set, then the
 // container.
 #include <cstdint>
-#include <filesystem>
 #include <vector>
 
 #include "axp/common/byte_order.h"
@@ -166,13 +165,8 @@ bool writeProgram(platform::File& stub, const std::string& stubPath, const std::
 }
 
 bool markExecutable(const std::string& path) {
-  std::error_code error;
-  std::filesystem::permissions(
-      path,
-      std::filesystem::perms::owner_exec | std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
-      std::filesystem::perm_options::add, error);
-  if (!error) return true;
-  reportError(WriteFailed, messages::kFileWriteError, path.c_str(), error.value());
+  if (platform::makeExecutable(path)) return true;
+  reportError(WriteFailed, messages::kFileWriteError, path.c_str(), platform::lastSystemError());
   return false;
 }
 

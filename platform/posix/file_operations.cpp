@@ -133,4 +133,12 @@ bool PosixEnv::copyPermissions(const std::string& from, const std::string& to) {
   return ::chmod(resolveOnDisk(to).c_str(), info.st_mode & 07777) == 0 || fail(errno);
 }
 
+bool PosixEnv::makeExecutable(const std::string& path) {
+  struct stat info;
+  const std::string onDisk = resolveOnDisk(path);
+  if (!statOnDisk(onDisk, &info)) return false;
+  const mode_t readers = info.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+  return ::chmod(onDisk.c_str(), (info.st_mode & 07777) | (readers >> 2)) == 0 || fail(errno);
+}
+
 }  // namespace platform::posix

@@ -87,6 +87,10 @@ bool Win32Env::copyPermissions(const std::string& from, const std::string& to) {
   return ::SetFileAttributesA(to.c_str(), wanted) || failWithLastError();
 }
 
+bool Win32Env::makeExecutable(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES || failWithLastError();
+}
+
 bool Win32Env::createDirectory(const std::string& path) {
   return ::CreateDirectoryA(path.c_str(), nullptr) || failWithLastError();
 }

@@ -21,6 +21,7 @@ class Win32Env final : public Env {
   bool moveFile(const std::string& from, const std::string& to) override;
   bool copyFile(const std::string& from, const std::string& to, bool failIfExists) override;
   bool copyPermissions(const std::string& from, const std::string& to) override;
+  bool makeExecutable(const std::string& path) override;
   bool createDirectory(const std::string& path) override;
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
   bool pathInfo(const std::string& path, FileInfo* info) override;

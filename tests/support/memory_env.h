@@ -202,6 +202,9 @@ class MemoryEnv : public platform::Env {
     return true;
   }
 
+  bool makeExecutable(const std::string& path) override {
+    return exists(normalize(resolvePath(path))) || fail(platform::ErrorKind::NotFound);
+  }
   bool copyPermissions(const std::string& from, const std::string& to) override {
     return (exists(normalize(resolvePath(from))) && exists(normalize(resolvePath(to)))) || fail(platform::ErrorKind::NotFound);
   }

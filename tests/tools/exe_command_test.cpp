@@ -6,6 +6,7 @@
 
 #include "axp/common/patch_container.h"
 #include "axp/patchmaker/package_writer.h"
+#include "platform/file.h"
 #include "support/system_files.h"
 #include "support/temp_dir.h"
 #include "tools/tool_expect.h"
@@ -72,6 +73,16 @@ TEST_F(ExeCommand, ProgramIsTheStubWithRangeAndPackageBehind) {
   EXPECT_EQ(made.out, "patch program: " + out + ", " + std::to_string(expected.size()) +
                           " bytes, for versions 1.0 to 2.0.1\n");
   EXPECT_NE(fs::status(out).permissions() & fs::perms::owner_exec, fs::perms::none);
+}
+
+// Names are byte strings of the system's code page, here "补丁" in GBK:
+// the program is written and made runnable under its own name.
+TEST_F(ExeCommand, ProgramNamesAreBytesOfTheCodePage) {
+  const std::string out = dir_.file("\xB2\xB9\xB6\xA1.exe");
+  ToolResult made = exe("1.0", "2.0", out);
+  EXPECT_EQ(made.status, 0) << made.err;
+  const size_t container = 4 + 3 + 4 + 3 + readFile(package_).size();
+  EXPECT_EQ(platform::fileSize(out), static_cast<int64_t>(stubBytes().size() + container));
 }
 
 TEST_F(ExeCommand, VersionTextsMustFitTheirFields) {
