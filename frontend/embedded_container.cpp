@@ -5,6 +5,7 @@
 #include <random>
 #include <utility>
 
+#include "axp/common/error_record.h"
 #include "axp/common/file_util.h"
 #include "axp/common/format_names.h"
 #include "axp/common/package_seal.h"
@@ -96,7 +97,13 @@ bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std
   // Every byte of the package is checked against its trailer before
   // anything uses it: a damaged download is refused before Start, and
   // before anything is touched unattended.
-  if (!AXP::checkPackageSeal(state->packagePath, true)) return false;
+  if (!AXP::checkPackageSeal(state->packagePath, true)) {
+    // A damaged copy is of no use to a later run either.
+    AXP::ErrorSnapshot failure;
+    platform::deleteFile(state->packagePath);
+    failure.restore();
+    return false;
+  }
   *notes = readReleaseNotes(state->packagePath);
   return true;
 }
