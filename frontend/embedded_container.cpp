@@ -95,8 +95,12 @@ bool readEmbeddedContainer(const PatchSettings& settings, PatchState* state, std
   if (state->packagePath.size() > AXP::kMaxPath || !container.copyPackage(state->packagePath)) return false;
   // Every byte of the package is checked against its trailer before
   // anything uses it: a damaged download is refused before Start, and
-  // before anything is touched unattended.
-  if (!AXP::checkPackageSeal(state->packagePath, true)) return false;
+  // before anything is touched unattended. Its copy goes, so that a refused
+  // package leaves nothing behind in the temporary folder.
+  if (!AXP::checkPackageSeal(state->packagePath, true)) {
+    platform::deleteFile(state->packagePath);
+    return false;
+  }
   *notes = readReleaseNotes(state->packagePath);
   return true;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "axp/common/format_names.h"
 #include "frontend/embedded_container.h"
 #include "fuzz/harness/sandbox.h"
 
@@ -34,7 +35,7 @@ inline Finding checkRead(const std::string& program, const std::string& tempFold
     }
     const size_t packageStart = 2 * kLengthField + state.fromVersion.size() + state.toVersion.size();
     expected[copyName] = bytes.substr(std::min(packageStart, bytes.size()));
-    if (notes && notes->size() > qelt::kMaxReleaseNotes) return fail("release notes beyond their limit");
+    if (notes && notes->size() > AXP::kMaxReleaseNotes) return fail("release notes beyond their limit");
   } else if (notes) {
     return fail("release notes from a container that failed");
   }

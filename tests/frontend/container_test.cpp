@@ -154,6 +154,7 @@ TEST_F(ContainerTest, ADamagedPackageFailsBeforeUse) {
     std::string flipped = package;
     flipped[at] ^= 0x10;
     EXPECT_FALSE(read(rawContainer(3, "1.0", 3, "1.1", flipped))) << "bit flipped at " << at;
+    EXPECT_FALSE(std::filesystem::exists(state.packagePath)) << "the refused copy is removed";
   }
   for (size_t cut = 1; cut <= 5; ++cut) {
     EXPECT_FALSE(read(rawContainer(3, "1.0", 3, "1.1", package.substr(0, package.size() - cut))))
