@@ -51,6 +51,9 @@ class HashIndex {
   // Names are usually found within a few entries of their start position;
   // so many are tried in the table itself before the map is asked.
   static constexpr uint32_t kShortWalk = 8;
+  // Entries compared at once with zero when the index is built.
+  static constexpr uint32_t kRebuildStretch = 256;
+  static_assert(kHashTableEntries % kRebuildStretch == 0);
 
   int32_t findInMap(const NameHash& hash) const;
   static uint64_t keyOf(uint32_t hashA, uint32_t hashB) {

@@ -97,9 +97,8 @@ bool PackFile::checkUnreferenced(const std::vector<bool>& hashReferenced,
                                  const std::vector<bool>& blockReferenced) {
   const int32_t listPosition = find(kListFileName);
   const int64_t listBlock = listPosition < 0 ? -1 : hashTable_[listPosition].blockIndex();
-  for (uint32_t position = 0; position < kHashTableEntries; ++position) {
-    if (hashTable_[position].inUse() && !hashReferenced[position] &&
-        static_cast<int32_t>(position) != listPosition) {
+  for (uint32_t position : inUsePositions()) {
+    if (!hashReferenced[position] && static_cast<int32_t>(position) != listPosition) {
       reportError(BadData, messages::kUnrefHashNode, static_cast<int32_t>(position));
       return false;
     }

@@ -173,13 +173,11 @@ bool PackFile::readTables() {
 
 // Checks every block against the data area and the file, offers the free
 // ones that no other block overlaps and no entry names to allocations in
-// table order, and finds where the data area ends.
+// table order, and finds where the data area ends. Every block is checked
+// before the overlaps are sought, so that a damaged table is refused
+// without ordering all of it.
 bool PackFile::indexBlocks(uint64_t fileSize) {
-  sharedSpace_ = overlappingBlocks(blocks_);
-  markContestedBlocks(hashTable_, index_->inUsePositions(), blocks_, &sharedSpace_);
-  dataEnd_ = uint64_t{header_.dataOffset} + header_.dataUsed;
-  for (uint32_t index = 0; index < blocks_.size(); ++index) {
-    const BlockEntry& block = blocks_[index];
+  for (const BlockEntry& block : blocks_) {
     if (block.offset < header_.dataOffset) {
       reportError(BadData, messages::kNone);
       return false;
@@ -188,6 +186,12 @@ bool PackFile::indexBlocks(uint64_t fileSize) {
       reportError(BadData, messages::kName, path_.c_str());
       return false;
     }
+  }
+  sharedSpace_ = overlappingBlocks(blocks_);
+  markContestedBlocks(hashTable_, index_->inUsePositions(), blocks_, &sharedSpace_);
+  dataEnd_ = uint64_t{header_.dataOffset} + header_.dataUsed;
+  for (uint32_t index = 0; index < blocks_.size(); ++index) {
+    const BlockEntry& block = blocks_[index];
     if (!block.inUse() && !sharedSpace_[index]) freeMap_.emplace(allocatedSize(block.size), index);
     dataEnd_ = std::max(dataEnd_, uint64_t{block.offset} + allocatedSize(block.size));
   }
@@ -250,6 +254,7 @@ bool PackFile::close() {
   }
   storage_->readHandles.clear();
   clearTables();
+  resetList();
   readOnly_ = true;
   return closed;
 }

@@ -33,6 +33,12 @@ bool PackFile::blockIndexInRange(uint32_t position) const {
   return hashTable_[position].blockIndex() < blocks_.size();
 }
 
+std::vector<uint32_t> PackFile::inUsePositions() const {
+  std::vector<uint32_t> positions = index_->inUsePositions();
+  std::sort(positions.begin(), positions.end());
+  return positions;
+}
+
 void PackFile::setHashEntry(uint32_t position, const HashEntry& entry) {
   const HashEntry before = hashTable_[position];
   hashTable_[position] = entry;

@@ -148,7 +148,10 @@ bool PackFile::repairListedFiles(DataStream* list, std::vector<bool>* hashRefere
 void PackFile::releaseUnreferenced(const std::vector<bool>& hashReferenced,
                                    const std::vector<bool>& blockReferenced) {
   const int32_t listPosition = find(kListFileName);
-  for (uint32_t position = 0; position < kHashTableEntries; ++position) {
+  // A removal never puts an entry in use, so the entries in use before the
+  // walk are all it must look at (each asked again: a removal may have
+  // released one through another entry).
+  for (uint32_t position : inUsePositions()) {
     if (!hashTable_[position].inUse() || hashReferenced[position] ||
         static_cast<int32_t>(position) == listPosition) {
       continue;

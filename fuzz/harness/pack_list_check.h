@@ -29,10 +29,9 @@ inline bool expectedFailure(int32_t code) {
                       AXP::PackInEdit, AXP::BadArgument, AXP::HashTableFull, AXP::NoBlock});
 }
 
-// The read-only check, the repair and the check of the repaired pack share
-// the one pack object the lookup checks use (its list is reset by every
-// repair that succeeds); the edit, which starts from the list it loads,
-// makes a fresh one.
+// Every stage shares the one pack object the lookup checks use: making
+// one sets up a whole table, and each open starts from an empty list as a
+// fresh object does.
 inline Finding checkReadOnly(const std::string& path) {
   const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), true)) return {};
@@ -109,7 +108,7 @@ inline std::map<std::string, std::string> bystanders(AXP::PackFile& pack, const 
 // The updater's way with a pack: tracked edits, then the list saved; no
 // other packed file may change.
 inline Finding edit(const std::string& path) {
-  pack_read::PackHandle pack = pack_read::newPack();
+  const pack_read::ClosedAfterUse pack{&pack_read::reusedPack()};
   if (!pack->open(path.c_str(), false)) return {};
   pack->setListTracking(1);
   pack->loadList();

@@ -36,10 +36,7 @@ constexpr uint32_t kReadPiece = 777;
 // Small and ordinary line buffers: lines come in pieces in the first.
 constexpr uint32_t kLineCapacities[] = {5, 1024};
 
-using PackHandle = AXP::PackFileHandle;
 using AXP::StreamHandle;
-
-inline PackHandle newPack() { return AXP::makePackFile(); }
 
 // The first field of every row of the pack's (list), as far as it reads.
 inline std::vector<std::string> listedNames(AXP::PackFile& pack) {
@@ -179,8 +176,7 @@ inline std::vector<AXP::NameHash> tableHashes(AXP::PackFile& pack) {
 }
 
 // One pack object serves every run, closed after each: making one sets up
-// its whole table, which costs more than the checks themselves. The checks
-// here read the pack only and never use its in-memory list.
+// its whole table, which costs more than the checks themselves.
 inline AXP::PackFile& reusedPack() {
   static AXP::PackFile pack;
   return pack;

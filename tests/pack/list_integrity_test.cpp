@@ -95,6 +95,24 @@ TEST(ListFile, LoadKeepsFirstRowAndSkipsBlankLines) {
   EXPECT_FALSE(pack.verifyList());  // the second row breaks summary and count
 }
 
+// An object opened again on a pack without a list saves only that pack's
+// names, never the rows of the pack it held before.
+TEST(ListFile, AReopenedObjectForgetsTheLastPacksList) {
+  TempDir dir;
+  buildPack(dir.file("a.axp"), {{"a.txt", "abc"}});
+  buildPack(dir.file("b.axp"), {{"b.txt", "b"}}, false);
+  AXP::PackFile pack;
+  ASSERT_TRUE(pack.open(dir.file("a.axp").c_str(), true));
+  ASSERT_TRUE(pack.loadList());
+  ASSERT_TRUE(pack.open(dir.file("b.axp").c_str(), false));
+  pack.setListTracking(1);
+  EXPECT_FALSE(pack.loadList());
+  ASSERT_TRUE(pack.insertContents("c", 1, "c.txt", true, true));
+  ASSERT_TRUE(pack.saveList());
+  EXPECT_EQ(readPacked(&pack, "(list)"),
+            AXP::formatListHead(0xFFFFFFFFu ^ crcOf("c"), 1) + AXP::formatListRow("c.txt", 1, crcOf("c")));
+}
+
 // With tracking, a list follows the names as callers spell them, and
 // saving twice never lists the list itself.
 TEST(ListFile, TrackingFollowsEdits) {

@@ -26,10 +26,12 @@ namespace testing_support {
 
 // The bytes of one file, kept in pages that exist only where something was
 // written: a pack whose header names offsets gigabytes away costs no more
-// than the pages it touches, as a sparse file on a disk does.
+// than the pages it touches, as a sparse file on a disk does. Pages are as
+// small as a system's, so that a record written into a hole costs a few
+// KiB of fresh memory rather than tens.
 class SparseBytes {
  public:
-  static constexpr uint64_t kPage = 64 * 1024;
+  static constexpr uint64_t kPage = 4 * 1024;
 
   SparseBytes() = default;
   explicit SparseBytes(const std::string& bytes) { write(0, bytes.data(), bytes.size()); }

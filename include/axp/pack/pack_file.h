@@ -39,7 +39,9 @@ struct FileInfo {
 };
 
 // The in-memory (list): rows keyed by the name as the editing caller wrote
-// it (not normalised), in byte order.
+// it (not normalised), in byte order. It belongs to the pack open: closing
+// forgets it, so that an object used again never saves the rows of the pack
+// it held before.
 struct ListInfo {
   uint32_t summary = kEmptyListSummary;
   int32_t count = 0;
@@ -142,6 +144,9 @@ class PackFile : public IPakFile {
 
   // Lookup (pack_lookup.cpp).
   int32_t find(const std::string& normalizedName) const;
+  // The positions of the entries in use, ascending: walks over every name
+  // take as many steps as the pack has names, not one per table entry.
+  std::vector<uint32_t> inUsePositions() const;
   int32_t claim(const NameHash& hash) const;
   bool blockIndexInRange(uint32_t position) const;
   void setHashEntry(uint32_t position, const HashEntry& entry);
