@@ -272,18 +272,48 @@ run_success() {
 # chosen folder's name in its edit box (14149). Wine's tree holds the root
 # folder "/" under the desktop, where the picker starts.
 picked() { dump && [ "$(control_text "$1" 14149)" = "$2" ]; }
+# Waits up to two seconds for the picker's edit box to leave TEXT; a busy
+# machine shows a key's effect late, and a key pressed again meanwhile
+# would go a level too deep.
+left_text() { # TITLE TEXT
+  local deadline=$((SECONDS + 2))
+  until dump && [ "$(control_text "$1" 14149)" != "$2" ]; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
+# Waits up to three seconds for the picker to show NAME.
+shows_name() { # TITLE NAME
+  local deadline=$((SECONDS + 3))
+  until picked "$1" "$2"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
 pick_in_tree() { # FOLDER
-  local title part parts
+  local title part parts parent tries
   title=$(picker_title)
   IFS=/ read -ra parts <<<"$1"
   parts[0]=/
   for part in "${parts[@]}"; do
     if [ "$part" != / ]; then
-      local parent
       parent=$(control_text "$title" 14149)
-      wait_for eval 'xdotool key Right && dump && [ "$(control_text "$title" 14149)" != "$parent" ]' || return 1
+      # The first Right may only open the folder; the next one takes its
+      # first child.
+      for tries in 1 2 3 4 5; do
+        xdotool key Right
+        left_text "$title" "$parent" && break
+      done
+      [ "$(control_text "$title" 14149)" != "$parent" ] || return 1
     fi
-    wait_for eval 'xdotool type --delay 30 "$part" && picked "$title" "$part"' || return 1
+    # Typed names are searched only while the keys come close together:
+    # after a pause the tree starts a new search.
+    for tries in 1 2 3 4 5; do
+      xdotool type --delay 30 "$part"
+      shows_name "$title" "$part" && break
+      sleep 1
+    done
+    picked "$title" "$part" || return 1
   done
   click "$title" 1
 }
