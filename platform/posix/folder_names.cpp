@@ -103,9 +103,11 @@ class Kept {
  public:
   bool active() const { return operations_.load(std::memory_order_acquire) > 0; }
 
+  // A lookup racing with the end of the last operation may have kept a
+  // listing after it; the next first operation starts afresh.
   void begin() {
     std::lock_guard<std::mutex> lock(mutex_);
-    operations_.fetch_add(1, std::memory_order_acq_rel);
+    if (operations_.fetch_add(1, std::memory_order_acq_rel) == 0) folders_.clear();
   }
 
   void end() {
