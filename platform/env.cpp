@@ -41,6 +41,20 @@ ScopedEnv::ScopedEnv(Env* env) : previous_(gCurrentEnv.exchange(env, std::memory
 
 ScopedEnv::~ScopedEnv() { gCurrentEnv.store(previous_, std::memory_order_release); }
 
+ScopedOperation::ScopedOperation() : env_(currentEnv()) { env_->beginOperation(); }
+
+ScopedOperation::~ScopedOperation() { env_->endOperation(); }
+
+bool Env::listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                    std::vector<DirectoryEntry>* entries) {
+  std::vector<DirectoryEntry> all;
+  if (!listDirectory(path, &all)) return false;
+  for (DirectoryEntry& entry : all) {
+    if (entry.name.compare(0, prefix.size(), prefix) == 0) entries->push_back(std::move(entry));
+  }
+  return true;
+}
+
 File::~File() { close(); }
 
 File& File::operator=(File&& other) noexcept {
@@ -208,6 +222,12 @@ bool makeExecutable(const std::string& path) { return currentEnv()->makeExecutab
 bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
   entries->clear();
   return currentEnv()->listDirectory(path, entries);
+}
+
+bool listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                               std::vector<DirectoryEntry>* entries) {
+  entries->clear();
+  return currentEnv()->listDirectoryStartingWith(path, prefix, entries);
 }
 
 std::string resolvePath(const std::string& path) { return currentEnv()->resolvePath(path); }

@@ -169,6 +169,10 @@ class Env {
   // "." and ".." left out, in the order the Env keeps them; a link to a
   // folder counts as a folder.
   virtual bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) = 0;
+  // The entries of the folder at `path` whose names begin with the bytes of
+  // `prefix`, as listDirectory gives them.
+  virtual bool listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                         std::vector<DirectoryEntry>* entries);
   // False when nothing can be examined at `path`.
   virtual bool pathInfo(const std::string& path, FileInfo* info) = 0;
   // The stored spelling of a path: "\" becomes "/", and each component
@@ -216,6 +220,18 @@ class Env {
   virtual void sleepMilliseconds(uint32_t milliseconds) = 0;
   // Seconds since 1970-01-01 UTC.
   virtual int64_t currentTime() = 0;
+
+  // One operation of the engine (an apply, a pack build, an extraction)
+  // begins or ends; calls nest (see ScopedOperation). In between, an Env
+  // whose lookups of a name in another letter case list the folder
+  // (resolvePath) may keep what it learnt of a folder's names and change it
+  // as it creates, moves and deletes names itself, so that lookups cost no
+  // new listing; names others add or remove meanwhile may then go unseen
+  // until the operation ends. Outside operations every lookup sees the
+  // folder as it is. An Env whose system ignores letter case has nothing
+  // to keep.
+  virtual void beginOperation() {}
+  virtual void endOperation() {}
 };
 
 // Hands every call to another Env; an Env that changes a few operations
@@ -240,6 +256,10 @@ class EnvWrapper : public Env {
   bool createDirectory(const std::string& path) override { return target_->createDirectory(path); }
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override {
     return target_->listDirectory(path, entries);
+  }
+  bool listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                 std::vector<DirectoryEntry>* entries) override {
+    return target_->listDirectoryStartingWith(path, prefix, entries);
   }
   bool pathInfo(const std::string& path, FileInfo* info) override { return target_->pathInfo(path, info); }
   std::string resolvePath(const std::string& path) override { return target_->resolvePath(path); }
@@ -266,6 +286,8 @@ class EnvWrapper : public Env {
   }
   void sleepMilliseconds(uint32_t milliseconds) override { target_->sleepMilliseconds(milliseconds); }
   int64_t currentTime() override { return target_->currentTime(); }
+  void beginOperation() override { target_->beginOperation(); }
+  void endOperation() override { target_->endOperation(); }
 
  private:
   Env* target_;
@@ -287,6 +309,19 @@ class ScopedEnv {
 
  private:
   Env* previous_;
+};
+
+// One operation of the engine on the Env in use when it was made, for the
+// object's lifetime (Env::beginOperation).
+class ScopedOperation {
+ public:
+  ScopedOperation();
+  ~ScopedOperation();
+  ScopedOperation(const ScopedOperation&) = delete;
+  ScopedOperation& operator=(const ScopedOperation&) = delete;
+
+ private:
+  Env* env_;
 };
 
 }  // namespace platform

@@ -123,5 +123,10 @@ bool makeExecutable(const std::string& path);
 // system gives them; a link to a folder counts as a folder. False when the
 // folder cannot be read.
 bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries);
+// Those of them whose names begin with the bytes of `prefix`: during an
+// operation (ScopedOperation) the POSIX Env answers from what it keeps of
+// the folder rather than listing it whole again.
+bool listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                               std::vector<DirectoryEntry>* entries);
 
 }  // namespace platform

@@ -47,8 +47,10 @@ std::string scratchNameFor(const std::string& name) {
   return withNumber(kScratchFormat, name, static_cast<uint32_t>(random()));
 }
 
+std::string scratchNamesStart(const std::string& name) { return kScratchStart + name + kScratchDot; }
+
 bool isScratchNameFor(const std::string& candidate, const std::string& name) {
-  const std::string head = kScratchStart + name + kScratchDot;
+  const std::string head = scratchNamesStart(name);
   const std::string tail = kScratchEnd;
   if (candidate.size() != head.size() + kScratchDigits + tail.size() || candidate.compare(0, head.size(), head) != 0 ||
       candidate.compare(candidate.size() - tail.size(), tail.size(), tail) != 0) {

@@ -57,6 +57,8 @@ std::string createUniqueTempFile(const std::string& folder, const std::string& p
 std::string scratchNameFor(const std::string& name);
 // True when `candidate` is a name scratchNameFor gives for `name`.
 bool isScratchNameFor(const std::string& candidate, const std::string& name);
+// The bytes every name scratchNameFor gives for `name` begins with.
+std::string scratchNamesStart(const std::string& name);
 
 void sleepMilliseconds(uint32_t milliseconds);
 

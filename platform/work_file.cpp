@@ -80,7 +80,9 @@ bool WorkFile::createIn(const std::string& folder, const std::string& name, bool
 void WorkFile::removeLeftovers() {
   std::vector<DirectoryEntry> entries;
   const std::string folder = below_ ? pathAppend(root_, folder_) : folder_;
-  if (!listDirectory(folder.empty() ? kCurrentFolder : folder, &entries)) return;
+  if (!listDirectoryStartingWith(folder.empty() ? kCurrentFolder : folder, scratchNamesStart(target_), &entries)) {
+    return;
+  }
   for (const DirectoryEntry& entry : entries) {
     File leftover;
     if (!entry.isDirectory && isScratchNameFor(entry.name, target_) &&

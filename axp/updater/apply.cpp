@@ -65,6 +65,9 @@ bool Updater::checkTargets(const char* installDir) const try {
 }
 
 bool Updater::apply(const char* installDir, const ProgressCallback& progress) try {
+  // The whole apply is one operation: the Env may keep the folders' names
+  // it learnt, so that many new files in one folder cost no listing each.
+  platform::ScopedOperation operation;
   if (!checkTargets(installDir)) return false;
   std::string root = installDir;
   filesLeft_.clear();

@@ -2,19 +2,17 @@
 // through descriptors of the folders on its way, each opened without
 // following a link, so a link anywhere on the way, or one swapped in while
 // the walk runs, cannot take the operation outside the root.
-#include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "platform/system.h"
 #include "posix_env.h"
@@ -52,32 +50,10 @@ class Folder {
   int fd_ = -1;
 };
 
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { ::closedir(directory); }
-};
-
 bool refuse() { return fail(outsideRootError()); }
 
 bool entryStatus(int folder, const std::string& name, struct stat* status) {
   return ::fstatat(folder, name.c_str(), status, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-// The entry of `folder` whose name equals `name` ignoring ASCII case, the
-// first in byte order when several do; empty when none does.
-std::string findIgnoringCase(int folder, const std::string& name) {
-  const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) return {};
-  std::unique_ptr<DIR, DirectoryCloser> directory(::fdopendir(copy));
-  if (!directory) {
-    ::close(copy);
-    return {};
-  }
-  std::string found;
-  while (const dirent* entry = ::readdir(directory.get())) {
-    if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
-    if (found.empty() || std::strcmp(entry->d_name, found.c_str()) < 0) found = entry->d_name;
-  }
-  return found;
 }
 
 // The stored spelling of entry `name` of `folder`: as written when it
@@ -87,7 +63,7 @@ std::string findIgnoringCase(int folder, const std::string& name) {
 std::string lookUp(int folder, const std::string& name, bool* exists, struct stat* status) {
   *exists = entryStatus(folder, name, status);
   if (*exists) return name;
-  std::string match = findIgnoringCase(folder, name);
+  std::string match = findIgnoringCase(folder, std::string(), name);
   if (match.empty()) return name;
   *exists = entryStatus(folder, match, status);
   return match;
@@ -137,7 +113,7 @@ bool walkToParent(const std::string& root, const std::string& relative, bool cre
     bool exists = false;
     struct stat status;
     const std::string name = lookUp(parent->fd(), components[i], &exists, &status);
-    if (!exists && create && ::mkdirat(parent->fd(), name.c_str(), kNewFolderMode) != 0 && errno != EEXIST) {
+    if (!exists && create && !makeFolderNamed(parent->fd(), name, kNewFolderMode) && errno != EEXIST) {
       return fail(errno);
     }
     Folder next;
@@ -180,15 +156,15 @@ bool copyAcrossVolumes(const Place& from, const Place& to) {
   if (!createScratchBeside(to.folder.fd(), to.name, &scratch, &target)) return false;
   const bool copied = copyContents(source, target) && target.close() &&
                       takePermissions(to.folder.fd(), scratch, to) &&
-                      (::renameat(to.folder.fd(), scratch.c_str(), to.folder.fd(), to.name.c_str()) == 0 ||
+                      (renameName(to.folder.fd(), scratch, to.folder.fd(), to.name) ||
                        fail(errno));
   if (!copied) {
     const int error = lastSystemError();
     target.close();
-    ::unlinkat(to.folder.fd(), scratch.c_str(), 0);
+    removeName(to.folder.fd(), scratch);
     return fail(error);
   }
-  return ::unlinkat(from.folder.fd(), from.name.c_str(), 0) == 0 || fail(errno);
+  return removeName(from.folder.fd(), from.name) || fail(errno);
 }
 
 }  // namespace
@@ -214,7 +190,7 @@ std::unique_ptr<OpenFile> PosixEnv::openFileBelow(const std::string& root, const
 bool PosixEnv::deleteFileBelow(const std::string& root, const std::string& relative) {
   Place place;
   if (!walkTo(root, relative, &place)) return false;
-  return ::unlinkat(place.folder.fd(), place.name.c_str(), 0) == 0 || fail(errno);
+  return removeName(place.folder.fd(), place.name) || fail(errno);
 }
 
 bool PosixEnv::createFoldersBelow(const std::string& root, const std::string& relative) {
@@ -225,7 +201,7 @@ bool PosixEnv::createFoldersBelow(const std::string& root, const std::string& re
   if (components.empty()) return openRoot(root, &folder);
   Place place;
   if (!walkToParent(root, relative, true, &place.folder, &place.name)) return false;
-  if (::mkdirat(place.folder.fd(), place.name.c_str(), kNewFolderMode) != 0 && errno != EEXIST) return fail(errno);
+  if (!makeFolderNamed(place.folder.fd(), place.name, kNewFolderMode) && errno != EEXIST) return fail(errno);
   Folder made;
   return openSubfolder(place.folder, place.name, &made);
 }
@@ -236,14 +212,14 @@ bool PosixEnv::moveFileBelow(const std::string& fromRoot, const std::string& fro
   Place to;
   if (!walkTo(fromRoot, fromRelative, &from) || !walkTo(toRoot, toRelative, &to)) return false;
   if (!takePermissions(from.folder.fd(), from.name, to)) return false;
-  if (::renameat(from.folder.fd(), from.name.c_str(), to.folder.fd(), to.name.c_str()) == 0) return true;
+  if (renameName(from.folder.fd(), from.name, to.folder.fd(), to.name)) return true;
   if (errno != EXDEV) return fail(errno);
   return copyAcrossVolumes(from, to);
 }
 
 bool PosixEnv::makePrivateFolder(const std::string& path) {
   const std::string onDisk = resolveOnDisk(path);
-  if (::mkdir(onDisk.c_str(), S_IRWXU) != 0 && errno != EEXIST) return fail(errno);
+  if (!makeFolderNamed(AT_FDCWD, onDisk, S_IRWXU) && errno != EEXIST) return fail(errno);
   struct stat status;
   if (::lstat(onDisk.c_str(), &status) != 0) return fail(errno);
   const bool private_ = S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() &&

@@ -1,13 +1,17 @@
 // Listing a folder's entries.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "folder_names.h"
+#include "platform/path.h"
 #include "platform/system.h"
 #include "posix_env.h"
 
@@ -52,5 +56,22 @@ bool PosixEnv::listDirectory(const std::string& path, std::vector<DirectoryEntry
   }
   return true;
 }
+
+bool PosixEnv::listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                         std::vector<DirectoryEntry>* entries) {
+  const std::string folder = resolveOnDisk(path);
+  std::vector<std::string> names;
+  if (!namesStartingWith(AT_FDCWD, folder, prefix, &names)) return fail(errno);
+  for (std::string& name : names) {
+    struct stat info;
+    const bool directory = ::stat(pathAppend(folder, name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    entries->push_back({std::move(name), directory});
+  }
+  return true;
+}
+
+void PosixEnv::beginOperation() { beginFolderOperation(); }
+
+void PosixEnv::endOperation() { endFolderOperation(); }
 
 }  // namespace platform::posix

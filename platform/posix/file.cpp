@@ -10,6 +10,7 @@
 
 #include "platform/file.h"
 #include "platform/system.h"
+#include "folder_names.h"
 #include "posix_env.h"
 
 namespace platform::posix {
@@ -187,6 +188,7 @@ std::unique_ptr<OpenFile> openInFolder(int folder, const std::string& name, Acce
     fail(errno);
     return nullptr;
   }
+  if (disposition != Disposition::ExistingOnly) noteCreated(folder, name);
   // A folder opens for reading on POSIX, but it is no file to read. Below a
   // root only files are opened at all: a pipe or a device planted there is
   // no file of the installation (and the open did not wait for a writer of

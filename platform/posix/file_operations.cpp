@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
@@ -61,27 +62,27 @@ bool moveAcrossFileSystems(const std::string& from, const std::string& to) {
   if (!createScratchBeside(AT_FDCWD, to, &scratch, &target)) return false;
   bool copied = copyContents(source, target) && target.close();
   if (!copied) {
-    ::unlink(scratch.c_str());  // the copy's own error stays recorded
+    removeName(AT_FDCWD, scratch);  // the copy's own error stays recorded
     return false;
   }
-  if (::rename(scratch.c_str(), to.c_str()) != 0) {
+  if (!renameName(AT_FDCWD, scratch, AT_FDCWD, to)) {
     int error = errno;
-    ::unlink(scratch.c_str());
+    removeName(AT_FDCWD, scratch);
     return fail(error);
   }
-  return ::unlink(from.c_str()) == 0 || fail(errno);
+  return removeName(AT_FDCWD, from) || fail(errno);
 }
 
 }  // namespace
 
 bool PosixEnv::deleteFile(const std::string& path) {
-  return ::unlink(resolveOnDisk(path).c_str()) == 0 || fail(errno);
+  return removeName(AT_FDCWD, resolveOnDisk(path)) || fail(errno);
 }
 
 bool PosixEnv::moveFile(const std::string& from, const std::string& to) {
   std::string source = resolveOnDisk(from);
   std::string target = resolveOnDisk(to);
-  if (::rename(source.c_str(), target.c_str()) == 0) return true;
+  if (renameName(AT_FDCWD, source, AT_FDCWD, target)) return true;
   if (errno != EXDEV) return fail(errno);
   return moveAcrossFileSystems(source, target);
 }
@@ -105,12 +106,12 @@ bool PosixEnv::copyFile(const std::string& from, const std::string& to, bool fai
   // A partial copy is worse than none.
   int error = lastSystemError();
   out.close();
-  ::unlink(target.c_str());
+  removeName(AT_FDCWD, target);
   return fail(error);
 }
 
 bool PosixEnv::createDirectory(const std::string& path) {
-  return ::mkdir(resolveOnDisk(path).c_str(), kNewFolderMode) == 0 || fail(errno);
+  return makeFolderNamed(AT_FDCWD, resolveOnDisk(path), kNewFolderMode) || fail(errno);
 }
 
 bool PosixEnv::pathInfo(const std::string& path, FileInfo* info) {

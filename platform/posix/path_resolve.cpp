@@ -1,14 +1,12 @@
 // Finding the on-disk spelling of a path written for a file system that
 // ignores letter case.
-#include <dirent.h>
-#include <strings.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "posix_env.h"
 
@@ -16,10 +14,6 @@ namespace platform::posix {
 namespace {
 
 constexpr char kSeparator = '/';
-
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { ::closedir(directory); }
-};
 
 // An empty path stands for the current folder.
 const char* onDisk(const std::string& path) { return path.empty() ? "." : path.c_str(); }
@@ -54,20 +48,6 @@ std::string leadingPart(const std::string& root, const std::vector<std::string>&
   return path;
 }
 
-// The entry of `folder` whose name equals `name` ignoring ASCII case; when
-// several do, the one that sorts first, so the answer does not depend on the
-// order the folder lists them in. Empty when none does.
-std::string findIgnoringCase(const std::string& folder, const std::string& name) {
-  std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(onDisk(folder)));
-  if (!directory) return {};
-  std::string found;
-  while (const dirent* entry = ::readdir(directory.get())) {
-    if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
-    if (found.empty() || std::strcmp(entry->d_name, found.c_str()) < 0) found = entry->d_name;
-  }
-  return found;
-}
-
 }  // namespace
 
 std::string resolveOnDisk(const std::string& path) {
@@ -94,7 +74,7 @@ std::string resolveOnDisk(const std::string& path) {
       resolved = exact;
       continue;
     }
-    std::string match = findIgnoringCase(resolved, components[next]);
+    std::string match = findIgnoringCase(AT_FDCWD, resolved, components[next]);
     if (match.empty()) break;
     appendComponent(&resolved, match);
   }

@@ -23,6 +23,8 @@ class PosixEnv final : public Env {
   bool makeExecutable(const std::string& path) override;
   bool createDirectory(const std::string& path) override;
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
+  bool listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                 std::vector<DirectoryEntry>* entries) override;
   bool pathInfo(const std::string& path, FileInfo* info) override;
   std::string resolvePath(const std::string& path) override;
   bool freeSpace(const std::string& path, uint64_t* bytes) override;
@@ -38,6 +40,8 @@ class PosixEnv final : public Env {
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   void sleepMilliseconds(uint32_t milliseconds) override;
   int64_t currentTime() override;
+  void beginOperation() override;
+  void endOperation() override;
 };
 
 // Opens a path already in its on-disk spelling; null on failure.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "platform/system.h"
 #include "posix_env.h"
@@ -51,6 +52,7 @@ std::string PosixEnv::createUniqueTempFile(const std::string& folder, const std:
     return {};
   }
   ::close(fd);
+  noteCreated(AT_FDCWD, pattern);
   return pattern;
 }
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/path.h"
+#include "platform/work_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -56,6 +59,86 @@ TEST(ResolvePath, MissingOrEmptyPathsAreOnlyReSeparated) {
   EXPECT_EQ(platform::resolvePath(""), "");
   EXPECT_EQ(platform::resolvePath(dir.path() + "\\none\\Deeper\\x"), dir.file("none/Deeper/x"));
   EXPECT_EQ(platform::resolvePath("/no-such-root-folder\\X"), "/no-such-root-folder/X");
+}
+
+std::vector<std::string> namesStartingWith(const std::string& folder, const std::string& prefix) {
+  std::vector<platform::DirectoryEntry> entries;
+  EXPECT_TRUE(platform::listDirectoryStartingWith(folder, prefix, &entries));
+  std::vector<std::string> names;
+  for (const platform::DirectoryEntry& entry : entries) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void createBelow(const std::string& root, const std::string& relative) {
+  platform::File file;
+  ASSERT_TRUE(file.openBelow(root, relative, platform::Access::ReadWrite, platform::Disposition::CreateNew));
+}
+
+// Within an operation a folder is listed once: what others add later goes
+// unseen, while every name the system itself creates, moves or deletes is
+// found (or no longer found) in any letter case.
+TEST(ResolvePath, AnOperationKeepsTheNamesTrueThroughItsOwnChanges) {
+  TempDir dir;
+  const std::string data = dir.file("Data/");
+  writeFile(data + "Keep.txt", "");
+  platform::ScopedOperation operation;
+  EXPECT_EQ(platform::resolvePath(dir.path() + "/DATA/keep.TXT"), data + "Keep.txt");
+  writeFile(data + "Other.txt", "");
+  EXPECT_EQ(platform::resolvePath(data + "OTHER.TXT"), data + "OTHER.TXT") << "the folder was listed again";
+
+  platform::File file;
+  ASSERT_TRUE(file.open(data + "New.txt", platform::Access::ReadWrite, platform::Disposition::CreateNew));
+  EXPECT_EQ(platform::resolvePath(data + "NEW.txt"), data + "New.txt");
+  ASSERT_TRUE(platform::moveFile(data + "New.txt", data + "Moved.txt"));
+  EXPECT_EQ(platform::resolvePath(data + "new.TXT"), data + "new.TXT");
+  EXPECT_EQ(platform::resolvePath(data + "MOVED.txt"), data + "Moved.txt");
+  ASSERT_TRUE(platform::deleteFile(data + "Keep.txt"));
+  EXPECT_EQ(platform::resolvePath(data + "KEEP.txt"), data + "KEEP.txt");
+  ASSERT_TRUE(platform::createDirectory(data + "Sub"));
+  EXPECT_EQ(platform::resolvePath(data + "SUB/x"), data + "Sub/x");
+
+  // The same below a root, through the work files that replace targets.
+  createBelow(dir.path(), "data/sub/Below.txt");
+  EXPECT_EQ(platform::resolvePath(data + "SUB/BELOW.TXT"), data + "Sub/Below.txt");
+  ASSERT_TRUE(platform::moveFileBelow(dir.path(), "data/SUB/below.txt", dir.path(), "data/Renamed.txt"));
+  EXPECT_EQ(platform::resolvePath(data + "renamed.TXT"), data + "Renamed.txt");
+  EXPECT_EQ(platform::resolvePath(data + "Sub/below.txt"), data + "Sub/below.txt");
+  ASSERT_TRUE(platform::deleteFileBelow(dir.path(), "DATA/RENAMED.TXT"));
+  EXPECT_EQ(platform::resolvePath(data + "renamed.txt"), data + "renamed.txt");
+  ASSERT_TRUE(platform::createFoldersBelow(dir.path(), "data/sub/Deep/er"));
+  platform::WorkFile work;
+  ASSERT_TRUE(work.createBelow(dir.path(), "data/SUB/deep/ER/Made.txt"));
+  EXPECT_EQ(namesStartingWith(data + "Sub/Deep/er", ".Made.txt.").size(), 1u) << "the work file is not named";
+  ASSERT_TRUE(work.commit());
+  EXPECT_EQ(platform::resolvePath(data + "sub/deep/er/MADE.TXT"), data + "Sub/Deep/er/Made.txt");
+  EXPECT_TRUE(namesStartingWith(data + "Sub/Deep/er", ".").empty()) << "the work file is still named";
+}
+
+TEST(ResolvePath, OutsideAnOperationLookupsSeeChangesMadeByOthers) {
+  TempDir dir;
+  writeFile(dir.file("Data/a.txt"), "");
+  {
+    platform::ScopedOperation operation;
+    EXPECT_EQ(platform::resolvePath(dir.file("data/B.TXT")), dir.file("Data/B.TXT"));
+  }
+  writeFile(dir.file("Data/b.txt"), "");
+  EXPECT_EQ(platform::resolvePath(dir.file("data/B.TXT")), dir.file("Data/b.txt"));
+  writeFile(dir.file("Data/c.txt"), "");
+  EXPECT_EQ(platform::resolvePath(dir.file("DATA/C.txt")), dir.file("Data/c.txt"));
+}
+
+// The names that begin with a prefix are matched byte for byte, in an
+// operation or not.
+TEST(ListDirectory, NamesStartingWithAPrefixMatchItsBytes) {
+  TempDir dir;
+  for (const char* name : {".a.txt.1.tmp", ".A.TXT.2.tmp", ".a.txt", ".a.txt.3.tmp", "b"}) writeFile(dir.file(name), "");
+  const std::vector<std::string> expected{".a.txt.1.tmp", ".a.txt.3.tmp"};
+  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), expected);
+  platform::ScopedOperation operation;
+  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), expected);
+  ASSERT_TRUE(platform::deleteFile(dir.file(".a.txt.1.tmp")));
+  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), std::vector<std::string>{".a.txt.3.tmp"});
 }
 
 }  // namespace

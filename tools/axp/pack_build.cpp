@@ -86,6 +86,7 @@ bool moveIntoPlace(const std::string& workPath, const std::string& packPath) {
 }  // namespace
 
 bool buildPack(const std::string& packPath, const std::string& folder) {
+  platform::ScopedOperation operation;
   std::vector<FileUnder> found;
   if (!listFilesUnder(folder, &found)) return false;
   std::vector<FileUnder> files;

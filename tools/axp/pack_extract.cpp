@@ -98,6 +98,7 @@ bool extractPack(AXP::PackFile* pack, const std::string& folder) {
     AXP::reportError(AXP::OpenFailed, AXP::messages::kFolderError, folder.c_str(), platform::lastSystemError());
     return false;
   }
+  platform::ScopedOperation operation;
   cli::ProgressBar progress(kProgressLabel, targets.size());
   for (size_t i = 0; i < targets.size(); ++i) {
     progress.update(i);
