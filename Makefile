@@ -54,7 +54,7 @@ test-sanitize: deps
 TSAN_PROGRAMS := common_tests pack_tests updater_tests patchmaker_tests frontend_tests
 TSAN_FILTER_common_tests     := ErrorRecord.*:ScramblingToggle.SameNamedFilesInDifferentFoldersToggleAtOnce
 TSAN_FILTER_pack_tests       := DataStreamTest.TwoThreadsReadOnePack:ListFile.ConcurrentSavesUseTheirOwnScratchFiles
-TSAN_FILTER_updater_tests    := LzmaEntry.PackersOfTheirOwnWorkInParallel
+TSAN_FILTER_updater_tests    := LzmaEntry.PackersOfTheirOwnWorkInParallel:Apply.EntriesReadAheadAreWrittenInTheirTurn
 TSAN_FILTER_patchmaker_tests := PackageBuildTest.*
 TSAN_FILTER_frontend_tests   := DialogTest.*:StartSignal.*:DialogChannel.*
 

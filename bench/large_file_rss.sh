@@ -15,9 +15,10 @@ axp=$(cd "$1/tools" && pwd)/axp
 megabytes=${AXP_LARGE_FILE_MB:-3072}
 # The bounds of the README, in KiB: two packing workers with their 16 MiB
 # dictionaries and the entries held in memory for make; one decoder, its
-# pieces and the buffers of entries held whole for apply.
+# pieces, the buffers of entries held whole and those unpacked ahead for
+# apply.
 make_bound_kib=$((464 * 1024))
-apply_bound_kib=$((96 * 1024))
+apply_bound_kib=$((160 * 1024))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/axp-large-XXXXXX")
 trap 'rm -rf "$work"' EXIT

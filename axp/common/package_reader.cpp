@@ -123,6 +123,7 @@ bool PackageReader::readAt(uint64_t offset, void* buffer, uint32_t length) {
 bool PackageReader::open(const std::string& path, const PackageIo* io) {
   // One archive per reader: its entries are handed out by reference.
   if (handle_ != nullptr) return fail(ZipError::OpenFailed);
+  path_ = path;
   io_ = io;
   handle_ = io->open(path.c_str());
   if (handle_ == nullptr) return fail(ZipError::OpenFailed);

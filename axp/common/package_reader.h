@@ -65,6 +65,11 @@ class PackageReader {
   // The most recent failure of the archive or of an entry read from it.
   ZipError error() const { return error_; }
 
+  // What open() was given: another reader of the same archive (one per
+  // thread) opens with them.
+  const std::string& path() const { return path_; }
+  const PackageIo* io() const { return io_; }
+
   // Where the archive's end record (its comment included) ends in the
   // file: the file's size for an archive with nothing behind it.
   uint64_t archiveEnd() const { return archiveEnd_; }
@@ -88,6 +93,7 @@ class PackageReader {
   bool readDirectory(const std::vector<uint8_t>& window, uint64_t windowStart);
   bool parseDirectory(const uint8_t* bytes, uint32_t length, uint32_t count);
 
+  std::string path_;
   const PackageIo* io_ = nullptr;
   void* handle_ = nullptr;
   int64_t position_ = -1;  // where the handle stands, -1 when unknown

@@ -68,8 +68,13 @@ lzma_options_lzma encoderOptions(uint32_t size) {
   options.ext_flags = 0;  // no end marker
   // The coder sizes its match finder by the dictionary; a dictionary
   // beyond the input finds no further matches, so small inputs get a small
-  // one and packing a small file stays cheap.
-  options.dict_size = std::clamp(size, kMinDictionarySize, kLzmaDictionarySize);
+  // one and packing a small file stays cheap. Its hash tables follow the
+  // dictionary's highest bit, so rounded up to a power of two it packs to
+  // the same bytes, and a coder kept for the next input of about the same
+  // size reuses its tables instead of allocating them anew.
+  uint32_t dictionary = kMinDictionarySize;
+  while (dictionary < size && dictionary < kLzmaDictionarySize) dictionary <<= 1;
+  options.dict_size = dictionary;
   return options;
 }
 
@@ -197,7 +202,9 @@ class Liblzma final : public LzmaCoder {
   int encodeStream(uint32_t size, ByteSource* input, ByteSink* output) const override {
     lzma_options_lzma options = encoderOptions(size);
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-    StreamState state;
+    // A thread packs entry after entry: its coder is kept, and set up again
+    // for each, until the thread ends.
+    thread_local StreamState state;
     const lzma_ret result = lzma_raw_encoder(state.get(), filters);
     if (result != LZMA_OK) return resultNumber(result);
     return encodePieces(state.get(), size, input, output);

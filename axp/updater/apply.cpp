@@ -22,6 +22,7 @@
 #include "platform/file.h"
 #include "platform/system.h"
 #include "entry_extractor.h"
+#include "entry_prefetch.h"
 #include "target_check.h"
 
 namespace AXP {
@@ -76,25 +77,50 @@ bool Updater::apply(const char* installDir, const ProgressCallback& progress) tr
   ApplyPlan plan = planApply(commands_, maintainLists_);
   if (!checkFreeSpace(root, plan)) return false;
   for (const PatchCommand* command : plan.wholePacks) {
-    if (!applyLooseCommand(root, *command, progress)) return false;
+    if (!applyLooseCommand(root, *command, nullptr, progress)) return false;
   }
   platform::sleepMilliseconds(kSettleMilliseconds);
+  // Whole packs are mostly too large to be held and go through in pieces;
+  // the edits and loose files after them are read ahead.
+  EntryPrefetch prefetch(prefetchJobs(plan));
   for (const PackTurn& turn : plan.packTurns) {
-    if (!applyPackTurn(root, turn, progress)) return false;
+    if (!applyPackTurn(root, turn, &prefetch, progress)) return false;
   }
   for (const PatchCommand* command : plan.looseFiles) {
-    if (!applyLooseCommand(root, *command, progress)) return false;
+    if (!applyLooseCommand(root, *command, &prefetch, progress)) return false;
   }
   return true;
 } catch (const std::bad_alloc&) {
   return outOfMemory(false);
 }
 
+std::vector<PrefetchJob> Updater::prefetchJobs(const ApplyPlan& plan) {
+  std::vector<PrefetchJob> jobs;
+  auto add = [&](const PatchCommand* command, const std::string& entryName) {
+    const PackageReader* package = openedPackage(command->package.c_str());
+    if (package != nullptr) jobs.push_back({command, package, normalizeName(entryName, false, true)});
+  };
+  std::string entryName;
+  for (const PackTurn& turn : plan.packTurns) {
+    for (const PatchCommand* command : turn.insertions) {
+      if (command->op == kOpAddOrReplace && packageEntryName(*command, &entryName)) add(command, entryName);
+    }
+  }
+  for (const PatchCommand* command : plan.looseFiles) {
+    if (command->op == kOpAddOrReplace) add(command, command->name);
+  }
+  return jobs;
+}
+
 bool Updater::applyLooseCommand(const std::string& installDir, const PatchCommand& command,
-                                const ProgressCallback& progress) {
+                                EntryPrefetch* prefetch, const ProgressCallback& progress) {
   tell(progress, command);
+  HeldData held;
   switch (command.op) {
     case kOpAddOrReplace:
+      if (prefetch != nullptr && prefetch->take(&command, &held)) {
+        return writeEntryData(FileTarget{installDir, command.name}, held.data(), held.size());
+      }
       return extractToFile(command.package.c_str(), command.name.c_str(), installDir, command.name, nullptr);
     case kOpDelete:
       return deleteLooseFile(installDir, command.name);
@@ -120,7 +146,7 @@ bool Updater::deleteLooseFile(const std::string& installDir, const std::string& 
   return true;
 }
 
-bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
+bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn, EntryPrefetch* prefetch,
                             const ProgressCallback& progress) {
   PackFileHandle pack = makePackFile();
   if (!pack) return false;
@@ -130,10 +156,10 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
     pack->loadList();  // a pack without rows starts an empty list
   }
   for (const PatchCommand* command : turn.removals) {
-    if (!applyPackCommand(pack.get(), *command, progress)) return false;
+    if (!applyPackCommand(pack.get(), *command, prefetch, progress)) return false;
   }
   for (const PatchCommand* command : turn.insertions) {
-    if (!applyPackCommand(pack.get(), *command, progress)) return false;
+    if (!applyPackCommand(pack.get(), *command, prefetch, progress)) return false;
   }
   // A list that cannot be saved is stale, and a pack whose edit mark cannot
   // be cleared refuses to open read-only: both fail the apply.
@@ -141,7 +167,7 @@ bool Updater::applyPackTurn(const std::string& installDir, const PackTurn& turn,
   return pack->close();
 }
 
-bool Updater::applyPackCommand(PackFile* pack, const PatchCommand& command,
+bool Updater::applyPackCommand(PackFile* pack, const PatchCommand& command, EntryPrefetch* prefetch,
                                const ProgressCallback& progress) {
   tell(progress, command);
   if (command.op == kOpDelete) {
@@ -151,6 +177,10 @@ bool Updater::applyPackCommand(PackFile* pack, const PatchCommand& command,
   if (command.op != kOpAddOrReplace) {
     reportError(BadArgument, "");
     return false;
+  }
+  HeldData held;
+  if (prefetch->take(&command, &held)) {
+    return pack->insertContents(held.data(), held.size(), command.name.c_str(), true, true);
   }
   std::string entryName;
   bool streamed = false;

@@ -54,11 +54,12 @@ bool openEntry(PackageReader& archive, const std::string& name, PackageEntryRead
   return !refuseOversized(name, entry->size());
 }
 
-// Reads the whole entry into the file-mode buffer, which doubles as the
-// data arrives (so the memory follows the data rather than the directory's
-// claim) but never beyond the entry's size.
-bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, uint32_t* totalOut) {
-  GrowBuffer& buffer = fileModeBuffer();
+}  // namespace
+
+// The buffer doubles as the data arrives (so the memory follows the data
+// rather than the directory's claim) but never beyond the entry's size.
+bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, GrowBuffer* target, uint32_t* totalOut) {
+  GrowBuffer& buffer = *target;
   if (!buffer.ensure(kReadPiece, false)) return reportZipError(ZipError::OutOfMemory);
   uint32_t total = 0;
   int64_t done = entry->seek(0) ? entry->read(buffer.data(), kReadPiece) : -1;
@@ -79,6 +80,8 @@ bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, uint32_t*
   *totalOut = total;
   return true;
 }
+
+namespace {
 
 std::string fullPath(const FileTarget& target) { return platform::pathAppend(target.root, target.relative); }
 
@@ -106,7 +109,9 @@ bool reportWriteFailure(const FileTarget& target) {
   return reportBelowFailure(WriteFailed, kWriteMessage, fullPath(target), target.relative);
 }
 
-bool writeTarget(const FileTarget& target, const uint8_t* data, uint32_t size) {
+}  // namespace
+
+bool writeEntryData(const FileTarget& target, const uint8_t* data, uint32_t size) {
   if (!checkWritable(target) || !createFolders(target)) return false;
   platform::WorkFile work;
   if (!work.createBelow(target.root, target.relative)) {
@@ -116,6 +121,8 @@ bool writeTarget(const FileTarget& target, const uint8_t* data, uint32_t size) {
   if (size > 0 && (!work.file().write(data, size, &written) || written != size)) return reportWriteFailure(target);
   return work.commit() || reportWriteFailure(target);
 }
+
+namespace {
 
 // Writes data too large to be held whole to the target's work file as it
 // is read.
@@ -262,7 +269,7 @@ bool extractEntryToFile(PackageReader& archive, const std::string& entryName, co
   const uint8_t* data = nullptr;
   size = 0;
   if (entry.size() > 0) {
-    if (!readWholeEntry(archive, &entry, &size)) return false;
+    if (!readWholeEntry(archive, &entry, &fileModeBuffer(), &size)) return false;
     data = fileModeBuffer().data();
     // The unpacking's own report gives way to the target's: the file is
     // what could not be written.
@@ -271,7 +278,7 @@ bool extractEntryToFile(PackageReader& archive, const std::string& entryName, co
       return false;
     }
   }
-  if (!writeTarget(target, data, size)) return false;
+  if (!writeEntryData(target, data, size)) return false;
   if (sizeOut != nullptr) *sizeOut = size;
   return true;
 }

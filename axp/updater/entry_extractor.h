@@ -9,6 +9,7 @@
 
 #include "axp/common/byte_pieces.h"
 #include "axp/common/package_reader.h"
+#include "grow_buffer.h"
 
 namespace AXP {
 
@@ -85,6 +86,15 @@ struct FileTarget {
 // "File=%s(leaves its folder through a link)".
 bool extractEntryToFile(PackageReader& archive, const std::string& entryName, const FileTarget& target,
                         uint32_t* sizeOut);
+
+// Reads all of an open entry of the archive into `buffer` and sets its
+// size; the entry's CRC is checked on the way. False, code 14
+// "ziperr=%d", when it cannot be read or is shorter than its record.
+bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, GrowBuffer* buffer, uint32_t* sizeOut);
+
+// Writes data held whole to the target as extractEntryToFile does, through
+// a work file, with its failures.
+bool writeEntryData(const FileTarget& target, const uint8_t* data, uint32_t size);
 
 // Points `*dataOut` at the entry's data in a process-wide buffer (valid
 // until the next extraction), always followed by a zero byte.

@@ -73,7 +73,9 @@ bool isLzmaEntry(const void* data, uint32_t size) {
   return size > kLzmaStoredLimit && std::memcmp(data, kMagic, kMagicSize) == 0;
 }
 
-bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySize,
+namespace {
+
+bool unpackWithInto(const LzmaCoder& coder, const void* entry, uint32_t entrySize, GrowBuffer* target,
                     const uint8_t** dataOut, uint32_t* sizeOut) {
   const uint8_t* bytes = static_cast<const uint8_t*>(entry);
   if (entrySize < kLzmaHeaderSize) {
@@ -86,7 +88,7 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
     reportError(LibraryError, kTooLargeMessage, unpackedSize, kMaxLzmaUnpackedSize);
     return false;
   }
-  GrowBuffer& buffer = decodeBuffer();
+  GrowBuffer& buffer = *target;
   size_t capacity = terminatedCapacity(unpackedSize);
   if (!buffer.ensure(capacity, false)) {
     reportError(LibraryError, kLzmaMessage, kLzmaOutOfMemory);
@@ -104,6 +106,18 @@ bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySiz
   *dataOut = buffer.data();
   *sizeOut = unpackedSize;
   return true;
+}
+
+}  // namespace
+
+bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySize,
+                    const uint8_t** dataOut, uint32_t* sizeOut) {
+  return unpackWithInto(coder, entry, entrySize, &decodeBuffer(), dataOut, sizeOut);
+}
+
+bool unpackLzmaInto(const void* entry, uint32_t entrySize, GrowBuffer* buffer, const uint8_t** dataOut,
+                    uint32_t* sizeOut) {
+  return unpackWithInto(entryLzmaCoder(), entry, entrySize, buffer, dataOut, sizeOut);
 }
 
 std::unique_ptr<LzmaStreamDecoder> openLzmaDecoderWith(const LzmaCoder& coder, const uint8_t* header,

@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "axp/lzma/lzma_coder.h"
+#include "grow_buffer.h"
 
 namespace AXP {
 
 // unpackLzma with `coder`.
 bool unpackLzmaWith(const LzmaCoder& coder, const void* entry, uint32_t entrySize,
                     const uint8_t** dataOut, uint32_t* sizeOut);
+// unpackLzma into a buffer of the caller's own: re-entrant.
+bool unpackLzmaInto(const void* entry, uint32_t entrySize, GrowBuffer* buffer, const uint8_t** dataOut,
+                    uint32_t* sizeOut);
 
 // LzmaPacker::pack with `coder` and `buffer` as the packing buffer.
 bool packLzmaWith(const LzmaCoder& coder, std::vector<uint8_t>* buffer, const void* data,

@@ -267,6 +267,50 @@ TEST(Apply, AnEntryDamagedBeforeSealingFailsAndLeavesItsTargetAlone) {
   }
 }
 
+// Entries are read ahead of their turn, but written in it: a damaged one
+// stops the apply where it stands in the order, with its own report, and
+// leaves what came before it written and what comes after it alone.
+TEST(Apply, EntriesReadAheadAreWrittenInTheirTurn) {
+  std::vector<PackageEntry> entries;
+  std::string commands;
+  std::map<std::string, std::string> expected;
+  for (int i = 0; i < 8; ++i) {
+    const bool packed = i < 4;
+    const std::string name = "f" + std::to_string(i) + ".bin";
+    commands += packed ? "0|data/a.axp|" + name + "\n" : "0||" + name + "\n";
+    expected[name] = sampleBytes(3000 + 7919 * i, i, i % 2 == 0);
+    // One stored entry among the packed ones.
+    entries.push_back({packed ? "data/a.axp/" + name : name, i == 5 ? expected[name] : lzmaPacked(expected[name])});
+  }
+  entries.insert(entries.begin(), {"(command)", lzmaPacked(commands)});
+  TempDir folder;
+  const std::string package = folder.file("patch.zip");
+  ASSERT_TRUE(writePackage(package, entries));
+  const std::string archive = readFile(package);
+  for (const bool damaged : {false, true}) {
+    const std::string install = folder.file(damaged ? "damaged" : "sound");
+    ASSERT_TRUE(makePack(install + "/data/a.axp", {{"old.bin", "old"}}));
+    for (int i = 4; i < 8; ++i) writeFile(install + "/f" + std::to_string(i) + ".bin", "old");
+    std::string bytes = archive;
+    // The third loose file's entry (f6.bin, the archive's eighth).
+    if (damaged) bytes[testing_support::zipLayout(bytes).dataBegin[7] + 100] ^= 0x04;
+    writeFile(package, bytes);
+    UpdaterHandle updater(AXP::createUpdater());
+    ASSERT_TRUE(updater->openPackage(package.c_str())) << AXP::getLastErrorMessage();
+    ASSERT_EQ(updater->apply(install.c_str(), nullptr), !damaged) << AXP::getLastErrorMessage();
+    if (damaged) {
+      EXPECT_EQ(std::string(AXP::getLastErrorMessage()), "ziperr=-4127");
+    }
+    PackHandle pack(axpCreatePakFile());
+    ASSERT_TRUE(pack->open((install + "/data/a.axp").c_str(), true));
+    for (int i = 0; i < 8; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".bin";
+      const std::string got = i < 4 ? packedFile(pack.get(), name) : readFile(install + "/" + name);
+      EXPECT_TRUE(got == (damaged && i >= 6 ? "old" : expected[name])) << name << (damaged ? " damaged" : "");
+    }
+  }
+}
+
 // Data above the limit of what is held whole goes from the package to its
 // target in pieces, loose or into a pack; damaged, it leaves the packed
 // file it was to replace as it was.

@@ -17,8 +17,10 @@
 
 namespace AXP {
 
+class EntryPrefetch;
 class PackFile;
 class PackageReader;
+struct PrefetchJob;
 
 // Told of every command an apply carries out, before its action: the
 // command's pack (empty for a loose file), its name and its code. Callers
@@ -105,11 +107,15 @@ class Updater : public IUpdater {
   bool checkTargets(const char* installDir) const;
 
  private:
-  bool applyLooseCommand(const std::string& installDir, const PatchCommand& command,
+  // The entries of the plan's edits and loose files, in the order the
+  // apply takes them, for reading ahead.
+  std::vector<PrefetchJob> prefetchJobs(const ApplyPlan& plan);
+  // With `prefetch` null, every entry is read when its turn comes.
+  bool applyLooseCommand(const std::string& installDir, const PatchCommand& command, EntryPrefetch* prefetch,
                          const ProgressCallback& progress);
-  bool applyPackTurn(const std::string& installDir, const PackTurn& turn,
+  bool applyPackTurn(const std::string& installDir, const PackTurn& turn, EntryPrefetch* prefetch,
                      const ProgressCallback& progress);
-  bool applyPackCommand(PackFile* packFile, const PatchCommand& command,
+  bool applyPackCommand(PackFile* packFile, const PatchCommand& command, EntryPrefetch* prefetch,
                         const ProgressCallback& progress);
   // Inserts the data of a pack command read in pieces, when it is too large
   // to be held whole; `*streamed` tells whether it was.
