@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "platform/system.h"
 #include "win32_env.h"
@@ -86,7 +87,7 @@ bool walkToParent(const std::string& root, const std::string& relative, bool cre
   if (!held->hold(path)) return false;
   for (size_t i = 0; i + 1 < components.size(); ++i) {
     path += '\\' + components[i];
-    if (create && !::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (create && !makeFolderNamed(path) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
       return failWithLastError();
     }
     if (!held->hold(path)) return false;
@@ -124,7 +125,7 @@ bool Win32Env::deleteFileBelow(const std::string& root, const std::string& relat
   HeldFolders held;
   std::string path;
   if (!walkToParent(root, relative, false, &held, &path)) return false;
-  return ::DeleteFileA(path.c_str()) || failWithLastError();
+  return removeName(path) || failWithLastError();
 }
 
 bool Win32Env::createFoldersBelow(const std::string& root, const std::string& relative) {
@@ -135,7 +136,7 @@ bool Win32Env::createFoldersBelow(const std::string& root, const std::string& re
   if (components.empty()) return held.hold(rootFolder(root));
   std::string path;
   if (!walkToParent(root, relative, true, &held, &path)) return false;
-  if (!::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!makeFolderNamed(path) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
     return failWithLastError();
   }
   return held.hold(path);
