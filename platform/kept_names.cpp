@@ -64,6 +64,11 @@ bool KeptNames::withNames(const FolderKey& key, const ListNames& list, const std
   return true;
 }
 
+void KeptNames::forget() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  folders_.clear();
+}
+
 void KeptNames::change(const FolderKey& key, const std::string& name, bool exists) {
   if (!keeps(name)) return;
   std::lock_guard<std::mutex> lock(mutex_);

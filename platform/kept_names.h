@@ -81,6 +81,9 @@ class KeptNames {
   bool withNames(const FolderKey& key, const ListNames& list, const std::function<void(const Names&)>& use);
   // The name now exists in the folder `key`, or no longer does.
   void change(const FolderKey& key, const std::string& name, bool exists);
+  // Drops what is kept of every folder, to be listed afresh at its next
+  // lookup: for a change that could not be recorded (no memory was left).
+  void forget();
 
  private:
   const std::string lead_;

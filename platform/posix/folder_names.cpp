@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 
 #include "platform/kept_names.h"
 
@@ -69,20 +70,28 @@ bool withNames(int folder, const std::string& path, const std::function<void(con
       key, [&](const std::function<void(const char*)>& visit) { return forEachName(folder, path, visit); }, use);
 }
 
-// Tells what is kept of the folder of `name` (a path relative to `folder`)
-// that its last component now exists or no longer does. Leaves errno as it
-// was: the callers have succeeded.
-void noteName(int folder, const std::string& name, bool exists) {
-  if (!kept().active()) return;
-  std::string path = name;
+void noteChange(int folder, std::string path, bool exists) {
   while (path.size() > 1 && path.back() == kSeparator) path.pop_back();
   const std::string::size_type slash = path.rfind(kSeparator);
   const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
   if (last.empty() || last == "." || last == "..") return;
   const std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
-  const int error = errno;
   FolderKey key;
   if (keyOf(folder, parent, &key)) kept().change(key, last, exists);
+}
+
+// Tells what is kept of the folder of `name` (a path relative to `folder`)
+// that its last component now exists or no longer does. Leaves errno as it
+// was, and throws nothing: the callers have succeeded, and may hold a
+// descriptor not yet owned.
+void noteName(int folder, const std::string& name, bool exists) noexcept {
+  if (!kept().active()) return;
+  const int error = errno;
+  try {
+    noteChange(folder, name, exists);
+  } catch (const std::bad_alloc&) {
+    kept().forget();
+  }
   errno = error;
 }
 

@@ -38,6 +38,8 @@ class HeldFolders {
   // Opens the folder at `path` as itself and keeps it; false (outside the
   // root) for a reparse point, false for anything but a folder.
   bool hold(const std::string& path) {
+    // Room first: once the handle is open, nothing may throw before it is kept.
+    handles_.reserve(handles_.size() + 1);
     HANDLE handle =
         ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kHoldShare, nullptr, OPEN_EXISTING, kAsItself, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return failWithLastError();

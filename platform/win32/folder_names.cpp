@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
 
 #include "platform/kept_names.h"
 #include "platform/path.h"
@@ -31,19 +32,28 @@ bool keyOf(std::string folder, FolderKey* key) {
   return true;
 }
 
-// Tells what is kept of the folder of `path` that its last component now
-// exists or no longer does. Leaves the errors as they were: the callers
-// have succeeded.
-void noteName(std::string path, bool exists) {
-  if (!kept().active()) return;
+void noteChange(std::string path, bool exists) {
   removeTrailingSeparator(&path);
   const std::string::size_type nameStart = findFileName(path);
   const std::string last = path.substr(nameStart);
   if (last == "." || last == ".." || !kept().keeps(last)) return;
-  const DWORD error = ::GetLastError();
-  const int systemError = lastSystemError();
   FolderKey key;
   if (keyOf(path.substr(0, nameStart), &key)) kept().change(key, last, exists);
+}
+
+// Tells what is kept of the folder of `path` that its last component now
+// exists or no longer does. Leaves the errors as they were, and throws
+// nothing: the callers have succeeded, and may hold a handle not yet
+// owned.
+void noteName(const std::string& path, bool exists) noexcept {
+  if (!kept().active()) return;
+  const DWORD error = ::GetLastError();
+  const int systemError = lastSystemError();
+  try {
+    noteChange(path, exists);
+  } catch (const std::bad_alloc&) {
+    kept().forget();
+  }
   setLastSystemError(systemError);
   ::SetLastError(error);
 }
