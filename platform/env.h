@@ -223,13 +223,13 @@ class Env {
 
   // One operation of the engine (an apply, a pack build, an extraction)
   // begins or ends; calls nest (see ScopedOperation). In between, an Env
-  // whose lookups of a name in another letter case list the folder
-  // (resolvePath) may keep what it learnt of a folder's names and change it
-  // as it creates, moves and deletes names itself, so that lookups cost no
-  // new listing; names others add or remove meanwhile may then go unseen
-  // until the operation ends. Outside operations every lookup sees the
-  // folder as it is. An Env whose system ignores letter case has nothing
-  // to keep.
+  // may keep what it learnt of a folder's names, by looking up a name in
+  // another letter case (resolvePath) or searching for the names that
+  // begin with a prefix (listDirectoryStartingWith), and change it as it
+  // creates, moves and deletes names itself, so that neither costs a new
+  // listing; names others add or remove meanwhile may then go unseen until
+  // the operation ends. Outside operations every lookup and search sees
+  // the folder as it is.
   virtual void beginOperation() {}
   virtual void endOperation() {}
 };

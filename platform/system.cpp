@@ -49,6 +49,8 @@ std::string scratchNameFor(const std::string& name) {
 
 std::string scratchNamesStart(const std::string& name) { return kScratchStart + name + kScratchDot; }
 
+std::string scratchNamesLead() { return kScratchStart; }
+
 bool isScratchNameFor(const std::string& candidate, const std::string& name) {
   const std::string head = scratchNamesStart(name);
   const std::string tail = kScratchEnd;

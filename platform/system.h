@@ -59,6 +59,8 @@ std::string scratchNameFor(const std::string& name);
 bool isScratchNameFor(const std::string& candidate, const std::string& name);
 // The bytes every name scratchNameFor gives for `name` begins with.
 std::string scratchNamesStart(const std::string& name);
+// The bytes every scratch name begins with, whatever file it stands beside.
+std::string scratchNamesLead();
 
 void sleepMilliseconds(uint32_t milliseconds);
 

@@ -2,15 +2,12 @@
 //
 // Outside an operation (Env::beginOperation) every lookup of a name that
 // does not exist as written lists its folder again, and so sees what other
-// programs did meanwhile. During one, a folder is listed at its first such
-// lookup and the names learnt are kept in case-insensitive order, so that a
-// further lookup costs a search in memory instead of a listing: creating
-// many new files in one folder then grows linearly, not with the square of
-// their number. Every name this Env creates, moves or deletes changes what
-// is kept as it changes the folder (the functions below); names other
-// programs add or remove while the operation runs may go unseen until it
-// ends. Folders are told apart by their identity (device and inode), so two
-// spellings of one folder share what is kept. Safe on several threads.
+// programs did meanwhile. During one, every name of a folder is kept as
+// platform/kept_names.h tells, so that a further lookup costs a search in
+// memory instead of a listing; every name this Env creates, moves or
+// deletes changes what is kept as it changes the folder (the functions
+// below). Folders are told apart by device and inode. Safe on several
+// threads.
 //
 // A folder is named by an open folder `folder` (AT_FDCWD: the current one)
 // and a path relative to it ("" or ".": that folder itself).

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "platform/system.h"
 #include "win32_env.h"
@@ -37,6 +38,8 @@ class HeldFolders {
   // Opens the folder at `path` as itself and keeps it; false (outside the
   // root) for a reparse point, false for anything but a folder.
   bool hold(const std::string& path) {
+    // Room first: once the handle is open, nothing may throw before it is kept.
+    handles_.reserve(handles_.size() + 1);
     HANDLE handle =
         ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kHoldShare, nullptr, OPEN_EXISTING, kAsItself, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return failWithLastError();
@@ -86,7 +89,7 @@ bool walkToParent(const std::string& root, const std::string& relative, bool cre
   if (!held->hold(path)) return false;
   for (size_t i = 0; i + 1 < components.size(); ++i) {
     path += '\\' + components[i];
-    if (create && !::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (create && !makeFolderNamed(path) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
       return failWithLastError();
     }
     if (!held->hold(path)) return false;
@@ -124,7 +127,7 @@ bool Win32Env::deleteFileBelow(const std::string& root, const std::string& relat
   HeldFolders held;
   std::string path;
   if (!walkToParent(root, relative, false, &held, &path)) return false;
-  return ::DeleteFileA(path.c_str()) || failWithLastError();
+  return removeName(path) || failWithLastError();
 }
 
 bool Win32Env::createFoldersBelow(const std::string& root, const std::string& relative) {
@@ -135,7 +138,7 @@ bool Win32Env::createFoldersBelow(const std::string& root, const std::string& re
   if (components.empty()) return held.hold(rootFolder(root));
   std::string path;
   if (!walkToParent(root, relative, true, &held, &path)) return false;
-  if (!::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!makeFolderNamed(path) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
     return failWithLastError();
   }
   return held.hold(path);

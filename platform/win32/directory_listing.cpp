@@ -2,10 +2,13 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "platform/system.h"
 #include "win32_env.h"
@@ -26,7 +29,7 @@ using Search = std::unique_ptr<void, SearchCloser>;
 
 }  // namespace
 
-bool Win32Env::listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
+bool forEachEntry(const std::string& path, const std::function<void(const WIN32_FIND_DATAA&)>& visit) {
   // A file is no folder to list; the search would only say "not found".
   if (!isFolderPath(path)) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ? fail(ERROR_DIRECTORY)
@@ -40,10 +43,30 @@ bool Win32Env::listDirectory(const std::string& path, std::vector<DirectoryEntry
   }
   const Search search(first);
   do {
-    if (isDotEntry(found.cFileName)) continue;
-    entries->push_back({found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    if (!isDotEntry(found.cFileName)) visit(found);
   } while (::FindNextFileA(search.get(), &found));
   return ::GetLastError() == ERROR_NO_MORE_FILES || failWithLastError();
 }
+
+bool Win32Env::listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
+  return forEachEntry(path, [&](const WIN32_FIND_DATAA& found) {
+    entries->push_back({found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  });
+}
+
+bool Win32Env::listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                         std::vector<DirectoryEntry>* entries) {
+  std::vector<std::string> names;
+  if (!namesStartingWith(path, prefix, &names)) return false;
+  for (std::string& name : names) {
+    const bool directory = isFolderPath(pathAppend(path, name));
+    entries->push_back({std::move(name), directory});
+  }
+  return true;
+}
+
+void Win32Env::beginOperation() { beginFolderOperation(); }
+
+void Win32Env::endOperation() { endFolderOperation(); }
 
 }  // namespace platform::win32

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "folder_names.h"
 #include "platform/file.h"
 #include "platform/system.h"
 #include "win32_env.h"
@@ -224,6 +225,7 @@ std::unique_ptr<OpenFile> openPath(const std::string& path, Access access, Dispo
     fail(error == ERROR_ACCESS_DENIED && isFolderPath(path) ? systemError(ErrorKind::IsFolder) : error);
     return nullptr;
   }
+  if (disposition != Disposition::ExistingOnly) noteCreated(path);
   std::unique_ptr<OpenFile> file = owning(handle);
   // Opened as itself, a reparse point made after the caller looked is
   // refused here rather than read or written.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "folder_names.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/system.h"
@@ -25,14 +26,6 @@ HANDLE openForInfo(const std::string& path) {
                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-bool infoOf(const std::string& path, BY_HANDLE_FILE_INFORMATION* status) {
-  HANDLE handle = openForInfo(path);
-  if (handle == INVALID_HANDLE_VALUE) return failWithLastError();
-  const bool known = ::GetFileInformationByHandle(handle, status) || failWithLastError();
-  ::CloseHandle(handle);
-  return known;
-}
-
 bool sameFileOnDisk(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION first;
   BY_HANDLE_FILE_INFORMATION second;
@@ -48,25 +41,33 @@ bool moveAcrossVolumes(Win32Env* env, const std::string& from, const std::string
   const std::string scratch =
       env->createUniqueTempFile(to.substr(0, findFileName(to)), to.substr(findFileName(to)) + kMoveScratchSuffix);
   if (scratch.empty()) return false;
-  if (!::CopyFileA(from.c_str(), scratch.c_str(), FALSE) || !::MoveFileExA(scratch.c_str(), to.c_str(), kMoveFlags)) {
+  if (!::CopyFileA(from.c_str(), scratch.c_str(), FALSE) || !renameName(scratch, to, kMoveFlags)) {
     const DWORD error = ::GetLastError();
-    ::DeleteFileA(scratch.c_str());
+    removeName(scratch);
     return fail(error);
   }
-  return ::DeleteFileA(from.c_str()) || failWithLastError();
+  return removeName(from) || failWithLastError();
 }
 
 }  // namespace
+
+bool infoOf(const std::string& path, BY_HANDLE_FILE_INFORMATION* status) {
+  HANDLE handle = openForInfo(path);
+  if (handle == INVALID_HANDLE_VALUE) return failWithLastError();
+  const bool known = ::GetFileInformationByHandle(handle, status) || failWithLastError();
+  ::CloseHandle(handle);
+  return known;
+}
 
 bool isFolderPath(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Win32Env::deleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) || failWithLastError(); }
+bool Win32Env::deleteFile(const std::string& path) { return removeName(path) || failWithLastError(); }
 
 bool Win32Env::moveFile(const std::string& from, const std::string& to) {
-  if (::MoveFileExA(from.c_str(), to.c_str(), kMoveFlags)) return true;
+  if (renameName(from, to, kMoveFlags)) return true;
   if (::GetLastError() != ERROR_NOT_SAME_DEVICE) return failWithLastError();
   return moveAcrossVolumes(this, from, to);
 }
@@ -74,7 +75,9 @@ bool Win32Env::moveFile(const std::string& from, const std::string& to) {
 bool Win32Env::copyFile(const std::string& from, const std::string& to, bool failIfExists) {
   // Copying a file onto itself under another spelling would empty it.
   if (sameFileOnDisk(from, to)) return fail(ERROR_INVALID_PARAMETER);
-  return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) || failWithLastError();
+  if (!::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE)) return failWithLastError();
+  noteCreated(to);
+  return true;
 }
 
 // The read-only attribute is what Windows keeps of who may write a file.
@@ -92,7 +95,7 @@ bool Win32Env::makeExecutable(const std::string& path) {
 }
 
 bool Win32Env::createDirectory(const std::string& path) {
-  return ::CreateDirectoryA(path.c_str(), nullptr) || failWithLastError();
+  return makeFolderNamed(path) || failWithLastError();
 }
 
 bool Win32Env::pathInfo(const std::string& path, FileInfo* info) {

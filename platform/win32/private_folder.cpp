@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_names.h"
 #include "platform/system.h"
 #include "win32_env.h"
 
@@ -48,7 +49,7 @@ bool createOwnFolder(const std::string& path, PSID user) {
   }
   std::unique_ptr<void, LocalFreer> ownedSecurity(security);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
-  return ::CreateDirectoryA(path.c_str(), &attributes) || ::GetLastError() == ERROR_ALREADY_EXISTS ||
+  return makeFolderNamed(path, &attributes) || ::GetLastError() == ERROR_ALREADY_EXISTS ||
          failWithLastError();
 }
 

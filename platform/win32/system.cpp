@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "folder_names.h"
 #include "platform/path.h"
 #include "platform/system.h"
 #include "win32_env.h"
@@ -89,6 +90,7 @@ std::string Win32Env::createUniqueTempFile(const std::string& folder, const std:
                                   FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       ::CloseHandle(handle);
+      noteCreated(name);
       return name;
     }
     const DWORD error = ::GetLastError();

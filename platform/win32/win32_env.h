@@ -1,11 +1,13 @@
 // The Env of Windows, over the ANSI file calls of KERNEL32. Names are byte
 // strings of the system's ANSI code page and reach the calls unchanged;
 // the file system itself ignores letter case and takes "\" and "/" alike,
-// so paths need no lookup. Internal to platform/win32.
+// so paths need no lookup. Within an operation it keeps what searches for
+// scratch names learnt (folder_names.h). Internal to platform/win32.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +26,8 @@ class Win32Env final : public Env {
   bool makeExecutable(const std::string& path) override;
   bool createDirectory(const std::string& path) override;
   bool listDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
+  bool listDirectoryStartingWith(const std::string& path, const std::string& prefix,
+                                 std::vector<DirectoryEntry>* entries) override;
   bool pathInfo(const std::string& path, FileInfo* info) override;
   std::string resolvePath(const std::string& path) override;
   bool freeSpace(const std::string& path, uint64_t* bytes) override;
@@ -39,6 +43,8 @@ class Win32Env final : public Env {
   std::string createUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   void sleepMilliseconds(uint32_t milliseconds) override;
   int64_t currentTime() override;
+  void beginOperation() override;
+  void endOperation() override;
 };
 
 // Records `error` as the last system error; false.
@@ -55,5 +61,11 @@ int64_t unixSeconds(const FILETIME& time);
 std::unique_ptr<OpenFile> openPath(const std::string& path, Access access, Disposition disposition, DWORD flags);
 // True when a folder exists at `path`.
 bool isFolderPath(const std::string& path);
+// What the handle of the file or folder at `path` tells; false (the last
+// system error set) when it cannot be examined.
+bool infoOf(const std::string& path, BY_HANDLE_FILE_INFORMATION* status);
+// Calls `visit` with every entry of the folder at `path`, "." and ".."
+// left out; false (the last system error set) when it cannot be listed.
+bool forEachEntry(const std::string& path, const std::function<void(const WIN32_FIND_DATAA&)>& visit);
 
 }  // namespace platform::win32

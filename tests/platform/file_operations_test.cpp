@@ -6,12 +6,14 @@
 
 #include "platform/file.h"
 #include "platform/system.h"
+#include "support/folder_listing.h"
 #include "support/system_files.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testing_support::TempDir;
+using testing_support::namesStartingWith;
 using testing_support::readFile;
 using testing_support::writeFile;
 
@@ -99,6 +101,19 @@ TEST(FileOperations, ALinkToAFolderCountsAsAFolder) {
   ASSERT_EQ(entries.size(), 2u);
   for (const auto& entry : entries) EXPECT_TRUE(entry.isDirectory) << entry.name;
   EXPECT_TRUE(platform::isDirectory(dir.file("link")));
+}
+
+// The names that begin with a prefix are matched byte for byte, in an
+// operation or not.
+TEST(ListDirectory, NamesStartingWithAPrefixMatchItsBytes) {
+  TempDir dir;
+  for (const char* name : {".a.txt.1.tmp", ".A.TXT.2.tmp", ".a.txt", ".a.txt.3.tmp", "b"}) writeFile(dir.file(name), "");
+  const std::vector<std::string> expected{".a.txt.1.tmp", ".a.txt.3.tmp"};
+  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), expected);
+  platform::ScopedOperation operation;
+  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), expected);
+  ASSERT_TRUE(platform::deleteFile(dir.file(".a.txt.1.tmp")));
+  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), std::vector<std::string>{".a.txt.3.tmp"});
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/file.h"
 #include "platform/path.h"
 #include "platform/work_file.h"
+#include "support/folder_listing.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testing_support::TempDir;
+using testing_support::namesStartingWith;
 using testing_support::readFile;
 using testing_support::writeFile;
 
@@ -59,15 +60,6 @@ TEST(ResolvePath, MissingOrEmptyPathsAreOnlyReSeparated) {
   EXPECT_EQ(platform::resolvePath(""), "");
   EXPECT_EQ(platform::resolvePath(dir.path() + "\\none\\Deeper\\x"), dir.file("none/Deeper/x"));
   EXPECT_EQ(platform::resolvePath("/no-such-root-folder\\X"), "/no-such-root-folder/X");
-}
-
-std::vector<std::string> namesStartingWith(const std::string& folder, const std::string& prefix) {
-  std::vector<platform::DirectoryEntry> entries;
-  EXPECT_TRUE(platform::listDirectoryStartingWith(folder, prefix, &entries));
-  std::vector<std::string> names;
-  for (const platform::DirectoryEntry& entry : entries) names.push_back(entry.name);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 void createBelow(const std::string& root, const std::string& relative) {
@@ -126,19 +118,6 @@ TEST(ResolvePath, OutsideAnOperationLookupsSeeChangesMadeByOthers) {
   EXPECT_EQ(platform::resolvePath(dir.file("data/B.TXT")), dir.file("Data/b.txt"));
   writeFile(dir.file("Data/c.txt"), "");
   EXPECT_EQ(platform::resolvePath(dir.file("DATA/C.txt")), dir.file("Data/c.txt"));
-}
-
-// The names that begin with a prefix are matched byte for byte, in an
-// operation or not.
-TEST(ListDirectory, NamesStartingWithAPrefixMatchItsBytes) {
-  TempDir dir;
-  for (const char* name : {".a.txt.1.tmp", ".A.TXT.2.tmp", ".a.txt", ".a.txt.3.tmp", "b"}) writeFile(dir.file(name), "");
-  const std::vector<std::string> expected{".a.txt.1.tmp", ".a.txt.3.tmp"};
-  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), expected);
-  platform::ScopedOperation operation;
-  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), expected);
-  ASSERT_TRUE(platform::deleteFile(dir.file(".a.txt.1.tmp")));
-  EXPECT_EQ(namesStartingWith(dir.path(), ".a.txt."), std::vector<std::string>{".a.txt.3.tmp"});
 }
 
 }  // namespace
