@@ -55,9 +55,10 @@ bool PackFile::insertContents(const void* source, uint32_t size, const char* nam
     return false;
   }
   // The size fields hold 32 bits: a larger file would be stored cut to the
-  // low bits of its size.
+  // low bits of its size. Contents in memory are named by their packed name:
+  // they are bytes, not a path, and need not end in a zero byte.
   const int64_t diskSize = fromMemory ? size : platform::fileSize(sourcePath);
-  if (diskSize > 0 && !fitsSizeFields(static_cast<uint64_t>(diskSize), sourcePath)) return false;
+  if (diskSize > 0 && !fitsSizeFields(static_cast<uint64_t>(diskSize), fromMemory ? name : sourcePath)) return false;
   const ContentSource contents{fromMemory ? ContentSource::Kind::Memory : ContentSource::Kind::DiskFile, source,
                                nullptr};
   return insertFrom(contents, diskSize < 0 ? 0 : static_cast<uint32_t>(diskSize), name, flush);

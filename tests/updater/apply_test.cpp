@@ -278,9 +278,11 @@ TEST(Apply, EntriesReadAheadAreWrittenInTheirTurn) {
     const bool packed = i < 4;
     const std::string name = "f" + std::to_string(i) + ".bin";
     commands += packed ? "0|data/a.axp|" + name + "\n" : "0||" + name + "\n";
-    expected[name] = sampleBytes(3000 + 7919 * i, i, i % 2 == 0);
-    // One stored entry among the packed ones.
-    entries.push_back({packed ? "data/a.axp/" + name : name, i == 5 ? expected[name] : lzmaPacked(expected[name])});
+    // A stored entry for a pack and one for a loose file among the packed
+    // ones; the pack's holds no zero byte, so that nothing reads it as text.
+    const bool stored = i == 1 || i == 5;
+    expected[name] = i == 1 ? std::string(10000, 's') : sampleBytes(3000 + 7919 * i, i, i % 2 == 0);
+    entries.push_back({packed ? "data/a.axp/" + name : name, stored ? expected[name] : lzmaPacked(expected[name])});
   }
   entries.insert(entries.begin(), {"(command)", lzmaPacked(commands)});
   TempDir folder;
