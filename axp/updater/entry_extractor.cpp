@@ -54,6 +54,59 @@ bool openEntry(PackageReader& archive, const std::string& name, PackageEntryRead
   return !refuseOversized(name, entry->size());
 }
 
+std::string fullPath(const FileTarget& target) { return platform::pathAppend(target.root, target.relative); }
+
+// A file already at the target must be one this user may write: a
+// read-only file or a folder there is refused, as writing over it would be.
+bool checkWritable(const FileTarget& target) {
+  platform::File existing;
+  if (existing.openBelow(target.root, target.relative, platform::Access::ReadWrite,
+                         platform::Disposition::ExistingOnly) ||
+      platform::errorKind(platform::lastSystemError()) == platform::ErrorKind::NotFound) {
+    return true;
+  }
+  return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
+}
+
+bool createFolders(const FileTarget& target) {
+  std::string folder = target.relative;
+  if (!platform::removeFileSpec(&folder) || folder.empty() || platform::createFoldersBelow(target.root, folder)) {
+    return true;
+  }
+  return reportBelowFailure(OpenFailed, kFolderMessage, platform::pathAppend(target.root, folder), target.relative);
+}
+
+bool reportWriteFailure(const FileTarget& target) {
+  return reportBelowFailure(WriteFailed, kWriteMessage, fullPath(target), target.relative);
+}
+
+// Checks the target and opens the work file beside it.
+bool startWork(const FileTarget& target, platform::WorkFile* work) {
+  if (!checkWritable(target) || !createFolders(target)) return false;
+  return work->createBelow(target.root, target.relative) ||
+         reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
+}
+
+// Writes data too large to be held whole to the target's work file as it
+// is read.
+bool streamTarget(const FileTarget& target, EntryData* data) {
+  platform::WorkFile work;
+  if (!startWork(target, &work)) return false;
+  std::unique_ptr<uint8_t[]> piece(new uint8_t[kLzmaStreamPiece]);
+  for (;;) {
+    const int64_t got = data->read(piece.get(), kLzmaStreamPiece);
+    // The unpacking's own report gives way to the target's, as for an entry
+    // held whole; the archive's stands.
+    if (got < 0) return data->failedInStream() ? reportWriteFailure(target) : false;
+    if (got == 0) break;
+    uint32_t written = 0;
+    if (!work.file().write(piece.get(), static_cast<uint32_t>(got), &written) || written != got) {
+      return reportWriteFailure(target);
+    }
+  }
+  return work.commit() || reportWriteFailure(target);
+}
+
 }  // namespace
 
 // The buffer doubles as the data arrives (so the memory follows the data
@@ -81,73 +134,13 @@ bool readWholeEntry(PackageReader& archive, PackageEntryReader* entry, GrowBuffe
   return true;
 }
 
-namespace {
-
-std::string fullPath(const FileTarget& target) { return platform::pathAppend(target.root, target.relative); }
-
-// A file already at the target must be one this user may write: a
-// read-only file or a folder there is refused, as writing over it would be.
-bool checkWritable(const FileTarget& target) {
-  platform::File existing;
-  if (existing.openBelow(target.root, target.relative, platform::Access::ReadWrite,
-                         platform::Disposition::ExistingOnly) ||
-      platform::errorKind(platform::lastSystemError()) == platform::ErrorKind::NotFound) {
-    return true;
-  }
-  return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
-}
-
-bool createFolders(const FileTarget& target) {
-  std::string folder = target.relative;
-  if (!platform::removeFileSpec(&folder) || folder.empty() || platform::createFoldersBelow(target.root, folder)) {
-    return true;
-  }
-  return reportBelowFailure(OpenFailed, kFolderMessage, platform::pathAppend(target.root, folder), target.relative);
-}
-
-bool reportWriteFailure(const FileTarget& target) {
-  return reportBelowFailure(WriteFailed, kWriteMessage, fullPath(target), target.relative);
-}
-
-}  // namespace
-
 bool writeEntryData(const FileTarget& target, const uint8_t* data, uint32_t size) {
-  if (!checkWritable(target) || !createFolders(target)) return false;
   platform::WorkFile work;
-  if (!work.createBelow(target.root, target.relative)) {
-    return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
-  }
+  if (!startWork(target, &work)) return false;
   uint32_t written = 0;
   if (size > 0 && (!work.file().write(data, size, &written) || written != size)) return reportWriteFailure(target);
   return work.commit() || reportWriteFailure(target);
 }
-
-namespace {
-
-// Writes data too large to be held whole to the target's work file as it
-// is read.
-bool streamTarget(const FileTarget& target, EntryData* data) {
-  if (!checkWritable(target) || !createFolders(target)) return false;
-  platform::WorkFile work;
-  if (!work.createBelow(target.root, target.relative)) {
-    return reportBelowFailure(OpenFailed, kCreateMessage, fullPath(target), target.relative);
-  }
-  std::unique_ptr<uint8_t[]> piece(new uint8_t[kLzmaStreamPiece]);
-  for (;;) {
-    const int64_t got = data->read(piece.get(), kLzmaStreamPiece);
-    // The unpacking's own report gives way to the target's, as for an entry
-    // held whole; the archive's stands.
-    if (got < 0) return data->failedInStream() ? reportWriteFailure(target) : false;
-    if (got == 0) break;
-    uint32_t written = 0;
-    if (!work.file().write(piece.get(), static_cast<uint32_t>(got), &written) || written != got) {
-      return reportWriteFailure(target);
-    }
-  }
-  return work.commit() || reportWriteFailure(target);
-}
-
-}  // namespace
 
 // The first piece of an entry, then the rest of it as the archive gives it.
 class EntryData::Raw final : public ByteSource {
